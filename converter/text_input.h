@@ -1,0 +1,36 @@
+// Source files read the way the converter's line rules expect: DOS text mode (a CR directly before
+// a LF is dropped, Ctrl-Z ends the file) and lines of at most 254 characters, a longer physical line
+// being read as several lines.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+inline constexpr std::size_t max_line_chars = 254;
+
+class TextFile {
+public:
+    TextFile() = default;
+    ~TextFile();
+    TextFile(TextFile&& other) noexcept;
+    TextFile& operator=(TextFile&& other) noexcept;
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+
+    // Opens a regular file (or a device) for reading; false when it cannot be opened or is a directory.
+    bool open(const std::string& path);
+    bool is_open() const { return file_ != nullptr; }
+    void close();
+
+    // Reads the next line of at most 254 characters, newline included when it fits. The text is cut
+    // at a NUL byte, and a line that has no newline (the last line of a file, a NUL-cut line, or the
+    // first 254 characters of a longer line) gets one, so that no consumer loses a character.
+    // False at the end of the file, with `line` left empty.
+    bool read_line(std::string& line);
+
+private:
+    int next_byte();
+    std::FILE* file_ = nullptr;
+    bool ended_ = false;
+    int pushed_back_ = -1;
+};
