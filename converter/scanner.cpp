@@ -1,6 +1,9 @@
 #include "scanner.h"
 
+#include <algorithm>
 #include <cctype>
+
+#include "keywords.h"
 
 bool is_name_char(char ch) {
     unsigned char byte = static_cast<unsigned char>(ch);
@@ -13,4 +16,79 @@ std::size_t name_scan(std::string& dst, std::string_view src, std::size_t max) {
         dst.push_back(src[dst.size()]);
     }
     return dst.size();
+}
+
+namespace {
+bool is_blank(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
+}  // namespace
+
+std::uint16_t scan_line(Context& ctx, LineRecord& record) {
+    const std::string_view line = ctx.line_buffer;
+    if (!line.empty() && line[0] == '\\') {
+        record.code = line_code::passthrough;
+        return record.code;
+    }
+
+    bool label_seen = false;
+    bool mnemonic_seen = false;
+    std::string word;
+    std::size_t col = 0;
+    const std::size_t limit = std::min<std::size_t>(line.size(), 255);
+    while (col < limit) {
+        const char ch = line[col];
+        if (ch == '\0' || ch == '\n' || ch == ';') break;
+        if (is_blank(ch) || ch == ':') {
+            ++col;
+            continue;
+        }
+        // A prefix character makes the next word a mnemonic, as in .Z80 or $TITLE.
+        if (!label_seen && !mnemonic_seen && (ch == '#' || ch == '$' || ch == '.')) {
+            label_seen = true;
+            ++col;
+            continue;
+        }
+        if (mnemonic_seen) {
+            record.col1 = static_cast<std::uint8_t>(col);
+            // X EQU $... defines X at the current location: a plain label line.
+            if (record.code == 0x0150 && ch == '$') record.code = line_code::label_only;
+            break;
+        }
+
+        std::size_t length = name_scan(word, line.substr(col), 16);
+        std::size_t consumed = length;
+        if (length == 16 && col + 16 < line.size() && is_name_char(line[col + 16])) {
+            ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16,
+                              word.c_str());
+            while (col + consumed < line.size() && is_name_char(line[col + consumed])) {
+                ctx.console.write(line.substr(col + consumed, 1));
+                ++consumed;
+            }
+            ctx.console.write("'\n");
+        }
+        col += consumed;
+
+        if (keyword_lookup(record, word) != 0) {
+            // An empty label (a prefix character stood in its place) never names a macro.
+            if (label_seen && record.code == 0x0260 && !record.label_view().empty()) {
+                macro_name_put(ctx.macro_names, ctx.console, record.label_view());
+            }
+            mnemonic_seen = true;
+            continue;
+        }
+        if (auto macro = macro_name_find(ctx.macro_names, word)) {
+            record.code = line_code::macro_call;
+            record.form = static_cast<std::uint8_t>(*macro & 0xFF);
+            mnemonic_seen = true;
+            continue;
+        }
+        if (label_seen) {
+            ctx.console.print("(%d) ERROR: unknown mnemonic '%.12s'\n", ctx.includes.line_count(), word.c_str());
+            record.code = line_code::unknown;
+            return record.code;
+        }
+        record.set_label(word);
+        label_seen = true;
+    }
+    if (!label_seen && !mnemonic_seen) record.code = line_code::comment;
+    return record.code;
 }

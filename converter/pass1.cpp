@@ -1,0 +1,68 @@
+#include "pass1.h"
+
+#include <cstdio>
+
+#include "classifier.h"
+#include "keywords.h"
+#include "scanner.h"
+#include "source_files.h"
+#include "work_file.h"
+
+namespace {
+constexpr std::uint16_t max_total_lines = 65500;
+
+struct WorkFile {
+    std::FILE* file = nullptr;
+    ~WorkFile() {
+        if (file != nullptr) std::fclose(file);
+    }
+};
+}  // namespace
+
+std::string upper_case_line(std::string_view line) {
+    std::string upper(line);
+    for (char& ch : upper) {
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    }
+    return upper;
+}
+
+void run_pass1(Context& ctx) {
+    ctx.console.write("Pass1: Analize HD64180 Source program\n");
+    open_main_source(ctx);
+    lock_work_file(ctx);
+    WorkFile work;
+    work.file = std::fopen(work_file_name, "wb");
+    if (work.file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
+    ctx.includes.levels[0].line_count = 0;
+    ctx.total_lines = 0;
+
+    std::string written;  // the line as the source spells it
+    LineRecord record;
+    for (;;) {
+        record = LineRecord{};
+        if (!read_source_line(ctx, written)) break;
+        if (ctx.total_lines == max_total_lines) {
+            ctx.console.print("\tLine max over .. Convert %dline\n", ctx.total_lines);
+            close_sources(ctx);
+            break;
+        }
+        ++ctx.total_lines;
+        ++ctx.includes.current().line_count;
+        ctx.line_buffer = upper_case_line(written);
+        std::uint16_t code = scan_line(ctx, record);
+        if (code == 0x0240) {  // INCLUDE, MACLIB
+            open_include(ctx, include_name_at(ctx.line_buffer, record.col1), include_name_at(written, record.col1));
+        } else if (code == 0x0250) {  // END: nothing after it is read, in whatever file it stands
+            break;
+        } else if (is_instruction(code)) {
+            classify_operands(ctx, record);
+        }
+        write_work_record(ctx, work.file, record);
+    }
+    // The END record, or an all-zero record, ends the stream.
+    write_work_record(ctx, work.file, record);
+    std::FILE* file = work.file;
+    work.file = nullptr;
+    if (std::fclose(file) != 0) fatal(ctx.console, "\t%s Write Error\n", work_file_name);
+}
