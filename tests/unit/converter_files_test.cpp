@@ -1,0 +1,121 @@
+// Records, name tables and the DOS-style text reader.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "line_record.h"
+#include "name_tables.h"
+#include "text_input.h"
+
+namespace {
+
+TEST(LineRecordLayout, TwentyFourLittleEndianBytes) {
+    LineRecord record;
+    record.code = 0x1A00;
+    record.form = 31;
+    record.col1 = 5;
+    record.col2 = 250;
+    record.reg1 = 12;
+    record.reg2 = 92;
+    record.set_label("ABCDEFGHIJKLMNOPQRS");
+    RecordBytes bytes = encode_record(record);
+    EXPECT_EQ(bytes[0], 0x00);
+    EXPECT_EQ(bytes[1], 0x1A);
+    EXPECT_EQ(bytes[2], 31);
+    EXPECT_EQ(bytes[4], 250);
+    EXPECT_EQ(bytes[7], 'A');
+    EXPECT_EQ(bytes[22], 'P');
+    EXPECT_EQ(bytes[23], 0);
+    EXPECT_EQ(decode_record(bytes.data()), record);
+    EXPECT_EQ(record.label_view(), "ABCDEFGHIJKLMNOP");
+}
+
+TEST(NameTables, CapacityMessageOnce) {
+    Console console;
+    console.capture = true;
+    DataNameTable table;
+    table.capacity = 1;
+    data_name_put(table, console, "FIRST", 1, 0);
+    data_name_put(table, console, "SECOND", 2, 0);
+    data_name_put(table, console, "THIRD", 3, 0);
+    EXPECT_EQ(console.captured, "\tData Name max over\n");
+    EXPECT_EQ(table.entries.size(), 1U);
+    EXPECT_EQ(data_name_find(table, "SECOND"), nullptr);
+
+    data_name_put(table, console, "FIRST", 7, 1);
+    ASSERT_NE(data_name_find(table, "FIRST"), nullptr);
+    EXPECT_EQ(data_name_find(table, "FIRST")->value, 7);
+    EXPECT_EQ(data_name_find(table, "FIRST")->kind, 1);
+}
+
+TEST(NameTables, SixteenSignificantCharactersAndExactCase) {
+    Console console;
+    DataNameTable table;
+    data_name_put(table, console, "THIS_IS_A_LONG_NAME1", 1, 0);
+    data_name_put(table, console, "THIS_IS_A_LONG_NAME2", 2, 0);
+    ASSERT_EQ(table.entries.size(), 1U);
+    EXPECT_EQ(table.entries[0].name, "THIS_IS_A_LONG_N");
+    EXPECT_EQ(data_name_find(table, "THIS_IS_A_LONG_N")->value, 2);
+    EXPECT_EQ(data_name_find(table, "this_is_a_long_n"), nullptr);
+    EXPECT_EQ(data_name_find(table, "THIS_IS_A_LONG"), nullptr);
+}
+
+TEST(NameTables, MacroIndexAndCapacity) {
+    Console console;
+    console.capture = true;
+    MacroNameTable table;
+    table.capacity = 2;
+    macro_name_put(table, console, "M1");
+    macro_name_put(table, console, "M2");
+    macro_name_put(table, console, "M1");
+    macro_name_put(table, console, "M3");
+    macro_name_put(table, console, "M4");
+    EXPECT_EQ(console.captured, "\tMacro Name max over\n");
+    EXPECT_EQ(macro_name_find(table, "M2"), 1U);
+    EXPECT_FALSE(macro_name_find(table, "M3").has_value());
+}
+
+std::vector<std::string> read_all(const std::string& bytes) {
+    std::string path = ::testing::TempDir() + "text_input_case.txt";
+    std::ofstream(path, std::ios::binary) << bytes;
+    TextFile file;
+    EXPECT_TRUE(file.open(path));
+    std::vector<std::string> lines;
+    std::string line;
+    while (file.read_line(line)) lines.push_back(line);
+    std::remove(path.c_str());
+    return lines;
+}
+
+TEST(TextInput, DosTextRules) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(read_all("A\r\nB\r\n"), (Lines{"A\n", "B\n"}));
+    EXPECT_EQ(read_all("A\rB\n"), (Lines{"A\rB\n"}));
+    EXPECT_EQ(read_all("A\nB\x1A" "C\nD\n"), (Lines{"A\n", "B\n"}));
+    EXPECT_EQ(read_all("last"), (Lines{"last\n"}));
+    EXPECT_EQ(read_all(""), (Lines{}));
+    EXPECT_EQ(read_all("\n\n"), (Lines{"\n", "\n"}));
+    EXPECT_EQ(read_all(std::string("AB\0CD\nE\n", 8)), (Lines{"AB\n", "E\n"}));
+}
+
+TEST(TextInput, LongLinesAreReadIn254CharacterPieces) {
+    std::string text(600, 'x');
+    auto lines = read_all(text + "\n");
+    ASSERT_EQ(lines.size(), 3U);
+    EXPECT_EQ(lines[0], std::string(254, 'x') + "\n");
+    EXPECT_EQ(lines[1], std::string(254, 'x') + "\n");
+    EXPECT_EQ(lines[2], std::string(92, 'x') + "\n");
+    // A line of exactly 254 characters leaves its newline for the next read.
+    auto exact = read_all(std::string(254, 'y') + "\nz\n");
+    ASSERT_EQ(exact.size(), 3U);
+    EXPECT_EQ(exact[1], "\n");
+    EXPECT_EQ(exact[2], "z\n");
+}
+
+TEST(TextInput, DirectoryIsNotAFile) {
+    TextFile file;
+    EXPECT_FALSE(file.open(::testing::TempDir()));
+}
+
+}  // namespace
