@@ -1,2 +1,67 @@
 // neaten: turns a .SRC file written by srcport into a tidy .ASM file.
+//
+// srcport repeats every HD64180 source line as a comment from column 40 on. neaten drops that
+// repeated text again and keeps only the source line's own comment, placed where the repeated
+// text began. Every other line is copied as it is. The program holds one line at a time.
 #pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Display columns of a line that neaten reads; the rest of a longer line is skipped.
+inline constexpr int line_column_limit = 255;
+
+// An input file read with DOS text rules: a CR directly before a LF is dropped and a Ctrl-Z byte
+// ends the file.
+struct TextInput {
+    std::FILE* file = nullptr;
+    bool ended = false;   // end of file or Ctrl-Z seen: nothing more is read
+    int pending = -2;     // byte read ahead after a CR, or -2 for none
+};
+
+// State of one run: where the console text goes and the output file being written.
+struct NeatenRun {
+    std::ostream& console;
+    std::FILE* output = nullptr;
+};
+
+// Compares at most n characters, ignoring letter case. The end of a text counts as a terminator
+// (a zero character); the comparison stops after the first difference or after a terminator in
+// `a`. Returns the difference of the last compared pair, upper-cased: 0 when they agree.
+int compare_nocase(std::string_view a, std::string_view b, std::size_t n);
+
+// The column after `c` when `c` starts at `column`: a tab moves to the next multiple of 8.
+int advance_column(int column, char c);
+
+// Reads one line without its newline into `buffer`. Characters are kept while the column is below
+// `limit`; the rest of the line is read and dropped. Returns the column reached, or -1 when the
+// input has ended and nothing was read. A last line without a newline is still returned.
+int read_text_line(TextInput& input, std::string& buffer, int limit);
+
+// The tidied form of one .SRC line (without its newline).
+std::string format_line(std::string_view line);
+
+// Writes `text` and a newline to the output file. On failure prints "\t Write Error" and returns
+// false; the caller then ends the run with status 1.
+bool write_text_line(NeatenRun& run, std::string_view text);
+
+struct NeatenNames {
+    std::string input;
+    std::string output;
+};
+
+// Input and output names from the command-line arguments (at least one). The extension is always
+// taken from the first '.' of the whole name, directory part included.
+NeatenNames build_names(const std::vector<std::string>& args);
+
+// True when the names agree, ignoring case, in their first 8 characters and in the '.' and the two
+// characters after it of their extensions.
+bool same_file_name(std::string_view input, std::string_view output);
+
+// Runs neaten with the command-line arguments (without the program name) and returns the exit
+// status. Console text goes to run.console.
+int run_neaten(NeatenRun& run, const std::vector<std::string>& args);

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "formatter.h"
+
+namespace {
+
+struct ReadLine {
+    std::string text;
+    int column;
+};
+
+// Reads `bytes` line by line to the end with the formatter's column limit.
+std::vector<ReadLine> read_all(const std::string& bytes) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    TextInput input{file};
+    std::vector<ReadLine> lines;
+    std::string line;
+    for (int column; (column = read_text_line(input, line, line_column_limit)) != -1;) {
+        lines.push_back({line, column});
+        if (lines.size() > 100) break;  // a reader that never ends fails here instead of hanging
+    }
+    std::fclose(file);
+    return lines;
+}
+
+std::vector<std::string> texts(const std::vector<ReadLine>& lines) {
+    std::vector<std::string> result;
+    for (const auto& l : lines) result.push_back(l.text);
+    return result;
+}
+
+using Texts = std::vector<std::string>;
+
+}  // namespace
+
+TEST(FormatterReadTextLine, LineEndsAndFileEnd) {
+    EXPECT_EQ(texts(read_all("")), Texts{});
+    EXPECT_EQ(texts(read_all("\n")), Texts{""});
+    EXPECT_EQ(texts(read_all("abc\n\ndef\n")), (Texts{"abc", "", "def"}));
+    EXPECT_EQ(texts(read_all("abc\ndef")), (Texts{"abc", "def"}));
+    EXPECT_EQ(texts(read_all("ab\r\ncd\r\n")), (Texts{"ab", "cd"}));
+    EXPECT_EQ(texts(read_all("a\rb\r\r\n")), (Texts{"a\rb\r"}));
+    EXPECT_EQ(texts(read_all("last\r")), (Texts{"last\r"}));
+}
+
+TEST(FormatterReadTextLine, CtrlZEndsTheFile) {
+    EXPECT_EQ(texts(read_all("ab\x1A" "cd\nef\n")), (Texts{"ab"}));
+    EXPECT_EQ(texts(read_all("ab\r\n\x1A\r\nmore\r\n")), (Texts{"ab"}));
+    EXPECT_EQ(texts(read_all("ab\r\x1Amore\n")), (Texts{"ab\r"}));
+    EXPECT_EQ(texts(read_all("\x1A")), Texts{});
+}
+
+TEST(FormatterReadTextLine, NulAndHighBytesAreText) {
+    EXPECT_EQ(texts(read_all(std::string("a\0b\n\xFF\xC4\n", 7))),
+              (Texts{std::string("a\0b", 3), "\xFF\xC4"}));
+}
+
+// The column is returned, a tab counting to the next multiple of 8; a line is cut once it has
+// reached column 255 and the rest up to its newline is skipped.
+TEST(FormatterReadTextLine, CutAtColumn255) {
+    struct Case {
+        std::string line;
+        std::string kept;
+        int column;
+    };
+    const std::vector<Case> cases = {
+        {"abc", "abc", 3},
+        {"\tx", "\tx", 9},
+        {std::string(255, 'x'), std::string(255, 'x'), 255},
+        {std::string(300, 'x'), std::string(255, 'x'), 255},
+        {std::string(254, 'x') + "\tyz", std::string(254, 'x') + "\t", 256},
+        {std::string(250, 'x') + "\tyz", std::string(250, 'x') + "\t", 256},
+        {std::string(40, '\t'), std::string(32, '\t'), 256},
+        {std::string(100000, ';'), std::string(255, ';'), 255},
+    };
+    for (const auto& c : cases) {
+        auto lines = read_all(c.line + "\nnext\n");
+        ASSERT_EQ(lines.size(), 2u) << c.line.size();
+        EXPECT_EQ(lines[0].text, c.kept) << c.line.size();
+        EXPECT_EQ(lines[0].column, c.column) << c.line.size();
+        EXPECT_EQ(lines[1].text, "next");
+    }
+}
+
+TEST(FormatterCompareNocase, DifferenceOfLastComparedPair) {
+    struct Case {
+        const char* a;
+        const char* b;
+        std::size_t n;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"abc", "ABC", 3, 0},
+        {"abc", "abd", 3, 'C' - 'D'},
+        {"abd", "abc", 3, 'D' - 'C'},
+        {"abc", "abd", 2, 0},
+        {"ab", "ab", 8, 0},       // stops at the end of `a`
+        {"ab", "abc", 8, -'C'},
+        {"abc", "ab", 8, 'C'},
+        {"x", "y", 0, 0},
+        {"\xE9t\xE9", "\xE9T\xE9", 3, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(compare_nocase(c.a, c.b, c.n), c.expected) << c.a << " / " << c.b << " / " << c.n;
+    }
+}
+
+TEST(FormatterNames, BuiltFromArguments) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        std::string output;
+    };
+    const std::vector<Case> cases = {
+        {{"HPROG"}, "HPROG.SRC", "HPROG.ASM"},
+        {{"hprog.src"}, "hprog.src", "hprog.ASM"},
+        {{"HPROG.X.SRC"}, "HPROG.X.SRC", "HPROG.ASM"},
+        {{"HPROG", "TIDY"}, "HPROG.SRC", "TIDY.ASM"},
+        {{"HPROG", "TIDY.TXT", "ignored"}, "HPROG.SRC", "TIDY.TXT"},
+        {{"..\\PROG.SRC"}, "..\\PROG.SRC", ".ASM"},
+        {{"../dir/prog"}, "../dir/prog", ".ASM"},
+        {{std::string(300, 'N')}, std::string(300, 'N') + ".SRC", std::string(300, 'N') + ".ASM"},
+    };
+    for (const auto& c : cases) {
+        NeatenNames names = build_names(c.args);
+        EXPECT_EQ(names.input, c.input);
+        EXPECT_EQ(names.output, c.output);
+    }
+}
+
+TEST(FormatterNames, SameFileNameCheck) {
+    struct Case {
+        const char* input;
+        const char* output;
+        bool same;
+    };
+    const std::vector<Case> cases = {
+        {"PROG.ASM", "PROG.ASM", true},
+        {"prog.asm", "PROG.ASM", true},
+        {"PROGRAM_A.SRC", "PROGRAM_B.SRX", true},
+        {"PROG.SRC", "PROG.ASM", false},
+        {"PROG.SRC", "PROG2.SRC", false},
+        {"PROGRAM_A.SRC", "PROGRAM_B.ASM", false},
+        {"A.SR", "A.SRC", false},
+        {"..\\PROG.SRC", ".ASM", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(same_file_name(c.input, c.output), c.same) << c.input << " / " << c.output;
+    }
+}
