@@ -103,9 +103,8 @@ void derive_file_names(FileState state, Settings& settings) {
         if (ext == std::string::npos) output += ".SRC";
     } else {
         std::size_t base = base_pos(output);
-        if (ext != std::string::npos) output.erase(ext);
-        output.insert(base, "H");
-        output += ".SRC";
+        std::string stem = output.substr(base, ext == std::string::npos ? std::string::npos : ext - base);
+        output = output.substr(0, base) + "H" + stem + ".SRC";
     }
 
     settings.include_path = settings.source_path;
