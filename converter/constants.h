@@ -24,6 +24,9 @@ extern const std::array<OperatorKeyword, 14> OperatorKeywords;
 // The internal character of an operator keyword (compared in upper case), or 0.
 char operator_keyword_char(std::string_view upper_case_word);
 
+// The internal operator characters of each precedence level; level 0 binds tightest.
+extern const std::array<std::string_view, 6> OperatorLevels;
+
 bool is_operator_char(char ch);
 bool is_level_operator(char ch, int level);
 

@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "constants.h"
+
+namespace {
+
+struct Evaluation {
+    std::string out;
+    std::uint16_t status = 0;
+    std::string undefined;
+    std::optional<std::size_t> next;
+};
+
+// An operand and its value in a 16-bit and in an 8-bit evaluation.
+struct ValueCase {
+    std::string_view text, value16, value8;
+};
+
+class ConstantTest : public ::testing::Test {
+protected:
+    EvalState eval;
+    DataNameTable names;
+    Console console;
+
+    void SetUp() override {
+        console.capture = true;
+        data_name_put(names, console, "X", 0x1A2B, name_kind::value);
+        data_name_put(names, console, "W", 0xABCD, name_kind::value);
+    }
+
+    Evaluation evaluate(std::string_view text, int width = 1) {
+        Evaluation result;
+        result.next = evaluate_operand(eval, names, result.out, text, width);
+        result.status = eval.line_status;
+        result.undefined = eval.undefined_name;
+        return result;
+    }
+
+    void expect_values(std::initializer_list<ValueCase> cases, char radix = 'D') {
+        eval.default_radix = radix;
+        for (const ValueCase& c : cases) {
+            Evaluation wide = evaluate(c.text, 1);
+            EXPECT_EQ(wide.out, c.value16) << "16-bit: " << c.text;
+            EXPECT_EQ(wide.status, 0) << "16-bit: " << c.text;
+            Evaluation narrow = evaluate(c.text, 0);
+            EXPECT_EQ(narrow.out, c.value8) << "8-bit: " << c.text;
+            EXPECT_EQ(narrow.status, 0) << "8-bit: " << c.text;
+        }
+    }
+
+    void expect_malformed(std::initializer_list<std::string_view> texts) {
+        for (std::string_view text : texts) {
+            Evaluation result = evaluate(text);
+            EXPECT_EQ(result.out, "0") << text;
+            EXPECT_EQ(result.status, 1) << text;
+            EXPECT_EQ(result.undefined, "") << text;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(ConstantTest, WorkedResults) {
+    expect_values({
+        {"0FFH", "FF", "FF"}, {"1234H", "1234", "34"}, {"1010B", "A", "A"}, {"377O", "FF", "FF"},
+        {"17Q", "11", "11"}, {"'A'", "41", "41"}, {"'AB'", "4142", "4142"}, {"HIGH 1234H", "12", "0"},
+        {"LOW 1234H", "34", "34"}, {"NOT 0", "FFFF", "FF"}, {"-1", "FFFF", "FF"}, {"2+3*4", "E", "E"},
+        {"(2+3)*4", "14", "14"}, {"1 EQ 1", "FFFF", "FF"}, {"1 SHL 4", "10", "10"}, {"$", "0", "0"},
+        {"X+1", "1A2C", "2C"},
+    });
+    expect_values({{"99D", "63", "63"}, {"10", "10", "10"}, {"12AB", "1", "1"}}, 'H');
+
+    Evaluation undefined = evaluate("Y+1");
+    EXPECT_EQ(undefined.out, "");
+    EXPECT_EQ(undefined.status, 3);
+    EXPECT_EQ(undefined.undefined, "Y");
+    expect_malformed({"(1+2"});
+}
+
+TEST_F(ConstantTest, RadixAndNumberScan) {
+    expect_values({
+        {"0ffh", "FF", "FF"}, {"377o", "FF", "FF"},
+        {"102B", "2", "2"},  // binary digits stop at the 2
+        {"8O", "0", "0"},    // no octal digit
+        {"0X1FH", "1F", "1F"}, {"0XH", "0", "0"},  // %x takes a 0x prefix
+        {"65536", "0", "0"}, {"70000", "1170", "70"},
+        {"12345678901234567890", "AD2", "D2"},  // long digit strings keep their low 16 bits
+        {"1 2", "1", "1"},                      // the scan stops at the blank
+        {"2~3", "2", "2"},                      // NOT inside a part is not applied
+    });
+    expect_values({{"10", "2", "2"}, {"11D", "B", "B"}}, 'B');
+    expect_values({{"10", "8", "8"}, {"18", "1", "1"}}, 'O');
+}
+
+TEST_F(ConstantTest, NumberOnlyReduction) {
+    struct Case {
+        std::string_view text;
+        char radix;
+        int width;
+        std::string_view value;
+    };
+    for (const Case& c : {Case{"0FFH", 'D', 1, "FF"}, Case{"12AB", 'H', 1, "1"}, Case{"1+2", 'D', 1, "1"},
+                          Case{"1234H", 'D', 0, "34"}}) {
+        eval.default_radix = c.radix;
+        eval.eval_width = c.width;
+        eval.line_status = 0;
+        std::string out;
+        reduce_expression(eval, out, c.text, -1);
+        EXPECT_EQ(out, c.value) << c.text;
+        EXPECT_EQ(eval.line_status, 0) << c.text;
+    }
+    std::string out;
+    reduce_expression(eval, out, "(1", 5);
+    EXPECT_EQ(eval.line_status, 1);
+}
+
+TEST_F(ConstantTest, CharacterConstants) {
+    expect_values({
+        {"'A''B'", "412742", "412742"},  // a doubled delimiter stands for one
+        {"\"A\"", "41", "41"}, {"'\"'", "22", "22"}, {"\"\"\"\"", "22", "22"}, {"''''", "27", "27"},
+        {"'ABC'", "414243", "414243"},
+        {"'ABC'+0", "4243", "43"},  // as an operand only the low 16 bits count
+        {"'AB'+0", "4142", "42"}, {"'A'+1", "42", "42"}, {"('A')", "41", "41"},
+        {"'\t'", " 9", " 9"},  // codes below 10 are blank-padded
+        {"'\xC8'", "C8", "C8"}, {"'(' + 1", "29", "29"}, {"'x' EQ 'x'", "FFFF", "FF"},
+    });
+    expect_malformed({"'A,B'", "'A.B'", "'A;B'", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "'\"", "''+1"});
+    Evaluation empty = evaluate("''");
+    EXPECT_EQ(empty.out, "");
+    EXPECT_EQ(empty.status, 0);
+}
+
+TEST_F(ConstantTest, NamesAndUndefinedNames) {
+    expect_values({
+        {"x+1", "1A2C", "2C"},  // names are looked up in upper case
+        {"W", "ABCD", "CD"},    // substituted as abcdh, still a number
+        {"1 and 3", "1", "1"}, {"high 1234h", "12", "0"},
+    });
+
+    struct Case {
+        std::string_view text, undefined;
+    };
+    for (const Case& c : {Case{"Y+1", "Y"}, Case{"first+second", "SECOND"}, Case{"LONG_UNDEFINED_NAME+X", "LONG_UNDEFIN"},
+                          Case{"Y+(", "Y"}, Case{"_Q", "_Q"}, Case{"Z'", "Z'"}}) {
+        Evaluation result = evaluate(c.text);
+        EXPECT_EQ(result.out, "") << c.text;
+        EXPECT_EQ(result.status, 3) << c.text;
+        EXPECT_EQ(result.undefined, c.undefined) << c.text;
+    }
+    Evaluation clean = evaluate("1");  // a later evaluation starts clean
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.undefined, "");
+}
+
+TEST_F(ConstantTest, PrecedenceAndGrouping) {
+    expect_values({
+        {"10-1-1", "8", "8"}, {"100/10/2", "5", "5"}, {"2*-3", "FFFA", "FA"}, {"1--2", "3", "3"},
+        {"- -1", "1", "1"}, {"-1+2", "1", "1"}, {"3-NOT 0", "4", "4"}, {"NOT NOT 5", "5", "5"},
+        {"1 OR 2 AND 3", "3", "3"}, {"1+2 SHL 1", "5", "5"}, {"1 EQ 1 AND 0", "0", "0"}, {"5 XOR 3", "6", "6"},
+        {"1 NE 2", "FFFF", "FF"}, {"2 GT 1", "FFFF", "FF"}, {"1 GE 2", "0", "0"}, {"1 LT 2", "FFFF", "FF"},
+        {"2 LE 2", "FFFF", "FF"}, {"0 LT -1", "FFFF", "FF"}, {"8 SHR 2", "2", "2"}, {"1 SHL 16", "0", "0"},
+        {"1 SHL 33", "2", "2"},  // shift counts are taken mod 32
+        {"7 % 3", "1", "1"}, {"0FFFFH*0FFFFH", "1", "1"}, {"((1+2))*3", "9", "9"}, {"-(2)", "FFFE", "FE"},
+        {"(1)+(2)", "3", "3"}, {" \t1 + 2\t ", "3", "3"},
+    });
+}
+
+TEST_F(ConstantTest, EightBitEvaluationCutsEveryValue) {
+    expect_values({{"1234H/10H", "123", "3"}, {"100H+1", "101", "1"}, {"0FFH+1", "100", "0"},
+                   {"HIGH (1234H+0)", "12", "0"}, {"100H EQ 0", "0", "FF"}});
+}
+
+TEST_F(ConstantTest, MalformedOperands) {
+    expect_malformed({"1+2)", "5(3)", "(5)3", "(1)(2)", "*3", "3*", "-", "1 AND", "1/0", "1%0", "5/(1-1)", ")", "(",
+                      "1+()", "\xA2 1234H"});
+    // A malformed part ends the whole evaluation even under an operator that would discard it.
+    expect_malformed({"0*(1/0)", "0 AND 5(3)"});
+}
+
+TEST_F(ConstantTest, OperandEndAndNextItem) {
+    struct Case {
+        std::string_view text, out;
+        std::optional<std::size_t> next;
+    };
+    for (const Case& c : {Case{"1, 2", "1", 3}, Case{"1,\t 2", "1", 4}, Case{"1.5", "1", 2}, Case{"1;,2", "1", std::nullopt},
+                          Case{"1\n,2", "1", std::nullopt}, Case{"1", "1", std::nullopt}, Case{"1,", "1", 2},
+                          Case{std::string_view("1\0,2", 4), "1", std::nullopt}, Case{"'A,B'", "0", 3}}) {
+        Evaluation result = evaluate(c.text);
+        EXPECT_EQ(result.out, c.out) << c.text;
+        EXPECT_EQ(result.next, c.next) << c.text;
+    }
+}
+
+TEST_F(ConstantTest, LongOperandsEvaluateWhole) {
+    std::string sum = "1";
+    while (sum.size() + 2 <= 254) sum += "+1";
+    EXPECT_EQ(evaluate(sum).out, "7F");
+    // Each one-letter name grows into five characters of work text.
+    std::string names_sum = "X";
+    while (names_sum.size() + 2 <= 254) names_sum += "+X";
+    EXPECT_EQ(evaluate(names_sum).out, "FB55");
+    EXPECT_EQ(evaluate(std::string(126, '(') + "7" + std::string(126, ')')).out, "7");
+    EXPECT_EQ(evaluate(std::string(252, '-') + "1").out, "1");
+    EXPECT_EQ(evaluate(std::string(250, '0') + "1").out, "1");
+    EXPECT_EQ(evaluate(std::string(250, 'Q')).undefined, "QQQQQQQQQQQQ");
+}
+
+TEST_F(ConstantTest, ArbitraryBytesAreSafe) {
+    // Meant for the sanitizer build: any bytes, NUL and bytes above 0x7F included, evaluate without
+    // reading out of bounds, and the status stays one of 0, 1 and 3.
+    std::mt19937 random(12345);
+    const std::string alphabet = std::string("01AHhXx'\"()+-*/%~^&|,.;$ \t\n\0", 29) + "\xA2\xA3\xFF";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(random() % 254, ' ');
+        for (char& ch : text) {
+            ch = random() % 4 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
+        }
+        Evaluation result = evaluate(text, static_cast<int>(random() % 2));
+        EXPECT_TRUE(result.status == 0 || result.status == 1 || result.status == 3) << result.status;
+        EXPECT_LE(result.next.value_or(0), text.size());
+    }
+}

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "expressions.h"
+
+namespace {
+
+// An operand, the translated text and the translator's result.
+struct TranslationCase {
+    std::string_view text, out;
+    int result;
+};
+
+class ExpressionTest : public ::testing::Test {
+protected:
+    EvalState eval;
+    DataNameTable names;
+    Console console;
+
+    void SetUp() override {
+        console.capture = true;
+        eval.eval_width = 1;
+        data_name_put(names, console, "PAR", 0, name_kind::macro_parameter);
+        data_name_put(names, console, "V", 5, name_kind::value);
+    }
+
+    void expect_translations(std::initializer_list<TranslationCase> cases) {
+        for (const TranslationCase& c : cases) {
+            std::string out = "stale";
+            int result = translate_expression(eval, names, out, c.text);
+            EXPECT_EQ(out, c.out) << c.text;
+            EXPECT_EQ(result, c.result) << c.text;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(ExpressionTest, WorkedResults) {
+    expect_translations({
+        {"LABEL+1", "LABEL+H'1", 2}, {"0FFH", "H'FF", 2}, {"NOT MASK", "~MASK", 2}, {"A1 XOR 0FH", "A1~H'F", 2},
+        {"HIGH(ADDR)", "HIGH (ADDR)", 2}, {"(X+1)*2", "(X+H'1)*H'2", 2}, {"P, 1", "P", 1}, {"X SHL 2", "X", 0},
+        {"$+3", "$+H'3", 0}, {"X 5", "X", 0}, {"'A'", "'A'", 2},
+    });
+    eval.eval_width = 0;
+    expect_translations({{"1234H", "H'34", 2}});
+    eval.in_macro_body = true;
+    expect_translations({{"PAR+1", "\\PAR+H'1", 2}});
+}
+
+TEST_F(ExpressionTest, OperatorsAndKeywordsInAnyCase) {
+    expect_translations({
+        {"x and y", "x&y", 2}, {"not m", "~m", 2}, {"a1 xor 0fh", "a1~H'F", 2}, {"X or Y", "X|Y", 2},
+        {"X^Y", "X~Y", 2}, {"high(addr)", "high (addr)", 2}, {"Low X", "Low X", 2}, {"-X", "-X", 2},
+        {"~X", "~X", 2}, {"X%2/3*4", "X%H'2/H'3*H'4", 2}, {"X&1|2", "X&H'1|H'2", 2}, {"((X))", "((X))", 2},
+        {"X)", "X)", 2},  // parentheses are written without a balance check
+        {"NOT_X", "NOT_X", 2},
+    });
+    // Comparisons and shifts have no H8/300 operator.
+    expect_translations({{"x shl 2", "x", 0}, {"X SHR 2", "X", 0}, {"X EQ 1", "X", 0}, {"X ne 1", "X", 0},
+                         {"X GT 1", "X", 0}, {"X GE 1", "X", 0}, {"X LT 1", "X", 0}, {"X le 1", "X", 0}});
+}
+
+TEST_F(ExpressionTest, Numbers) {
+    expect_translations({
+        {"0", "H'0", 2}, {"0FFFFH", "H'FFFF", 2}, {"1010B", "H'A", 2}, {"377O", "H'FF", 2},
+        {"12345678901234567890", "H'BAC0", 2},  // converted from its first 16 characters
+    });
+    eval.eval_width = 0;
+    expect_translations({{"100H", "H'0", 2}, {"X+1234H", "X+H'34", 2}});
+    eval.eval_width = 1;
+    eval.default_radix = 'H';
+    expect_translations({{"10", "H'10", 2}, {"12AB", "H'1", 2}, {"99D", "H'63", 2}});
+}
+
+TEST_F(ExpressionTest, NamesAndCharacterConstants) {
+    expect_translations({
+        {"X Y", "XY", 2}, {"ABCDEFGHIJKLMNOPQRST+1", "ABCDEFGHIJKLMNOP+H'1", 2}, {"' '", "''", 2},
+        {"'A'+1", "'A'+H'1", 2}, {"\"A\"", "", 0}, {"_L1+L_2", "_L1+L_2", 2},
+    });
+}
+
+TEST_F(ExpressionTest, ResultsAndStops) {
+    expect_translations({
+        {"X,Y", "X", 1}, {"  X  ,  Y", "X", 1}, {"X ;comment", "X", 2}, {"X\n", "X", 2}, {"X,$", "X", 1},
+        {std::string_view("X\0+1", 4), "X", 2}, {"X+", "X+", 0}, {"NOT", "~", 0}, {"", "", 0}, {",X", "", 0},
+        {"X.Y", "X", 0}, {"X(1)", "X", 0}, {"X#", "X", 0}, {"X\"", "X", 0}, {"$", "$", 0}, {"X+$", "X+$", 0},
+        {"HIGH $", "HIGH $", 0}, {"X+\xA2", "X+", 0},
+    });
+}
+
+TEST_F(ExpressionTest, MacroParameters) {
+    expect_translations({{"PAR+1", "PAR+H'1", 2}});  // outside a macro body
+    eval.in_macro_body = true;
+    expect_translations({
+        {"PAR+1", "\\PAR+H'1", 2}, {"HIGH PAR", "HIGH \\PAR", 2},
+        {"(PAR)*V", "(\\PAR)*V", 2},  // V has a value, it is no parameter
+        {"par", "par", 2},            // parameters are matched as written
+        {"PAR,2", "\\PAR", 1},
+    });
+}
+
+TEST_F(ExpressionTest, LongOperandTranslatesWhole) {
+    std::string text = "L";
+    std::string expected = "L";
+    while (text.size() + 2 <= 254) {
+        text += "+1";
+        expected += "+H'1";
+    }
+    std::string out;
+    EXPECT_EQ(translate_expression(eval, names, out, text), 2);
+    EXPECT_EQ(out, expected);
+}
+
+TEST_F(ExpressionTest, ArbitraryBytesAreSafe) {
+    std::mt19937 random(54321);
+    const std::string alphabet = std::string("01AHhXx'\"()+-*/%~^&|,.;$ \t\n\0", 29) + "\xA2\xA3\xFF";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(random() % 254, ' ');
+        for (char& ch : text) {
+            ch = random() % 4 == 0 ? static_cast<char>(random() % 256) : alphabet[random() % alphabet.size()];
+        }
+        eval.in_macro_body = random() % 2 == 0;
+        std::string out;
+        int result = translate_expression(eval, names, out, text);
+        EXPECT_TRUE(result >= 0 && result <= 2);
+    }
+}
