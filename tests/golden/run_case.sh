@@ -11,7 +11,7 @@
 #
 # With GOLDEN_UPDATE=1 the actual results replace the expected ones (check them by hand!).
 set -u
-bin_dir=$1
+bin_dir=$(cd "$1" && pwd)
 case_dir=$(cd "$2" && pwd)
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
