@@ -1,9 +1,166 @@
 #include "dispatcher.h"
 
-#include "output_writer.h"
+#include <string>
 
-// Not translated yet: the line is kept as a comment or label-only line.
+#include "branches.h"
+#include "keywords.h"
+#include "operands.h"
+#include "output_writer.h"
+#include "pass2.h"
+
+namespace {
+
+// The neighbouring instruction records of the current line. A walk that finds none (the start or
+// end of the source, or of the window) takes the all-zero record `none`, which merges with nothing.
+struct Neighbours {
+    LineRecord none{};
+    LineRecord* previous = nullptr;
+    LineRecord* next = nullptr;
+    int next_offset = 0;  // places from the current record to `next`
+};
+
+// The nearest record from `offset` on, walking by `step`, whose code is not the comment code; the
+// offset reached is left in `offset`.
+LineRecord* find_instruction_record(Context& ctx, int& offset, int step) {
+    for (LineRecord* record = window_record(ctx, offset); record != nullptr; record = window_record(ctx, offset)) {
+        if (record->code != line_code::comment) return record;
+        offset += step;
+    }
+    return nullptr;
+}
+
+void find_next(Context& ctx, Neighbours& n, int from) {
+    n.next_offset = from;
+    LineRecord* found = find_instruction_record(ctx, n.next_offset, 1);
+    n.next = found != nullptr ? found : &n.none;
+}
+
+// The next record becomes a comment line of its own (its instruction is part of this line's
+// translation); the record after it becomes the next one.
+void absorb_next(Context& ctx, Neighbours& n) {
+    n.next->code = line_code::comment;
+    find_next(ctx, n, n.next_offset + 1);
+}
+
+bool is_a_test(const LineRecord& record, std::string_view logic) {
+    return record.code == kw::LOGIC && logic != "XOR" && record.form == 21 && record.reg1 == reg::A;
+}
+
+// The pairs whose post-increment and pre-decrement addressing has an H8/300 name.
+bool has_auto_step_name(std::uint8_t pair) { return pair == reg::BC || pair == reg::DE || pair == reg::HL; }
+
+// Merges the instruction with the next one where the H8/300 has a better sequence for the pair.
+void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
+    const std::string& logic = ctx.pass2.slots.logic;
+    if (!n.next->label_view().empty()) return;
+    if (record.code == kw::SCF && n.next->code == kw::CCF) {
+        record.code = kw::SCF_CCF;  // carry cleared
+        absorb_next(ctx, n);
+        if (!n.next->label_view().empty()) return;
+    }
+    // A test that clears the carry, then SBC: one SUB.W.
+    if ((is_a_test(record, logic) || record.code == kw::SCF_CCF) && n.next->code == kw::SBC &&
+        (n.next->form == 33 || n.next->form == 34)) {
+        record.code = kw::SUB;
+        record.form = n.next->form;
+        record.reg1 = n.next->reg1;
+        record.reg2 = n.next->reg2;
+        absorb_next(ctx, n);
+        if (!n.next->label_view().empty()) return;
+    }
+
+    LineRecord& next = *n.next;
+    const bool next_inc_pair = next.code == kw::INC && next.form == 31;
+    if (next_inc_pair && record.code == kw::INC && record.form == 31 && record.reg1 == next.reg1) {
+        record.form = 61;  // ADDS #2
+    } else if (next_inc_pair && record.code == kw::LD && record.form == 4 && has_auto_step_name(next.reg1) &&
+               record.reg2 == next.reg1 + reg::indirect) {
+        record.form = 5;  // @rr+
+        record.reg2 = static_cast<std::uint8_t>(record.reg2 + 64);
+    } else if (record.code == kw::DEC && record.form == 31 && next.code == kw::DEC && next.form == 31 &&
+               record.reg1 == next.reg1) {
+        record.form = 61;  // SUBS #2
+    } else if (record.code == kw::DEC && record.form == 31 && next.code == kw::LD && next.form == 8 &&
+               has_auto_step_name(record.reg1) && next.reg1 == record.reg1 + reg::indirect) {
+        record.code = kw::LD;
+        record.form = 9;  // @-rr
+        record.reg1 = static_cast<std::uint8_t>(next.reg1 + 32);
+        record.reg2 = next.reg2;
+    } else if (record.code == kw::PUSH && record.form == 31 && next.code == kw::POP && next.form == 31) {
+        record.code = kw::LD;
+        record.form = 34;  // MOV.W from the pushed to the popped pair
+        record.reg2 = record.reg1;
+        record.reg1 = next.reg1;
+    } else {
+        return;
+    }
+    absorb_next(ctx, n);
+}
+
+// CP 0, AND A or OR A right before JP/JR Z/NZ adds nothing on the H8/300 when the instruction
+// before was an 8-bit MOV of A: the MOV has already set Z from the same value.
+bool is_redundant_test(Context& ctx, const LineRecord& record, const Neighbours& n) {
+    const OperandSlots& slots = ctx.pass2.slots;
+    if (record.code != kw::LOGIC || !record.label_view().empty()) return false;
+    const bool compare_with_zero = slots.logic == "CMP.B" && record.form == 22 && slots.imm == "#H'0";
+    const bool test_a = (slots.logic == "AND" || slots.logic == "OR") && record.form == 21 && record.reg1 == reg::A;
+    if (!compare_with_zero && !test_a) return false;
+    const LineRecord& next = *n.next;
+    if ((next.code != kw::JP && next.code != kw::JR) || (next.form != 54 && next.form != 55)) return false;
+    const LineRecord& previous = *n.previous;
+    return previous.code == kw::LD && previous.form >= 1 && previous.form <= 10 &&
+           (previous.reg1 == reg::A || previous.reg2 == reg::A);
+}
+
+}  // namespace
+
 void translate_instruction(Context& ctx, LineRecord& record) {
-    record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
+    OperandSlots& slots = ctx.pass2.slots;
+    slots = OperandSlots{};
+    switch (record.code) {
+        case kw::AND: slots.logic = "AND"; break;
+        case kw::OR: slots.logic = "OR"; break;
+        case kw::XOR: slots.logic = "XOR"; break;
+        case kw::CP: slots.logic = "CMP.B"; break;
+        default: break;
+    }
+    if (!slots.logic.empty()) record.code = kw::LOGIC;
+
+    // A label can be reached by a jump, with whatever Z flag the jump had.
+    if (copy_label(ctx, record, 16)) ctx.pass2.z_flag_unknown = true;
+    const std::string label = ctx.pass2.label_text;
+
+    ctx.eval.line_status = 0;
+    ctx.eval.undefined_name.clear();
+
+    Neighbours n;
+    int previous_offset = -1;
+    LineRecord* previous = find_instruction_record(ctx, previous_offset, -1);
+    n.previous = previous != nullptr ? previous : &n.none;
+    find_next(ctx, n, 1);
+
+    fuse_with_neighbours(ctx, record, n);
+
+    if (render_operands(ctx, record)) return;
+    if (track_branches_and_flags(ctx, record, *n.previous, *n.next)) return;
+
+    if (is_redundant_test(ctx, record, n)) {
+        record.code = line_code::comment;
+        write_source_line(ctx, record, true);
+        return;
+    }
+
+    const TemplateEntry& entry =
+        find_template(ctx.template_index, static_cast<std::uint16_t>(record.code + record.form));
+    if (entry.key == 0) {
+        ctx.console.print("(%d) ERROR: unknown mnemonic\n", ctx.includes.line_count());
+    } else if (entry.steps.empty()) {
+        ctx.console.print("(%d) ERROR: unsupport mnemonic '%s'\n", ctx.includes.line_count(),
+                          std::string(entry.display).c_str());
+    } else {
+        write_line_list(ctx, entry.steps, true, label);
+        return;
+    }
+    record.code = static_cast<std::uint16_t>(record.code + line_code::error_bit);
     write_source_line(ctx, record, true);
 }

@@ -1,0 +1,141 @@
+#include "branches.h"
+
+#include <string>
+#include <string_view>
+
+#include "expressions.h"
+#include "keywords.h"
+#include "output_writer.h"
+#include "pass2.h"
+
+namespace {
+
+// Forms of the conditions that matter here.
+namespace cond {
+inline constexpr std::uint8_t C = 52, NC = 53, Z = 54, NZ = 55, PO = 56, PE = 57;
+inline constexpr std::uint8_t nz_and_nc = 59, z_or_c = 60;
+inline constexpr std::uint8_t po_after_transfer = 62, pe_after_transfer = 63;
+inline constexpr std::uint8_t po_after_compare = 64, pe_after_compare = 65;
+inline constexpr std::uint8_t illegal = 99;
+}  // namespace cond
+
+bool is_branch(std::uint16_t code) {
+    return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
+}
+
+std::string_view text_at(std::string_view line, std::uint8_t column) {
+    return column <= line.size() ? line.substr(column) : std::string_view();
+}
+
+// Targets are addresses: numbers in them keep all 16 bits.
+int translate_target(Context& ctx, std::string& out, std::string_view text) {
+    ctx.eval.eval_width = 1;
+    return translate_expression(ctx.eval, ctx.data_names, out, text);
+}
+
+void rewrite_parity_form(LineRecord& record, std::uint8_t po_form, std::uint8_t pe_form) {
+    if (record.form == cond::PO) record.form = po_form;
+    else if (record.form == cond::PE) record.form = pe_form;
+}
+
+void warn_z_flag_unknown(Context& ctx) {
+    ctx.console.print("(%d) WARNING: Z flag unknown\n", ctx.includes.line_count());
+    ctx.pass2.out_line = ";\t\t\t*** warning: Z flag unknown ***\n";
+    emit_out_line(ctx);
+}
+
+// JR Z,X followed directly by JR C,X (branch when Z or C: BLS), or JR Z over a JR NC,X (branch when
+// neither: BHI). On a merge the second JR gets the merged form and this line keeps only its label
+// or its comment. The target of this JR is already in {target}; `target_complete` tells whether it
+// translated whole (a target with '$' never does).
+bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
+    LineRecord* second = window_record(ctx, 1);
+    if (second == nullptr || second->code != kw::JR || !second->label_view().empty()) return false;
+    const std::string& target = ctx.pass2.slots.target;
+    bool merged = false;
+    if (second->form == cond::C && target_complete) {
+        // The second JR's target text is on the next source line, which pass 2 has not read yet.
+        if (read_lookahead_line(ctx)) {
+            std::string second_target;
+            int result = translate_target(ctx, second_target, text_at(ctx.pass2.lookahead_line, second->col1));
+            merged = result == translation::complete && second_target == target;
+        }
+    } else if (second->form == cond::NC) {
+        // Skipping the JR NC means landing either at $+4 or at a label right after it.
+        const LineRecord* after = window_record(ctx, 2);
+        std::string_view label = after != nullptr ? after->label_view() : std::string_view();
+        merged = target == "$+H'4" ||
+                 (target_complete && !label.empty() && std::string_view(target).substr(0, 16) == label);
+    }
+    if (!merged) return false;
+    second->form = second->form == cond::C ? cond::z_or_c : cond::nz_and_nc;
+    record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
+    write_source_line(ctx, record, true);
+    return true;
+}
+
+// Whether the Z flag a later branch sees may differ from the HD64180's, after this instruction.
+void update_z_flag(Context& ctx, const LineRecord& record) {
+    const std::uint16_t code = record.code;
+    const std::uint8_t form = record.form;
+    bool& unknown = ctx.pass2.z_flag_unknown;
+    // The H8/300 MOV sets Z where LD does not; ADD.W, NOT and the block transfer loops set it too.
+    if (code == kw::LD || (code == kw::ADD && form == 34) || code == kw::CPL ||
+        ((code == kw::SET || code == kw::RES) && form == 43) || (code >= kw::LDI && code <= kw::LDDR)) {
+        unknown = true;
+        return;
+    }
+    // Neither processor changes Z here (or both leave it as it was).
+    if (((code == kw::INC || code == kw::DEC) && (form == 31 || form == 61)) ||
+        (code >= kw::RLC && code <= kw::RRD) || ((code == kw::SET || code == kw::RES) && (form == 41 || form == 42)) ||
+        code == kw::PUSH || code == kw::POP || code == kw::MLT || code == kw::NOP || code == kw::HALT ||
+        code == kw::SLP || code == kw::EI || code == kw::DI || code == kw::IM) {
+        return;
+    }
+    unknown = false;
+}
+
+}  // namespace
+
+bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord& previous, LineRecord& next) {
+    // After a block instruction the count's end is in Z (transfer) or in the carry (compare).
+    if (previous.code >= kw::LDI && previous.code <= kw::LDDR && is_branch(record.code)) {
+        rewrite_parity_form(record, cond::po_after_transfer, cond::pe_after_transfer);
+    }
+    if (previous.code >= kw::CPI && previous.code <= kw::CPDR) {
+        if (is_branch(record.code)) rewrite_parity_form(record, cond::po_after_compare, cond::pe_after_compare);
+        // A second branch right after the first still tests the flags of the block compare.
+        if (record.code != kw::CALL && is_branch(record.code) && is_branch(next.code)) {
+            rewrite_parity_form(next, cond::po_after_compare, cond::pe_after_compare);
+        }
+    }
+
+    if (!is_branch(record.code)) {
+        update_z_flag(ctx, record);
+        return false;
+    }
+
+    if (ctx.pass2.z_flag_unknown && (record.form == cond::Z || record.form == cond::NZ)) warn_z_flag_unknown(ctx);
+
+    std::string& target = ctx.pass2.slots.target;
+    const std::string_view src = text_at(ctx.line_buffer, record.col1);
+    const bool jr_on_z = record.code == kw::JR && record.form == cond::Z;
+    std::string translated;
+    const int result = translate_target(ctx, translated, src);
+    if (record.code == kw::CALL || record.code == kw::JP) {
+        target = "@" + translated;
+        if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = true;  // the subroutine may change Z
+    } else {
+        target = translated;
+    }
+    if (result != translation::complete) record.form = cond::illegal;
+    if (jr_on_z && merge_jr_pair(ctx, record, result == translation::complete)) {
+        return true;
+    }
+
+    if (record.form != cond::illegal) return false;
+    ctx.console.print("(%d) ERROR: illegal CALL/JP/JR operand\n", ctx.includes.line_count());
+    record.code = static_cast<std::uint16_t>(record.code + line_code::error_bit);
+    write_source_line(ctx, record, true);
+    return true;
+}

@@ -1,0 +1,240 @@
+#include "operands.h"
+
+#include <array>
+
+#include "constants.h"
+#include "expressions.h"
+#include "keywords.h"
+#include "output_writer.h"
+
+namespace {
+
+struct RegisterName {
+    std::uint8_t code;
+    std::string_view name;
+};
+
+// Every register code that has an H8/300 name; any other code is a register error.
+constexpr std::array<RegisterName, 28> register_names{{
+    {1, "R0H"},   {2, "CCR"},   {3, "R1H"},   {4, "R1L"},   {5, "R2H"},   {6, "R2L"},
+    {7, "R3H"},   {8, "R3L"},   {9, "R0"},    {10, "R1"},   {11, "R2"},   {12, "R3"},
+    {13, "R4"},   {14, "R5"},   {15, "SP"},   {26, "@R1"},  {27, "@R2"},  {28, "@R3"},
+    {29, "@R4"},  {30, "@R5"},  {31, "@SP"},  {47, "R7"},   {58, "@-R1"}, {59, "@-R2"},
+    {60, "@-R3"}, {90, "@R1+"}, {91, "@R2+"}, {92, "@R3+"},
+}};
+
+// SP as a general register: its byte halves are R7H and R7L.
+constexpr std::uint8_t sp_as_general = 47;
+
+std::string_view text_at(const std::string& line, std::uint8_t column) {
+    std::string_view view(line);
+    return column <= view.size() ? view.substr(column) : std::string_view();
+}
+
+// The address or displacement at the start of `text`: up to the last ')' before the first ',',
+// ';' or newline (the whole operand when no ')' stands there).
+std::string_view parenthesised_text(std::string_view text) {
+    std::size_t end = text.find_first_of(",;\n");
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view operand = text.substr(0, end);
+    std::size_t close = operand.rfind(')');
+    return close == std::string_view::npos ? operand : operand.substr(0, close);
+}
+
+// Writes `prefix` and the operand into `slot`: the rewritten expression when the translator can
+// rewrite it, otherwise the value evaluate_operand left in `value`. An undefined name fails the
+// operand unless `tolerate_undefined` and the expression can be kept symbolic.
+int render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const std::string& value,
+                 bool tolerate_undefined) {
+    slot.assign(1, prefix);
+    std::string translated;
+    EvalState& eval = ctx.eval;
+    if ((eval.line_status & 1) != 0) {
+        if (tolerate_undefined && (eval.line_status & 2) != 0 &&
+            translate_expression(eval, ctx.data_names, translated, text) != translation::not_translatable) {
+            slot += translated;
+            eval.line_status = static_cast<std::uint16_t>(eval.line_status & ~1u);
+            return 0;
+        }
+        return 1;
+    }
+    if (translate_expression(eval, ctx.data_names, translated, text) != translation::not_translatable) {
+        slot += translated;
+    } else {
+        slot += "H'";
+        slot += value;
+    }
+    return 0;
+}
+
+// The first operand failure of a line, kept aside so that later operands cannot hide it.
+struct FirstFailure {
+    bool failed = false;
+    std::uint16_t line_status = 0;
+    std::string undefined_name;
+};
+
+void note_operand(Context& ctx, FirstFailure& first, int result) {
+    if (result == 0 || first.failed) return;
+    first.failed = true;
+    first.line_status = static_cast<std::uint16_t>(ctx.eval.line_status | 1);
+    first.undefined_name = ctx.eval.undefined_name;
+}
+
+// A register without a name fails as an illegal operand (no undefined name to report).
+void render_register(Context& ctx, FirstFailure& first, std::string& slot, std::uint8_t code) {
+    if (h8_register_name(ctx.console, slot, code) == 0 || first.failed) return;
+    first.failed = true;
+    first.line_status = 1;
+    first.undefined_name.clear();
+}
+
+// {regH}/{regL}: the pair's name with "H" or "L" appended; SP counts as R7 here.
+void render_byte_halves(Context& ctx, FirstFailure& first, std::string* high, std::string* low,
+                        std::uint8_t code) {
+    std::string name;
+    render_register(ctx, first, name, code == reg::SP ? sp_as_general : code);
+    if (high != nullptr) *high = name + "H";
+    if (low != nullptr) *low = name + "L";
+}
+
+}  // namespace
+
+int h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
+    if (code != 0) {
+        for (const RegisterName& entry : register_names) {
+            if (entry.code == code) {
+                slot = entry.name;
+                return 0;
+            }
+        }
+    }
+    console.print("register error %X\n", code);
+    return 1;
+}
+
+int render_immediate(Context& ctx, std::string_view text, int width) {
+    std::string value;
+    evaluate_operand(ctx.eval, ctx.data_names, value, text, width);
+    return render_value(ctx, ctx.pass2.slots.imm, '#', text, value, width != 0);
+}
+
+int render_direct(Context& ctx, std::string_view text, int width, bool tolerate_undefined) {
+    std::string_view address = parenthesised_text(text);
+    std::string value;
+    evaluate_operand(ctx.eval, ctx.data_names, value, address, width);
+    return render_value(ctx, ctx.pass2.slots.mem, '@', address, value, tolerate_undefined);
+}
+
+int render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register) {
+    OperandSlots& slots = ctx.pass2.slots;
+    if (render_immediate(ctx, parenthesised_text(text), 0) != 0) return 1;
+    std::string index_name;
+    if (h8_register_name(ctx.console, index_name, index_register) != 0) {
+        // The displacement evaluated cleanly; the failure is the register's.
+        ctx.eval.line_status = 1;
+        ctx.eval.undefined_name.clear();
+        return 1;
+    }
+    slots.mem = "@(" + slots.imm.substr(1) + "," + index_name + ")";
+    return 0;
+}
+
+int render_bit_number(Context& ctx, std::string_view text) {
+    std::string value;
+    evaluate_operand(ctx.eval, ctx.data_names, value, text, 0);
+    std::string& bit = ctx.pass2.slots.bit;
+    if (render_value(ctx, bit, '#', text, value, false) != 0) return 1;
+    // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
+    if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
+    return 0;
+}
+
+bool render_operands(Context& ctx, LineRecord& record) {
+    OperandSlots& slots = ctx.pass2.slots;
+    const std::string_view src = text_at(ctx.line_buffer, record.col1);
+    const std::string_view src2 = text_at(ctx.line_buffer, record.col2);
+    FirstFailure first;
+    auto reg1 = [&] { render_register(ctx, first, slots.reg1, record.reg1); };
+    auto reg2 = [&] { render_register(ctx, first, slots.reg2, record.reg2); };
+
+    switch (record.form) {
+        case 1:
+            reg1();
+            note_operand(ctx, first, render_immediate(ctx, src, 0));
+            break;
+        case 2: case 4: case 5: case 8: case 9: case 37:
+            reg1();
+            reg2();
+            break;
+        case 3: case 35:
+            reg1();
+            note_operand(ctx, first, render_direct(ctx, src, 1, true));
+            break;
+        case 6:
+            reg1();
+            note_operand(ctx, first, render_indexed(ctx, src, record.reg2));
+            break;
+        case 7: case 36:
+            reg2();
+            note_operand(ctx, first, render_direct(ctx, src, 1, false));
+            break;
+        case 10:
+            reg2();
+            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            break;
+        case 11:
+            reg1();
+            note_operand(ctx, first, render_immediate(ctx, src2, 0));
+            break;
+        case 12:
+            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            note_operand(ctx, first, render_immediate(ctx, src2, 0));
+            break;
+        case 21: case 24: case 61:
+            reg1();
+            break;
+        case 22:
+            note_operand(ctx, first, render_immediate(ctx, src, 0));
+            break;
+        case 23:
+            note_operand(ctx, first, render_direct(ctx, src, 1, true));
+            break;
+        case 25:
+            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            break;
+        case 31:
+            reg1();
+            if (record.code == kw::MLT) render_byte_halves(ctx, first, &slots.reg1H, nullptr, record.reg1);
+            break;
+        case 33:
+            reg1();
+            note_operand(ctx, first, render_immediate(ctx, src, 1));
+            break;
+        case 34:
+            if (record.code == kw::ADC || record.code == kw::SBC) {
+                render_byte_halves(ctx, first, &slots.reg1H, &slots.reg1L, record.reg1);
+                render_byte_halves(ctx, first, &slots.reg2H, &slots.reg2L, record.reg2);
+            } else {
+                reg1();
+                reg2();
+            }
+            break;
+        case 41: case 42:
+            reg1();
+            note_operand(ctx, first, render_bit_number(ctx, src));
+            break;
+        case 43:
+            note_operand(ctx, first, render_bit_number(ctx, src2));
+            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            break;
+        default:
+            break;  // no operand slots; branch targets are rendered with the branch
+    }
+
+    if (!first.failed) return false;
+    ctx.eval.line_status = first.line_status;
+    ctx.eval.undefined_name = first.undefined_name;
+    report_operand_error(ctx, record);
+    return true;
+}

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "branches.h"
+#include "classifier.h"
+#include "dispatcher.h"
+#include "output_writer.h"
+#include "pass1.h"
+#include "scanner.h"
+#include "test_support.h"
+
+namespace {
+
+// Translates a small program the way pass 2 does (records in the window beside the lines as
+// written) and returns its .SRC lines without their comment fields, tabs shown as single blanks.
+class DispatcherTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Context> ctx = fresh_context();
+
+    void SetUp() override {
+        ctx->template_index = build_template_index();
+        ctx->pass2.output = std::tmpfile();
+        ASSERT_NE(ctx->pass2.output, nullptr);
+    }
+
+    std::vector<std::string> translate(const std::vector<std::string>& lines) {
+        EXPECT_LE(lines.size(), RecordWindow::half);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            ctx->line_buffer = upper_case_line(lines[i] + "\n");
+            LineRecord record;
+            if (is_instruction(scan_line(*ctx, record))) classify_operands(*ctx, record);
+            ctx->pass2.window.slots[RecordWindow::half + i] = record;
+        }
+        ctx->total_lines = static_cast<std::uint16_t>(lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            ctx->pass2.record_number = static_cast<std::uint16_t>(i + 1);
+            ctx->pass2.current_slot = RecordWindow::half + i;
+            ctx->line_buffer = lines[i] + "\n";
+            ++ctx->includes.levels[0].line_count;
+            LineRecord& record = ctx->pass2.window.slots[ctx->pass2.current_slot];
+            if (is_instruction(record.code)) {
+                translate_instruction(*ctx, record);
+            } else {
+                write_source_line(*ctx, record, true);
+            }
+        }
+        return written_lines();
+    }
+
+    std::vector<std::string> written_lines() {
+        std::vector<std::string> result;
+        std::string line;
+        std::rewind(ctx->pass2.output);
+        for (int ch = std::fgetc(ctx->pass2.output); ch != EOF; ch = std::fgetc(ctx->pass2.output)) {
+            if (ch != '\n') {
+                line.push_back(static_cast<char>(ch));
+                continue;
+            }
+            std::size_t comment = line.find("\t;\t");
+            if (comment != std::string::npos) line.erase(comment);
+            std::string compact;
+            for (char c : line) {
+                if (c != '\t') compact.push_back(c);
+                else if (!compact.empty() && compact.back() != ' ') compact.push_back(' ');
+            }
+            while (!compact.empty() && compact.back() == ' ') compact.pop_back();
+            result.push_back(compact);
+            line.clear();
+        }
+        return result;
+    }
+
+    std::string console() const { return ctx->console.captured; }
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(DispatcherTest, ScfCcfBecomesOneLineAndMergesOnIntoSbc) {
+    EXPECT_EQ(translate({" SCF", " CCF"}), (Lines{"ANDC #H'FE,CCR", ";"}));
+    ctx = fresh_context();
+    SetUp();
+    EXPECT_EQ(translate({" SCF", " CCF", " SBC HL,DE"}), (Lines{"SUB.W R2,R3", ";", ";"}));
+}
+
+TEST_F(DispatcherTest, TestOfAClearsCarryForSbcButXorDoesNot) {
+    EXPECT_EQ(translate({" OR A", " SBC HL,BC", " AND A", " SBC HL,DE", " CP A", " SBC HL,SP"}),
+              (Lines{"SUB.W R1,R3", ";", "SUB.W R2,R3", ";", "SUB.W SP,R3", ";"}));
+    ctx = fresh_context();
+    SetUp();
+    EXPECT_EQ(translate({" XOR A", " SBC HL,BC"}),
+              (Lines{"XOR R0H,R0H", "ORC #H'04,CCR", "SUBX R1L,R3L", "SUBX R1H,R3H"}));
+}
+
+TEST_F(DispatcherTest, PairIncrementsMergeOncePerLine) {
+    EXPECT_EQ(translate({" INC HL", " INC HL", " INC HL", " DEC DE", "; between", " DEC DE"}),
+              (Lines{"ADDS #2,R3", ";", "ADDS #1,R3", "SUBS #2,R2", ";", ";"}));
+}
+
+TEST_F(DispatcherTest, LabelOnTheSecondLinePreventsEveryMerge) {
+    EXPECT_EQ(translate({" INC HL", "L1: INC HL", " LD A,(HL)", "L2: INC HL", " SCF", "L3: CCF"}),
+              (Lines{"ADDS #1,R3", "L1 ADDS #1,R3", "MOV.B @R3,R0H", "L2 ADDS #1,R3", "ORC #H'01,CCR",
+                     "L3 XORC #H'01,CCR"}));
+}
+
+TEST_F(DispatcherTest, PostIncrementAndPreDecrementMerges) {
+    EXPECT_EQ(translate({"LOOP: LD A,(HL)", "; comment", " INC HL", " LD A,(HL)", " INC DE", " DEC HL",
+                         " LD (HL),B", " LD C,(DE)", " INC DE", " DEC BC", " LD (BC),A"}),
+              (Lines{"LOOP MOV.B @R3+,R0H", ";", ";", "MOV.B @R3,R0H", "ADDS #1,R2", "MOV.B R1H,@-R3", ";",
+                     "MOV.B @R2+,R1L", ";", "MOV.B R0H,@-R1", ";"}));
+}
+
+TEST_F(DispatcherTest, IndexAndStackPairsAreNotMergedIntoAutoStepAddressing) {
+    // (IX)+, -(IY) and the like have no H8/300 names here: the pair stays two translations.
+    EXPECT_EQ(translate({" LD A,(IX)", " INC IX", " DEC IY", " LD (IY),A"}),
+              (Lines{"MOV.B @R4,R0H", "ADDS #1,R4", "SUBS #1,R5", "MOV.B R0H,@R5"}));
+    EXPECT_EQ(console(), "");
+}
+
+TEST_F(DispatcherTest, PushPopBecomesMoveExceptForAf) {
+    EXPECT_EQ(translate({" PUSH BC", " POP DE", " PUSH AF", " POP BC"}),
+              (Lines{"MOV.W R1,R2", ";", "STC CCR,R0L", "PUSH R0", "POP R1"}));
+}
+
+TEST_F(DispatcherTest, RedundantTestAfterLoadOfAIsDropped) {
+    EXPECT_EQ(translate({" LD A,(X)", " OR A", " JR Z,L", " LD A,B", " CP 0", " JP NZ,L", " LD (HL),A", " AND A",
+                         " JR NZ,L"}),
+              (Lines{"MOV.B @X,R0H", ";", "BEQ L", "MOV.B R1H,R0H", ";", "BEQ $+6", "JMP @L", "MOV.B R0H,@R3",
+                     ";", "BNE L"}));
+    EXPECT_EQ(console(), "");
+}
+
+TEST_F(DispatcherTest, TestStaysWhenANotLoadedLabelledOrXor) {
+    EXPECT_EQ(translate({" LD B,C", " OR A", " JR Z,L", " LD A,B", "T: OR A", " JR Z,L", " LD A,B", " XOR A",
+                         " JR Z,L", " LD A,B", " CP 1", " JR Z,L", " LD A,B", " OR A", " RET Z"}),
+              (Lines{"MOV.B R1L,R1H", "OR R0H,R0H", "BEQ L", "MOV.B R1H,R0H", "T OR R0H,R0H", "BEQ L",
+                     "MOV.B R1H,R0H", "XOR R0H,R0H", "BEQ L", "MOV.B R1H,R0H", "CMP.B #H'1,R0H", "BEQ L",
+                     "MOV.B R1H,R0H", "OR R0H,R0H", "BNE $+4", "RTS"}));
+}
+
+TEST_F(DispatcherTest, LogicalGroupAndErrors) {
+    EXPECT_EQ(translate({" XOR B", " CP (HL)", " EXX", " IN A,(0)", " EX AF,AF'", " ADD A,(1234H)",
+                         "LOOP: LD (HL),5"}),
+              (Lines{"XOR R1H,R0H", "MOV.B @R3,R6L", "CMP.B R6L,R0H", "NOP ;*** error ***", "NOP ;*** error ***",
+                     "NOP ;*** error ***", "NOP ;*** error ***", "LOOP MOV.B #H'5,R6L", "MOV.B R6L,@R3"}));
+    EXPECT_EQ(console(),
+              "(3) ERROR: unsupport mnemonic 'EXX'\n(4) ERROR: unsupport mnemonic 'IN  *,(*)'\n"
+              "(5) ERROR: unsupport mnemonic 'EX AF,\tAF''\n(6) ERROR: unknown mnemonic\n");
+}
+
+TEST_F(DispatcherTest, ZFlagWarningFollowsTheLastInstruction) {
+    EXPECT_EQ(translate({" JR Z,L", " SUB B", " INC HL", " JR Z,L", " LD A,(X)", " JR NZ,L", " SUB B", " CALL X",
+                         " JP Z,L", " SUB B", "L1: JP NZ,L2", " SUB B", " RLCA", " PUSH BC", " JR C,L", " JR NZ,L"}),
+              (Lines{"; *** warning: Z flag unknown ***", "BEQ L", "SUB.B R1H,R0H", "ADDS #1,R3", "BEQ L",
+                     "MOV.B @X,R0H", "; *** warning: Z flag unknown ***", "BNE L", "SUB.B R1H,R0H", "JSR @X",
+                     "; *** warning: Z flag unknown ***", "BNE $+6", "JMP @L", "SUB.B R1H,R0H",
+                     "; *** warning: Z flag unknown ***", "L1 BEQ $+6", "JMP @L2", "SUB.B R1H,R0H", "ROTL R0H",
+                     "PUSH R1", "BCS L", "BNE L"}));
+    EXPECT_EQ(console(),
+              "(1) WARNING: Z flag unknown\n(6) WARNING: Z flag unknown\n(9) WARNING: Z flag unknown\n"
+              "(11) WARNING: Z flag unknown\n");
+}
+
+TEST_F(DispatcherTest, ZFlagStateAfterEachClass) {
+    // set: LD, ADD.W, CPL, SET/RES on (IX+d), block transfers; kept: pair INC/DEC, rotates,
+    // SET/RES on registers, PUSH, POP, MLT, NOP, EI, DI; cleared: everything else.
+    struct Case {
+        const char* instruction;
+        bool unknown_after_known;
+    } cases[] = {
+        {" LD A,B", true},       {" LD HL,5", true},      {" ADD HL,DE", true},   {" CPL", true},
+        {" SET 1,(IX+2)", true}, {" RES 1,(IY+2)", true}, {" LDIR", true},        {" LDD", true},
+        {" INC HL", false},      {" DEC DE", false},      {" RLC B", false},      {" SRL A", false},
+        {" SET 1,A", false},     {" RES 2,(HL)", false},  {" PUSH BC", false},    {" POP AF", false},
+        {" MLT DE", false},      {" NOP", false},         {" EI", false},         {" DI", false},
+        {" ADD A,B", false},     {" INC A", false},       {" BIT 1,(IX+2)", false}, {" CPIR", false},
+        {" DAA", false},         {" RET NZ", false},      {" EX DE,HL", false},   {" TST B", false},
+    };
+    for (const Case& c : cases) {
+        ctx = fresh_context();
+        SetUp();
+        ctx->pass2.z_flag_unknown = false;
+        translate({c.instruction});
+        EXPECT_EQ(ctx->pass2.z_flag_unknown, c.unknown_after_known) << c.instruction;
+    }
+}
+
+TEST_F(DispatcherTest, UnchangedClassKeepsAnUnknownFlagUnknown) {
+    for (const char* instruction : {" INC HL", " RLC B", " SET 1,A", " PUSH BC", " MLT DE", " NOP"}) {
+        ctx = fresh_context();
+        SetUp();
+        ctx->pass2.z_flag_unknown = true;
+        translate({instruction});
+        EXPECT_TRUE(ctx->pass2.z_flag_unknown) << instruction;
+    }
+    for (const char* instruction : {" ADD A,B", " SCF", " CP 5", " NEG", " ADD A,(1234H)"}) {
+        ctx = fresh_context();
+        SetUp();
+        translate({instruction});
+        EXPECT_FALSE(ctx->pass2.z_flag_unknown) << instruction;
+    }
+}
+
+TEST_F(DispatcherTest, JrPairsWithoutLookAhead) {
+    EXPECT_EQ(translate({" SUB B", " JR Z,$+4", " JR NC,X", " SUB B", " JR Z,L", " JR NC,X", "L: NOP", " SUB B",
+                         "A1: JR Z,L", " JR NC,X", "L: NOP"}),
+              (Lines{"SUB.B R1H,R0H", ";", "BHI X", "SUB.B R1H,R0H", ";", "BHI X", "L NOP", "SUB.B R1H,R0H",
+                     "; *** warning: Z flag unknown ***", "A1 .EQU $", "BHI X", "L NOP"}));
+}
+
+TEST_F(DispatcherTest, JrPairsThatDoNotMerge) {
+    EXPECT_EQ(translate({" SUB B", " JR Z,$+6", " JR NC,X", " SUB B", " JR Z,L", " JR NC,X", " NOP", " SUB B",
+                         " JR Z,X", "L2: JR NC,X"}),
+              (Lines{"SUB.B R1H,R0H", "NOP ;*** error ***", "BCC X", "SUB.B R1H,R0H", "BEQ L", "BCC X", "NOP",
+                     "SUB.B R1H,R0H", "BEQ X", "L2 BCC X"}));
+    EXPECT_EQ(console(), "(2) ERROR: illegal CALL/JP/JR operand\n");
+}
+
+TEST_F(DispatcherTest, JrZToCWithoutAFileToReadAheadStaysTwoBranches) {
+    // No source file is open here, so the look-ahead reads nothing.
+    EXPECT_EQ(translate({" SUB B", " JR Z,X", " JR C,X"}), (Lines{"SUB.B R1H,R0H", "BEQ X", "BCS X"}));
+    EXPECT_FALSE(ctx->pass2.lookahead_pending);
+}
+
+TEST_F(DispatcherTest, ParityConditionsAfterBlockInstructions) {
+    EXPECT_EQ(translate({" LDIR", " JP PE,LOOP", " LDI", " CALL PO,S", " CPIR", " JR Z,FOUND", " JP PE,AGAIN",
+                         " CPD", " JP PO,X", " LD A,B", " JP PO,X", " CPI", " JR PE,X"}),
+              (Lines{"MOV.B @R3+,R6L", "MOV.B R6L,@R2", "ADDS #1,R2", "SUBS #1,R1", "MOV.W R1,R1", "BNE $-10",
+                     "BEQ $+6", "JMP @LOOP",
+                     "MOV.B @R3+,R6L", "MOV.B R6L,@R2", "ADDS #1,R2", "SUBS #1,R1", "MOV.W R1,R1",
+                     "BNE $+6", "JSR @S",
+                     "MOV.B @R3+,R6L", "SUBS #1,R1", "MOV.W R1,R1", "BEQ $+10", "CMP.B R6L,R0H", "BNE $-10",
+                     "ANDC #H'FE,CCR", "BRA $+6", "CMP.B R6L,R0H", "ORC #H'01,CCR",
+                     "BEQ FOUND", "BCS $+6", "JMP @AGAIN",
+                     "MOV.B @R3,R6L", "SUBS #1,R3", "SUBS #1,R1", "MOV.W R1,R1", "BEQ $+8", "CMP.B R6L,R0H",
+                     "ANDC #H'FE,CCR", "BRA $+6", "CMP.B R6L,R0H", "ORC #H'01,CCR",
+                     "BCC $+6", "JMP @X",
+                     "MOV.B R1H,R0H", "NOP ;*** error ***",
+                     "MOV.B @R3+,R6L", "SUBS #1,R1", "MOV.W R1,R1", "BEQ $+8", "CMP.B R6L,R0H", "ANDC #H'FE,CCR",
+                     "BRA $+6", "CMP.B R6L,R0H", "ORC #H'01,CCR", "NOP ;*** error ***"}));
+    EXPECT_EQ(console(), "(11) ERROR: unknown mnemonic\n(13) ERROR: unknown mnemonic\n");
+}
+
+TEST_F(DispatcherTest, BranchTargetsAreSixteenBitAndDollarIsIllegal) {
+    EXPECT_EQ(translate({" JP 1234H", " SUB B", " CALL NZ,0FFFFH", " DJNZ LOOP", " JP (HL)", " JR $", " CALL X+"}),
+              (Lines{"JMP @H'1234", "SUB.B R1H,R0H", "BEQ $+6", "JSR @H'FFFF", "DEC R1H", "BNE LOOP", "JMP @R3",
+                     "NOP ;*** error ***", "NOP ;*** error ***"}));
+    EXPECT_EQ(console(), "(6) ERROR: illegal CALL/JP/JR operand\n(7) ERROR: illegal CALL/JP/JR operand\n");
+}
+
+TEST_F(DispatcherTest, NeighbourWalkStopsAtTheEndsOfTheSource) {
+    // The first and the last line have no neighbour to merge with or test against.
+    EXPECT_EQ(translate({"; head", " INC HL"}), (Lines{";", "ADDS #1,R3"}));
+    LineRecord next;
+    next.code = 0x3800;
+    next.form = 56;
+    LineRecord previous;  // all zero
+    LineRecord record;
+    record.code = 0x1A00;
+    record.form = 21;
+    EXPECT_FALSE(track_branches_and_flags(*ctx, record, previous, next));
+    EXPECT_EQ(next.form, 56);
+}
+
+}  // namespace
