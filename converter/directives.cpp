@@ -1,9 +1,403 @@
 #include "directives.h"
 
+#include <cctype>
+#include <charconv>
+#include <span>
+
+#include "classifier.h"
+#include "constants.h"
+#include "expressions.h"
+#include "keywords.h"
+#include "operands.h"
 #include "output_writer.h"
 
-// Not translated yet: the line is kept as a comment or label-only line.
-void translate_directive(Context& ctx, LineRecord& record) {
+namespace {
+
+constexpr int width_8 = 0;
+constexpr int width_16 = 1;
+constexpr std::size_t name_max = 51;   // NAME keeps this many characters
+constexpr std::size_t title_max = 50;  // TITLE keeps this many between its quotes
+
+bool is_space(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
+bool is_quote(char ch) { return ch == '\'' || ch == '"'; }
+bool operand_failed(const Context& ctx) { return (ctx.eval.line_status & 1) != 0; }
+bool undefined_name(const Context& ctx) { return (ctx.eval.line_status & 2) != 0; }
+
+std::string_view skip_blanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    return text;
+}
+
+// The operand of the line from column col1, letter case as written; empty when the line has none.
+// A NUL ends the line as its end does.
+std::string_view operand_text(const Context& ctx, const LineRecord& record) {
+    std::string_view line = ctx.line_buffer;
+    line = line.substr(0, line.find('\0'));
+    if (record.col1 == 0 || record.col1 >= line.size()) return {};
+    return line.substr(record.col1);
+}
+
+// One operand as evaluate_operand sees it: up to the first ',', '.', ';', newline or the end,
+// without the white space around it.
+std::string_view operand_body(std::string_view text) {
+    text = text.substr(0, text.find_first_of(",.;\n"));
+    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The value text of evaluate_operand read back as a number: its hexadecimal digits after any
+// leading blanks, of which only the low 16 bits count.
+std::uint16_t hex_value(std::string_view digits) {
+    digits = skip_blanks(digits);
+    unsigned value = 0;
+    for (char ch : digits) {
+        int digit;
+        if (ch >= '0' && ch <= '9') {
+            digit = ch - '0';
+        } else if (ch >= 'A' && ch <= 'F') {
+            digit = ch - 'A' + 10;
+        } else if (ch >= 'a' && ch <= 'f') {
+            digit = ch - 'a' + 10;
+        } else {
+            break;
+        }
+        value = (value * 16 + static_cast<unsigned>(digit)) & 0xFFFF;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
+
+void write_directive_line(Context& ctx, const DirectiveLine& line, bool with_comment) {
+    const TemplateStep step{line.label, line.mnemonic, line.operand1, {}};
+    write_line_list(ctx, std::span<const TemplateStep>(&step, 1), with_comment);
+}
+
+void write_mnemonic_only(Context& ctx, std::string_view mnemonic) {
+    write_directive_line(ctx, DirectiveLine{{}, std::string(mnemonic), {}}, true);
+}
+
+// A line whose directive has no H8/300 counterpart keeps only its label (as a label-only line) or
+// becomes a comment line.
+void write_as_source_line(Context& ctx, LineRecord& record) {
     record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
     write_source_line(ctx, record, true);
+}
+
+// A directive that needs a value but has none: reading the operand from column 0 would take the
+// line's own label and keyword as the expression.
+void report_missing_operand(Context& ctx, LineRecord& record) {
+    ctx.eval.line_status = 1;
+    ctx.eval.undefined_name.clear();  // else the name of an earlier line would be reported
+    report_operand_error(ctx, record);
+}
+
+// Evaluates a 16-bit operand; false (after the error line) when it is missing or in error.
+bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand, std::uint16_t& value) {
+    if (operand_body(operand).empty()) {
+        report_missing_operand(ctx, record);
+        return false;
+    }
+    std::string digits;
+    evaluate_operand(ctx.eval, ctx.data_names, digits, operand, width_16);
+    if (operand_failed(ctx)) {
+        report_operand_error(ctx, record);
+        return false;
+    }
+    value = hex_value(digits);
+    return true;
+}
+
+void translate_section(Context& ctx, LineRecord& record) {
+    const bool data = record.code == kw::DSEG;
+    ctx.pass2.data_section = data;
+    std::string section = ".SECTION ";
+    section += copy_label(ctx, record) ? ctx.pass2.label_text : std::string(data ? "RAM" : "ROM");
+    section += data ? ",DATA" : ",CODE";
+
+    // Only the capital letters AT start an address clause: pass 2 reads the line as written.
+    std::string_view operand = operand_text(ctx, record);
+    if (operand.size() > 2 && operand.starts_with("AT") && is_space(operand[2])) {
+        std::uint16_t address = 0;
+        if (!evaluate_address(ctx, record, skip_blanks(operand.substr(2)), address)) return;
+        ctx.pass2.location_counter = address;
+        section += ",LOCATE=" + hex_constant(address);
+    }
+    write_mnemonic_only(ctx, section);
+}
+
+void translate_org(Context& ctx, LineRecord& record) {
+    std::uint16_t address = 0;
+    if (!evaluate_address(ctx, record, operand_text(ctx, record), address)) return;
+    ctx.pass2.location_counter = address;
+    write_directive_line(ctx, DirectiveLine{{}, ".ORG", hex_constant(address)}, true);
+}
+
+// EQU, DEFL and DS: the label becomes a value name (for DS the address of the reserved block).
+void translate_value_name(Context& ctx, LineRecord& record) {
+    const bool has_label = copy_label(ctx, record);
+    const std::string_view operand = operand_text(ctx, record);
+    std::uint16_t value = 0;
+    if (!evaluate_address(ctx, record, operand, value)) return;
+
+    DirectiveLine line;
+    // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
+    if (translate_expression(ctx.eval, ctx.data_names, line.operand1, operand) == translation::not_translatable) {
+        line.operand1 = hex_constant(value);
+    }
+    std::uint16_t stored = value;
+    if (record.code == kw::EQU) {
+        line.mnemonic = ".EQU";
+    } else if (record.code == kw::DEFL) {
+        line.mnemonic = ".ASSIGN";
+    } else {
+        line.mnemonic = ".RES";
+        stored = ctx.pass2.location_counter;
+        ctx.pass2.location_counter = static_cast<std::uint16_t>(ctx.pass2.location_counter + value);
+    }
+
+    if (has_label) {
+        const std::string& name = ctx.pass2.label_text;
+        const DataNameEntry* entry = data_name_find(ctx.data_names, name);
+        // DEFL exists to be assigned again; EQU and DS names should keep their value.
+        if (record.code != kw::DEFL && entry != nullptr && entry->value != stored) {
+            ctx.console.print("(%d) WARNING: EQU,DS redefine '%.12s'%04X->%04X\n", ctx.includes.line_count(),
+                              name.c_str(), entry->value, stored);
+            ctx.pass2.out_line = ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
+            emit_out_line(ctx);
+        }
+        data_name_put(ctx.data_names, ctx.console, name, stored, name_kind::value);
+        line.label = name;
+    }
+    write_directive_line(ctx, line, true);
+}
+
+// The .SDATA operand of a string item: the characters between the quotes in double quotes, a
+// doubled delimiter read as one and every double quote written twice. False when text other than
+// blanks follows the closing quote: the item is then an expression such as 'A'+80H.
+bool string_operand(std::string_view item, std::string& out) {
+    const std::string_view body = operand_body(item);
+    const char delimiter = body.front();
+    out = "\"";
+    auto put = [&out](char ch) {
+        out.push_back(ch);
+        if (ch == '"') out.push_back(ch);
+    };
+    std::size_t i = 1;
+    while (i < body.size()) {
+        const char ch = body[i];
+        if (ch == delimiter && i + 1 < body.size() && body[i + 1] == delimiter) {
+            put(ch);
+            i += 2;
+            continue;
+        }
+        // A quote of the other kind at the very end closes the constant too, as in 'AB".
+        if (ch == delimiter || (is_quote(ch) && i + 1 == body.size())) {
+            ++i;
+            break;
+        }
+        put(ch);
+        ++i;
+    }
+    out.push_back('"');
+    return i == body.size();
+}
+
+// An item whose value is known: its translated expression, or the value when it has none.
+void set_value_operand(Context& ctx, DirectiveLine& line, std::string_view item, std::uint16_t value, int width) {
+    line.mnemonic = width == width_8 ? ".DATA.B" : ".DATA.W";
+    if (translate_expression(ctx.eval, ctx.data_names, line.operand1, item) == translation::not_translatable) {
+        line.operand1 = hex_constant(value);
+    }
+}
+
+void translate_name_list_line(Context& ctx, LineRecord& record) {
+    DirectiveLine line;
+    translate_name_list(ctx, record, line);
+    if (record.code == kw::MACRO) ctx.eval.in_macro_body = true;
+    write_directive_line(ctx, line, true);
+}
+
+void translate_radix(Context& ctx, const LineRecord& record) {
+    const std::string_view operand = operand_text(ctx, record);
+    if (operand.empty() || operand.front() == '\n') {
+        ctx.eval.default_radix = 'D';
+        return;
+    }
+    unsigned long value = 0;
+    const auto [end, error] = std::from_chars(operand.data(), operand.data() + operand.size(), value);
+    char radix = 0;
+    if (error == std::errc{} && end != operand.data()) {
+        switch (value) {
+            case 2: radix = 'B'; break;
+            case 8: radix = 'O'; break;
+            case 10: radix = 'D'; break;
+            case 16: radix = 'H'; break;
+            default: break;
+        }
+    }
+    if (radix == 0) {
+        ctx.console.print("(%d) ERROR: illegal RADIX value\n", ctx.includes.line_count());
+        return;
+    }
+    ctx.eval.default_radix = radix;
+}
+
+// The operand's characters up to the first white space or ';', at most `max` of them.
+std::string first_word(std::string_view operand, std::size_t max) {
+    std::string word;
+    for (char ch : operand) {
+        if (word.size() == max || is_space(ch) || ch == ';') break;
+        word.push_back(ch);
+    }
+    return word;
+}
+
+}  // namespace
+
+void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, int width) {
+    if (items.empty() || items.front() == '\n' || items.front() == ';') {
+        report_missing_operand(ctx, record);
+        return;
+    }
+    copy_label(ctx, record);
+    const auto error_code = static_cast<std::uint16_t>(record.code | line_code::error_bit);
+    std::size_t position = 0;
+    for (int i = 1;; ++i) {
+        const std::string_view item = items.substr(position);
+        const bool first = i == 1;
+        std::string digits;
+        const std::optional<std::size_t> next = evaluate_operand(ctx.eval, ctx.data_names, digits, item, width);
+        // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero.
+        const bool empty = operand_body(item).empty();
+
+        DirectiveLine line;
+        if (first) line.label = ctx.pass2.label_text;
+        bool written = true;
+        if (!operand_failed(ctx) && !empty) {
+            if (is_quote(item.front()) && string_operand(item, line.operand1)) {
+                line.mnemonic = ".SDATA";
+            } else {
+                set_value_operand(ctx, line, item, hex_value(digits), width);
+            }
+        } else if (undefined_name(ctx) &&
+                   translate_expression(ctx.eval, ctx.data_names, line.operand1, item) != translation::not_translatable) {
+            // A name unknown here (a code label, an external, a later EQU) is written symbolically.
+            // A malformed item is not: its text, such as (1, would reach the output unreported.
+            line.mnemonic = width == width_8 ? ".DATA.B" : ".DATA.W";
+        } else {
+            written = false;
+        }
+
+        if (written) {
+            write_directive_line(ctx, line, first);
+        } else {
+            record.code = error_code;
+            ctx.console.print("(%d) ERROR: illegal DB/DW operand\n", ctx.includes.line_count());
+            if (!first) record.set_label({});
+            write_source_line(ctx, record, first);
+        }
+        if (!next || *next == 0 || *next > item.size()) break;
+        position += *next;
+    }
+}
+
+void translate_name_list(Context& ctx, LineRecord& record, DirectiveLine& line) {
+    const std::uint16_t code = record.code;
+    copy_label(ctx, record);
+    std::string list;
+    if (code == kw::MACRO) {
+        // The label names the macro; its parameters are names being defined, not references, so
+        // they get no backslash even in a definition nested in another.
+        list = ctx.pass2.label_text + " ";
+        line.label.clear();
+        ctx.eval.in_macro_body = false;
+    } else {
+        line.label = ctx.pass2.label_text;
+    }
+    // Macro arguments are translated without an evaluation in front that would set the width.
+    if (code == line_code::macro_call) ctx.eval.eval_width = width_16;
+
+    const std::string_view operand = operand_text(ctx, record);
+    std::size_t position = 0;
+    while (!operand.empty()) {
+        const std::string_view item = skip_blanks(operand.substr(position));
+        std::string text;
+        if (translate_expression(ctx.eval, ctx.data_names, text, item) != translation::not_translatable) {
+            if (code == kw::EXTRN) {
+                data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::external);
+            } else if (code == kw::MACRO) {
+                data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::macro_parameter);
+            } else if (code == line_code::macro_call) {
+                std::uint8_t reg = 0;
+                if (text.size() == 1) reg = reg8_code(text);
+                if (text.size() == 2) reg = reg16_code(text);
+                if (reg != 0) {
+                    ctx.console.print("(%d) ERROR: cannot use register for macro parameters\n",
+                                      ctx.includes.line_count());
+                    h8_register_name(ctx.console, text, reg);
+                }
+            }
+            list += text;
+            list += ',';
+        } else {
+            ctx.console.print("(%d) ERROR: illegal PUBLIC/EXTRN/MACRO operand\n", ctx.includes.line_count());
+        }
+        const std::size_t stop = item.find_first_of(",;\n");
+        if (stop == std::string_view::npos || item[stop] != ',') break;
+        position = static_cast<std::size_t>(item.data() - operand.data()) + stop + 1;
+    }
+    if (!list.empty() && list.back() == ',') list.pop_back();
+    line.operand1 = list;
+
+    if (code == kw::PUBLIC) {
+        line.mnemonic = ".EXPORT";
+    } else if (code == kw::EXTRN) {
+        line.mnemonic = ".IMPORT";
+    } else if (code == kw::MACRO) {
+        line.mnemonic = ".MACRO";
+    } else if (record.form < ctx.macro_names.names.size()) {
+        line.mnemonic = significant_name(ctx.macro_names.names[record.form]);
+    }
+}
+
+void translate_directive(Context& ctx, LineRecord& record) {
+    switch (record.code) {
+        case kw::LIST: write_mnemonic_only(ctx, ".LIST"); break;
+        case kw::NLIST: write_mnemonic_only(ctx, ".NOLIST"); break;
+        case kw::PAGE: write_mnemonic_only(ctx, ".PAGE"); break;
+        case kw::END: write_mnemonic_only(ctx, ".END"); break;
+        case kw::ENDM:
+            ctx.eval.in_macro_body = false;
+            write_mnemonic_only(ctx, ".ENDM");
+            break;
+        case kw::CSEG:
+        case kw::DSEG: translate_section(ctx, record); break;
+        case kw::ORG: translate_org(ctx, record); break;
+        case kw::EQU:
+        case kw::DEFL:
+        case kw::DS: translate_value_name(ctx, record); break;
+        case kw::DB: translate_data_list(ctx, record, operand_text(ctx, record), width_8); break;
+        case kw::DW: translate_data_list(ctx, record, operand_text(ctx, record), width_16); break;
+        case kw::PUBLIC:
+        case kw::EXTRN:
+        case kw::MACRO:
+        case line_code::macro_call: translate_name_list_line(ctx, record); break;
+        case kw::RADIX:
+            translate_radix(ctx, record);
+            write_as_source_line(ctx, record);
+            break;
+        case kw::NAME: {
+            DirectiveLine line{{}, ".PROGRAM", first_word(operand_text(ctx, record), name_max)};
+            write_directive_line(ctx, line, true);
+            break;
+        }
+        case kw::TITLE: {
+            DirectiveLine line{{}, ".HEADING", "\"" + first_word(operand_text(ctx, record), title_max) + "\""};
+            write_directive_line(ctx, line, true);
+            break;
+        }
+        default: write_as_source_line(ctx, record); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
+    }
 }
