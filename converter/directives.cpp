@@ -71,7 +71,7 @@ std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value
 
 void write_directive_line(Context& ctx, const DirectiveLine& line, bool with_comment) {
     const TemplateStep step{line.label, line.mnemonic, line.operand1, {}};
-    write_line_list(ctx, std::span<const TemplateStep>(&step, 1), with_comment);
+    write_line_list(ctx, std::span<const TemplateStep>(&step, 1), with_comment, {}, false);
 }
 
 void write_mnemonic_only(Context& ctx, std::string_view mnemonic) {
@@ -357,8 +357,8 @@ void translate_name_list(Context& ctx, LineRecord& record, DirectiveLine& line) 
         line.mnemonic = ".IMPORT";
     } else if (code == kw::MACRO) {
         line.mnemonic = ".MACRO";
-    } else if (record.form < ctx.macro_names.names.size()) {
-        line.mnemonic = significant_name(ctx.macro_names.names[record.form]);
+    } else if (std::size_t index = macro_index(record); index < ctx.macro_names.names.size()) {
+        line.mnemonic = significant_name(ctx.macro_names.names[index]);
     }
 }
 

@@ -43,6 +43,11 @@ using RecordBytes = std::array<unsigned char, record_size>;
 RecordBytes encode_record(const LineRecord& record);
 LineRecord decode_record(const unsigned char* bytes);
 
+// The macro-table index of a macro call: its low byte in form, the high byte in col2.
+inline std::size_t macro_index(const LineRecord& record) {
+    return static_cast<std::size_t>(record.form) | static_cast<std::size_t>(record.col2) << 8;
+}
+
 // A code of 0x1000 or more and below 0x7000 is an instruction.
 inline bool is_instruction(std::uint16_t code) { return code >= 0x1000 && code < 0x7000; }
 // A nonzero code below 0x1000 is a directive or a macro call.

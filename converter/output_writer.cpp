@@ -95,15 +95,17 @@ std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) 
 }
 
 void write_line_list(Context& ctx, std::span<const TemplateStep> steps, bool with_comment,
-                     std::string_view first_label) {
-    const OperandSlots& slots = ctx.pass2.slots;
+                     std::string_view first_label, bool fill_slots) {
+    auto text = [&](std::string_view step_text) {
+        return fill_slots ? resolve_slot(ctx.pass2.slots, step_text) : step_text;
+    };
     bool first = true;
     for (const TemplateStep& step : steps) {
         put_label_field(ctx, first && !first_label.empty() ? first_label : step.label);
         std::string& line = ctx.pass2.out_line;
-        line += resolve_slot(slots, step.mnemonic);
-        std::string_view operand1 = resolve_slot(slots, step.operand1);
-        std::string_view operand2 = resolve_slot(slots, step.operand2);
+        line += text(step.mnemonic);
+        std::string_view operand1 = text(step.operand1);
+        std::string_view operand2 = text(step.operand2);
         if (!operand1.empty()) {
             line.push_back('\t');
             line += operand1;

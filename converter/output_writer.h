@@ -25,9 +25,10 @@ void emit_out_line(Context& ctx);
 std::string_view resolve_slot(const OperandSlots& slots, std::string_view text);
 
 // Writes the steps, one line each; only the first line (and only with `with_comment`) gets the
-// comment field. A nonempty `first_label` stands in the label field of the first line.
+// comment field. A nonempty `first_label` stands in the label field of the first line. Slot names
+// are filled in only for template steps (`fill_slots`): a directive's own text is written as it is.
 void write_line_list(Context& ctx, std::span<const TemplateStep> steps, bool with_comment,
-                     std::string_view first_label = {});
+                     std::string_view first_label = {}, bool fill_slots = true);
 
 // The label-only, comment or error line for the record, chosen by its code.
 void write_source_line(Context& ctx, const LineRecord& record, bool with_comment);

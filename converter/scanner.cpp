@@ -78,6 +78,9 @@ std::uint16_t scan_line(Context& ctx, LineRecord& record) {
         if (auto macro = macro_name_find(ctx.macro_names, word)) {
             record.code = line_code::macro_call;
             record.form = static_cast<std::uint8_t>(*macro & 0xFF);
+            // form holds only the low byte; col2 (unused by a macro call) keeps the rest, so that
+            // macro number 256 and up are not written under another macro's name.
+            record.col2 = static_cast<std::uint8_t>(*macro >> 8);
             mnemonic_seen = true;
             continue;
         }
