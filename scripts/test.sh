@@ -13,3 +13,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# A short bounded run of every fuzz harness (clang only); scripts/fuzz.sh time N runs them longer.
+scripts/fuzz.sh runs 3000

@@ -5,6 +5,8 @@
 #   cmd     one command a line: the program (srcport or neaten) and its arguments, split at blanks
 #   in/     the files the commands start from (copied into a fresh working directory)
 #   setup   optional: a bash script run in the working directory before the commands
+#   check   optional: a bash script run there after them, for outputs too large to keep whole;
+#           it fails the case by its exit status and removes the files it has checked
 #   stdout  the expected console output of all commands together
 #   status  the expected exit status of each command, one a line
 #   out/    the expected new or changed files; every other file must be an unchanged input
@@ -31,6 +33,11 @@ while IFS= read -r line || [ -n "$line" ]; do
   echo $? >>"$actual_status"
 done <"$case_dir/cmd"
 
+check_failed=0
+if [ -f "$case_dir/check" ]; then
+  bash "$case_dir/check" || check_failed=1
+fi
+
 if [ "${GOLDEN_UPDATE:-0}" = 1 ]; then
   cp "$actual_out" "$case_dir/stdout"
   cp "$actual_status" "$case_dir/status"
@@ -44,7 +51,8 @@ if [ "${GOLDEN_UPDATE:-0}" = 1 ]; then
   echo "updated $case_dir"; exit 0
 fi
 
-fail=0
+fail=$check_failed
+[ "$check_failed" = 1 ] && echo "check script failed"
 if ! cmp -s "$actual_out" "$case_dir/stdout"; then
   echo "console output differs:"; diff -a "$case_dir/stdout" "$actual_out" | head -40; fail=1
 fi
