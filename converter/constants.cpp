@@ -211,7 +211,9 @@ bool reduce(const EvalState& eval, std::string& out, std::string_view text, int 
                         opened = true;
                         break;
                     }
-                    if (!opened) return false;
+                    // A constant may close with the other kind of quote ('AB"): its opening
+                    // quote is then the first character.
+                    if (!opened && !(i == 0 && is_quote(text[0]) && text[0] != ch)) return false;
                     continue;
                 }
                 if (ch == ')') {

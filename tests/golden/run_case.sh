@@ -4,7 +4,8 @@
 # A case folder holds:
 #   cmd     one command a line: the program (srcport or neaten) and its arguments, split at blanks
 #   in/     the files the commands start from (copied into a fresh working directory)
-#   setup   optional: a bash script run in the working directory before the commands
+#   setup   optional: a bash script run in the working directory before the commands (CASE_DIR
+#           names the case folder)
 #   check   optional: a bash script run there after them, for outputs too large to keep whole;
 #           it fails the case by its exit status and removes the files it has checked
 #   stdout  the expected console output of all commands together
@@ -20,7 +21,7 @@ trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
 [ -d "$case_dir/in" ] && cp -a "$case_dir/in/." "$work/"
 cd "$work" || exit 2
-[ -f "$case_dir/setup" ] && bash "$case_dir/setup"
+[ -f "$case_dir/setup" ] && CASE_DIR="$case_dir" bash "$case_dir/setup"
 
 actual_out=$(mktemp)
 actual_status=$(mktemp)
@@ -35,7 +36,7 @@ done <"$case_dir/cmd"
 
 check_failed=0
 if [ -f "$case_dir/check" ]; then
-  bash "$case_dir/check" || check_failed=1
+  CASE_DIR="$case_dir" bash "$case_dir/check" || check_failed=1
 fi
 
 if [ "${GOLDEN_UPDATE:-0}" = 1 ]; then

@@ -127,9 +127,10 @@ TEST_F(ConstantTest, CharacterConstants) {
         {"'ABC'+0", "4243", "43"},  // as an operand only the low 16 bits count
         {"'AB'+0", "4142", "42"}, {"'A'+1", "42", "42"}, {"('A')", "41", "41"},
         {"'\t'", " 9", " 9"},  // codes below 10 are blank-padded
+        {"'AB\"", "4142", "4142"}, {"\"A'", "41", "41"},  // closed by the other kind of quote
         {"'\xC8'", "C8", "C8"}, {"'(' + 1", "29", "29"}, {"'x' EQ 'x'", "FFFF", "FF"},
     });
-    expect_malformed({"'A,B'", "'A.B'", "'A;B'", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "'\"", "''+1"});
+    expect_malformed({"'A,B'", "'A.B'", "'A;B'", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "''+1"});
     Evaluation empty = evaluate("''");
     EXPECT_EQ(empty.out, "");
     EXPECT_EQ(empty.status, 0);
