@@ -7,8 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-runs}
 amount=${2:-3000}
-if ! command -v clang++ >/dev/null 2>&1; then
-  echo "clang++ not found: fuzz harnesses skipped"; exit 0
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' >"$probe/probe.cpp"
+if ! command -v clang++ >/dev/null 2>&1 ||
+   ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1; then
+  echo "no compiler with libFuzzer here: fuzz harnesses skipped"; exit 0
 fi
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$(nproc 2>/dev/null || echo 2)"
