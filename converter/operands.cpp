@@ -60,6 +60,12 @@ int render_value(Context& ctx, std::string& slot, char prefix, std::string_view 
     }
     if (translate_expression(eval, ctx.data_names, translated, text) != translation::not_translatable) {
         slot += translated;
+    } else if (value.empty()) {
+        // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
+        // would reach the H8/300 source unreported.
+        eval.line_status = 1;
+        eval.undefined_name.clear();
+        return 1;
     } else {
         slot += "H'";
         slot += value;

@@ -230,4 +230,16 @@ TEST_F(OperandTest, RegisterFailureIsAnIllegalOperandEvenAfterAToleratedName) {
     EXPECT_EQ(ctx->console.captured, "register error 19\n(0) ERROR: illegal operand\n");
 }
 
+TEST_F(OperandTest, OperandWithoutValueIsIllegal) {
+    ctx->includes.levels[0].line_count = 3;
+    auto expect_illegal = [&](LineRecord record) {
+        ctx->console.captured.clear();
+        EXPECT_TRUE(render_operands(*ctx, record)) << ctx->line_buffer;
+        EXPECT_EQ(ctx->console.captured, "(3) ERROR: illegal operand\n") << ctx->line_buffer;
+    };
+    expect_illegal(record_on("\tLD\tA,\n", kw::LD, 1, reg::A, 0, "\n"));
+    expect_illegal(record_on("\tLD\tA,()\n", kw::LD, 3, reg::A, 0, ")"));
+    expect_illegal(record_on("\tSUB\t\"\"\n", kw::SUB, 22, 0, 0, "\""));
+}
+
 }  // namespace
