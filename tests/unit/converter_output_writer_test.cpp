@@ -1,0 +1,157 @@
+// The .SRC line layout: label field, operands, the comment field from column 40, error and
+// label-only lines, pass-through lines with and without /H, and the cut before column 255.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "output_writer.h"
+#include "test_support.h"
+
+namespace {
+
+class OutputWriterTest : public ::testing::Test {
+protected:
+    std::unique_ptr<Context> ctx = fresh_context();
+
+    void SetUp() override {
+        ctx->pass2.output = std::tmpfile();
+        ASSERT_NE(ctx->pass2.output, nullptr);
+    }
+
+    std::string written() {
+        std::string text;
+        std::rewind(ctx->pass2.output);
+        for (int ch = std::fgetc(ctx->pass2.output); ch != EOF; ch = std::fgetc(ctx->pass2.output)) {
+            text.push_back(static_cast<char>(ch));
+        }
+        return text;
+    }
+
+    std::string write_step(std::string_view source, TemplateStep step, std::string_view label = {}) {
+        ctx->line_buffer = source;
+        write_line_list(*ctx, std::span<const TemplateStep>(&step, 1), true, label);
+        std::string text = written();
+        std::fclose(ctx->pass2.output);
+        ctx->pass2.output = std::tmpfile();
+        return text;
+    }
+
+    std::string write_record(std::string_view source, std::uint16_t code, std::string_view label = {}) {
+        ctx->line_buffer = source;
+        LineRecord record;
+        record.code = code;
+        record.set_label(label);
+        write_source_line(*ctx, record, true);
+        std::string text = written();
+        std::fclose(ctx->pass2.output);
+        ctx->pass2.output = std::tmpfile();
+        return text;
+    }
+};
+
+TEST_F(OutputWriterTest, LabelFieldWidths) {
+    const TemplateStep step{"", "NOP", "", ""};
+    EXPECT_EQ(write_step("X\n", step, "SEVEN_7"), "SEVEN_7\tNOP\t\t\t\t;\tX\n");
+    EXPECT_EQ(write_step("X\n", step, "EIGHT__8"), "EIGHT__8 NOP\t\t\t\t;\tX\n");
+    EXPECT_EQ(write_step("X\n", step, "SIXTEEN_CHARS_16"), "SIXTEEN_CHARS_16 NOP\t\t\t;\tX\n");
+    EXPECT_EQ(write_step("X\n", step), "\tNOP\t\t\t\t;\tX\n");
+}
+
+TEST_F(OutputWriterTest, OperandsAndTheCommentColumn) {
+    const std::string source = "LOOP:\tLD\tA,(HL)\t; get\n";
+    EXPECT_EQ(write_step(source, {"", "MOV.B", "@R3", "R0H"}, "LOOP"), "LOOP\tMOV.B\t@R3,R0H\t\t\t;\t" + source);
+    // operand2 without operand1 is not written
+    EXPECT_EQ(write_step("X\n", {"", "RTS", "", "R0"}), "\tRTS\t\t\t\t;\tX\n");
+    // text that already reaches column 40 gets exactly one tab before the ';'
+    EXPECT_EQ(write_step("X\n", {"", ".SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000", "", ""}),
+              "\t.SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000\t;\tX\n");
+}
+
+TEST_F(OutputWriterTest, OnlyTheFirstLineCarriesTheComment) {
+    const TemplateStep steps[] = {{"", "MOV.B", "#H'5", "R6L"}, {"", "MOV.B", "R6L", "@R3"}};
+    ctx->line_buffer = "LOOP:\tLD\t(HL),5\n";
+    write_line_list(*ctx, steps, true, "LOOP");
+    EXPECT_EQ(written(), "LOOP\tMOV.B\t#H'5,R6L\t\t;\tLOOP:\tLD\t(HL),5\n\tMOV.B\tR6L,@R3\n");
+}
+
+TEST_F(OutputWriterTest, SlotsAreFilledOnlyForTemplateSteps) {
+    ctx->pass2.slots.reg1 = "R1H";
+    ctx->line_buffer = "X\n";
+    const TemplateStep step{"", "INC", "{reg1}", ""};
+    write_line_list(*ctx, std::span<const TemplateStep>(&step, 1), false);
+    write_line_list(*ctx, std::span<const TemplateStep>(&step, 1), false, {}, false);
+    EXPECT_EQ(written(), "\tINC\tR1H\n\tINC\t{reg1}\n");
+}
+
+TEST_F(OutputWriterTest, SourceLineKinds) {
+    EXPECT_EQ(write_record("LOOP:\n", 0x0000, "LOOP"), "LOOP\t.EQU\t$\t\t\t;\tLOOP:\n");
+    EXPECT_EQ(write_record("; comment line\n", 0x7000), ";\t\t\t\t\t;\t; comment line\n");
+    EXPECT_EQ(write_record("\tLD\tP,A\n", 0x9100), "\tNOP\t\t;*** error ***\t;\t\tLD\tP,A\n");
+    EXPECT_EQ(write_record("TBL:\tDB\t?\n", 0x8170, "TBL"), "TBL\tDS\t1\t;*** error ***\t;\tTBL:\tDB\t?\n");
+    EXPECT_EQ(write_record("\tDS\t?\n", 0x8190), "\tDS\t1\t;*** error ***\t;\t\tDS\t?\n");
+    EXPECT_EQ(write_record("\tDW\t?\n", 0x8180), "\tDS\t2\t;*** error ***\t;\t\tDW\t?\n");
+    EXPECT_EQ(write_record("X Y\n", 0x8000, "X"), "X\t\t\t;*** error ***\t;\tX Y\n");
+}
+
+TEST_F(OutputWriterTest, OperandErrorMessages) {
+    ctx->includes.levels[0].line_count = 12;
+    ctx->line_buffer = "\tLD\tA,X\n";
+    LineRecord record;
+    record.code = 0x1100;
+    ctx->eval.undefined_name = "ABCDEFGHIJKL";
+    report_operand_error(*ctx, record);
+    EXPECT_EQ(record.code, 0x9100);
+    ctx->eval.undefined_name.clear();
+    record.code = 0x1100;
+    report_operand_error(*ctx, record);
+    EXPECT_EQ(ctx->console.captured, "(12) ERROR: undefined symbol 'ABCDEFGHIJKL'\n(12) ERROR: illegal operand\n");
+}
+
+TEST_F(OutputWriterTest, CommentFieldIsCutBeforeColumn255) {
+    std::string long_source = std::string(253, 'x') + "\n";
+    std::string line = write_step(long_source, {"", "NOP", "", ""});
+    EXPECT_EQ(line, "\tNOP\t\t\t\t;\t" + std::string(206, 'x') + "\n");
+    EXPECT_EQ(column_after(line.substr(0, line.size() - 1)), 254U);
+    // Tabs in the source count to their stop.
+    std::string tabbed = write_step("\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tabc\n", {"", "NOP", "", ""});
+    EXPECT_EQ(tabbed, "\tNOP\t\t\t\t;\t" + std::string(25, '\t') + "\n");
+    // H8/300 text that reaches column 255 itself leaves no room for source text.
+    std::string wide(260, 'W');
+    EXPECT_EQ(write_step("X\n", {"", wide, "", ""}), "\t" + wide + "\t;\t\n");
+}
+
+TEST_F(OutputWriterTest, PassThroughLines) {
+    struct Case {
+        const char* source;
+        const char* plain;
+        const char* with_h;
+    };
+    const Case cases[] = {
+        {"\\\tMOV.B\tR0L,R1L\t; copy\n", "\tMOV.B\tR0L,R1L\t; copy\n",
+         "\tMOV.B\tR0L,R1L\t\t\t; -->\t\tMOV.B\tR0L,R1L\t; copy\n"},
+        {"\\LBL:\tBSR\tSUB1\n", "LBL:\tBSR\tSUB1\n", "LBL:\tBSR\tSUB1\t\t\t; -->\tLBL:\tBSR\tSUB1\n"},
+        {"\\\n", "\n", "\t\t\t\t\t; -->\t\n"},
+    };
+    for (const Case& c : cases) {
+        ctx->line_buffer = c.source;
+        ctx->settings.copy_h8_area = false;
+        put_passthrough_line(*ctx);
+        EXPECT_EQ(ctx->pass2.out_line, c.plain) << c.source;
+        ctx->settings.copy_h8_area = true;
+        put_passthrough_line(*ctx);
+        EXPECT_EQ(ctx->pass2.out_line, c.with_h) << c.source;
+    }
+}
+
+TEST_F(OutputWriterTest, FailedWriteIsFatal) {
+    std::fclose(ctx->pass2.output);
+    ctx->pass2.output = std::fopen("/dev/full", "w");
+    ASSERT_NE(ctx->pass2.output, nullptr);
+    std::setvbuf(ctx->pass2.output, nullptr, _IONBF, 0);
+    ctx->settings.output_path = "HPROG.SRC";
+    ctx->pass2.out_line = "x\n";
+    EXPECT_THROW(emit_out_line(*ctx), FatalExit);
+    EXPECT_EQ(ctx->console.captured, "\tHPROG.SRC Write Error\n");
+}
+
+}  // namespace
