@@ -23,7 +23,7 @@ bool is_directory(const std::string& path) {
 // An argument that names something on disk is taken whole, never split at '/' or read as an option.
 bool is_plain_path(const std::string& arg, bool first_file_argument) {
     if (path_exists(arg)) return true;
-    if (first_file_argument && fs::exists(arg + ".ASM") && !is_directory(arg + ".ASM")) return true;
+    if (first_file_argument && path_exists(arg + ".ASM") && !is_directory(arg + ".ASM")) return true;
     std::size_t slash = arg.rfind('/');
     return slash != std::string::npos && slash > 0 && is_directory(arg.substr(0, slash));
 }

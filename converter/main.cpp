@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -6,8 +7,15 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    Context ctx;
-    int status = run_srcport(ctx, args);
+    int status = 1;
+    try {
+        Context ctx;
+        status = run_srcport(ctx, args);
+    } catch (const std::exception& error) {
+        // Last resort: a run that cannot go on ends with a message, never with an abort.
+        std::fflush(stdout);
+        std::printf("\t%s\n", error.what());
+    }
     std::fflush(stdout);
     return status;
 }
