@@ -244,11 +244,11 @@ void translate_radix(Context& ctx, const LineRecord& record) {
     ctx.eval.default_radix = radix;
 }
 
-// The operand's characters up to the first white space or ';', at most `max` of them.
+// The operand's characters up to the first blank, tab, newline or ';', at most `max` of them.
 std::string first_word(std::string_view operand, std::size_t max) {
     std::string word;
     for (char ch : operand) {
-        if (word.size() == max || is_space(ch) || ch == ';') break;
+        if (word.size() == max || ch == ' ' || ch == '\t' || ch == '\n' || ch == ';') break;
         word.push_back(ch);
     }
     return word;
