@@ -23,10 +23,6 @@ bool is_branch(std::uint16_t code) {
     return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
 }
 
-std::string_view text_at(std::string_view line, std::uint8_t column) {
-    return column <= line.size() ? line.substr(column) : std::string_view();
-}
-
 // Targets are addresses: numbers in them keep all 16 bits.
 int translate_target(Context& ctx, std::string& out, std::string_view text) {
     ctx.eval.eval_width = 1;

@@ -272,6 +272,8 @@ bool continues_name(char ch) { return starts_name(ch) || ch == '\''; }
 
 }  // namespace
 
+std::uint16_t value_of(std::string_view value_text) { return scan_number(value_text, 16); }
+
 void reduce_expression(EvalState& eval, std::string& out, std::string_view text, int level) {
     if (!reduce(eval, out, text, level)) eval.line_status = 1;
 }

@@ -37,6 +37,10 @@ bool is_level_operator(char ch, int level);
 std::optional<std::size_t> evaluate_operand(EvalState& eval, const DataNameTable& names, std::string& out,
                                             std::string_view text, int width);
 
+// A value text of evaluate_operand read back as a number: its hexadecimal digits after any leading
+// blanks, of which only the low 16 bits count.
+std::uint16_t value_of(std::string_view value_text);
+
 // Evaluates prepared text at precedence `level` (5 for a whole expression, -1 for one number or
 // character constant). Sets eval.line_status to 1 on an error.
 void reduce_expression(EvalState& eval, std::string& out, std::string_view text, int level);

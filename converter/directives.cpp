@@ -46,27 +46,6 @@ std::string_view operand_body(std::string_view text) {
     return text;
 }
 
-// The value text of evaluate_operand read back as a number: its hexadecimal digits after any
-// leading blanks, of which only the low 16 bits count.
-std::uint16_t hex_value(std::string_view digits) {
-    digits = skip_blanks(digits);
-    unsigned value = 0;
-    for (char ch : digits) {
-        int digit;
-        if (ch >= '0' && ch <= '9') {
-            digit = ch - '0';
-        } else if (ch >= 'A' && ch <= 'F') {
-            digit = ch - 'A' + 10;
-        } else if (ch >= 'a' && ch <= 'f') {
-            digit = ch - 'a' + 10;
-        } else {
-            break;
-        }
-        value = (value * 16 + static_cast<unsigned>(digit)) & 0xFFFF;
-    }
-    return static_cast<std::uint16_t>(value);
-}
-
 std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
 
 void write_directive_line(Context& ctx, const DirectiveLine& line, bool with_comment) {
@@ -105,7 +84,7 @@ bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand
         report_operand_error(ctx, record);
         return false;
     }
-    value = hex_value(digits);
+    value = value_of(digits);
     return true;
 }
 
@@ -279,7 +258,7 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             if (is_quote(item.front()) && string_operand(item, line.operand1)) {
                 line.mnemonic = ".SDATA";
             } else {
-                set_value_operand(ctx, line, item, hex_value(digits), width);
+                set_value_operand(ctx, line, item, value_of(digits), width);
             }
         } else if (undefined_name(ctx) &&
                    translate_expression(ctx.eval, ctx.data_names, line.operand1, item) != translation::not_translatable) {

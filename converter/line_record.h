@@ -43,6 +43,11 @@ using RecordBytes = std::array<unsigned char, record_size>;
 RecordBytes encode_record(const LineRecord& record);
 LineRecord decode_record(const unsigned char* bytes);
 
+// The text of `line` from a record column on; empty when the column lies past its end.
+inline std::string_view text_at(std::string_view line, std::size_t column) {
+    return column <= line.size() ? line.substr(column) : std::string_view();
+}
+
 // The macro-table index of a macro call: its low byte in form, the high byte in col2.
 inline std::size_t macro_index(const LineRecord& record) {
     return static_cast<std::size_t>(record.form) | static_cast<std::size_t>(record.col2) << 8;

@@ -26,11 +26,6 @@ constexpr std::array<RegisterName, 28> register_names{{
 // SP as a general register: its byte halves are R7H and R7L.
 constexpr std::uint8_t sp_as_general = 47;
 
-std::string_view text_at(const std::string& line, std::uint8_t column) {
-    std::string_view view(line);
-    return column <= view.size() ? view.substr(column) : std::string_view();
-}
-
 // The address or displacement at the start of `text`: up to the last ')' before the first ',',
 // ';' or newline (the whole operand when no ')' stands there).
 std::string_view parenthesised_text(std::string_view text) {
