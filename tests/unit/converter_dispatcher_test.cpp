@@ -53,8 +53,7 @@ protected:
     std::vector<std::string> written_lines() {
         std::vector<std::string> result;
         std::string line;
-        std::rewind(ctx->pass2.output);
-        for (int ch = std::fgetc(ctx->pass2.output); ch != EOF; ch = std::fgetc(ctx->pass2.output)) {
+        for (char ch : written_output(*ctx)) {
             if (ch != '\n') {
                 line.push_back(static_cast<char>(ch));
                 continue;

@@ -24,14 +24,7 @@ protected:
     }
 
     // What has been written to the .SRC file so far.
-    std::string output() {
-        std::string text;
-        std::rewind(ctx->pass2.output);
-        for (int ch = std::fgetc(ctx->pass2.output); ch != EOF; ch = std::fgetc(ctx->pass2.output)) {
-            text.push_back(static_cast<char>(ch));
-        }
-        return text;
-    }
+    std::string output() { return written_output(*ctx); }
 
     // A record of `code` and `form` whose operand columns point into `line`, the current line.
     LineRecord record_on(std::string line, std::uint16_t code, std::uint8_t form, std::uint8_t reg1,

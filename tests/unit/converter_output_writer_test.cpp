@@ -18,14 +18,7 @@ protected:
         ASSERT_NE(ctx->pass2.output, nullptr);
     }
 
-    std::string written() {
-        std::string text;
-        std::rewind(ctx->pass2.output);
-        for (int ch = std::fgetc(ctx->pass2.output); ch != EOF; ch = std::fgetc(ctx->pass2.output)) {
-            text.push_back(static_cast<char>(ch));
-        }
-        return text;
-    }
+    std::string written() { return written_output(*ctx); }
 
     std::string write_step(std::string_view source, TemplateStep step, std::string_view label = {}) {
         ctx->line_buffer = source;

@@ -8,3 +8,6 @@
 
 // A context whose console output is captured instead of printed.
 std::unique_ptr<Context> fresh_context();
+
+// Everything written to the context's .SRC file so far.
+std::string written_output(Context& ctx);
