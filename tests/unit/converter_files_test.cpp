@@ -77,7 +77,9 @@ TEST(NameTables, MacroIndexAndCapacity) {
 }
 
 std::vector<std::string> read_all(const std::string& bytes) {
-    std::string path = ::testing::TempDir() + "text_input_case.txt";
+    // One file per test: ctest runs the tests of this file side by side.
+    const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string path = ::testing::TempDir() + "text_input_" + test + ".txt";
     std::ofstream(path, std::ios::binary) << bytes;
     TextFile file;
     EXPECT_TRUE(file.open(path));
