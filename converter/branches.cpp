@@ -10,15 +10,6 @@
 
 namespace {
 
-// Forms of the conditions that matter here.
-namespace cond {
-inline constexpr std::uint8_t C = 52, NC = 53, Z = 54, NZ = 55, PO = 56, PE = 57;
-inline constexpr std::uint8_t nz_and_nc = 59, z_or_c = 60;
-inline constexpr std::uint8_t po_after_transfer = 62, pe_after_transfer = 63;
-inline constexpr std::uint8_t po_after_compare = 64, pe_after_compare = 65;
-inline constexpr std::uint8_t illegal = 99;
-}  // namespace cond
-
 bool is_branch(std::uint16_t code) {
     return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
 }
@@ -29,9 +20,9 @@ int translate_target(Context& ctx, std::string& out, std::string_view text) {
     return translate_expression(ctx.eval, ctx.data_names, out, text);
 }
 
-void rewrite_parity_form(LineRecord& record, std::uint8_t po_form, std::uint8_t pe_form) {
-    if (record.form == cond::PO) record.form = po_form;
-    else if (record.form == cond::PE) record.form = pe_form;
+void rewrite_parity_form(LineRecord& record, Form po_form, Form pe_form) {
+    if (record.form == Form::cond_po) record.form = po_form;
+    else if (record.form == Form::cond_pe) record.form = pe_form;
 }
 
 void warn_z_flag_unknown(Context& ctx) {
@@ -49,14 +40,14 @@ bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
     if (second == nullptr || second->code != kw::JR || !second->label_view().empty()) return false;
     const std::string& target = ctx.pass2.slots.target;
     bool merged = false;
-    if (second->form == cond::C && target_complete) {
+    if (second->form == Form::cond_c && target_complete) {
         // The second JR's target text is on the next source line, which pass 2 has not read yet.
         if (read_lookahead_line(ctx)) {
             std::string second_target;
             int result = translate_target(ctx, second_target, text_at(ctx.pass2.lookahead_line, second->col1));
             merged = result == translation::complete && second_target == target;
         }
-    } else if (second->form == cond::NC) {
+    } else if (second->form == Form::cond_nc) {
         // Skipping the JR NC means landing either at $+4 or at a label right after it.
         const LineRecord* after = window_record(ctx, 2);
         std::string_view label = after != nullptr ? after->label_view() : std::string_view();
@@ -64,7 +55,7 @@ bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
                  (target_complete && !label.empty() && std::string_view(target).substr(0, 16) == label);
     }
     if (!merged) return false;
-    second->form = second->form == cond::C ? cond::z_or_c : cond::nz_and_nc;
+    second->form = second->form == Form::cond_c ? Form::z_or_c : Form::nz_and_nc;
     record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
     write_source_line(ctx, record, true);
     return true;
@@ -73,17 +64,17 @@ bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
 // Whether the Z flag a later branch sees may differ from the HD64180's, after this instruction.
 void update_z_flag(Context& ctx, const LineRecord& record) {
     const std::uint16_t code = record.code;
-    const std::uint8_t form = record.form;
+    const Form form = record.form;
     bool& unknown = ctx.pass2.z_flag_unknown;
     // The H8/300 MOV sets Z where LD does not; ADD.W, NOT and the block transfer loops set it too.
-    if (code == kw::LD || (code == kw::ADD && form == 34) || code == kw::CPL ||
-        ((code == kw::SET || code == kw::RES) && form == 43) || (code >= kw::LDI && code <= kw::LDDR)) {
+    if (code == kw::LD || (code == kw::ADD && form == Form::pair_pair) || code == kw::CPL ||
+        ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed) || (code >= kw::LDI && code <= kw::LDDR)) {
         unknown = true;
         return;
     }
     // Neither processor changes Z here (or both leave it as it was).
-    if (((code == kw::INC || code == kw::DEC) && (form == 31 || form == 61)) ||
-        (code >= kw::RLC && code <= kw::RRD) || ((code == kw::SET || code == kw::RES) && (form == 41 || form == 42)) ||
+    if (((code == kw::INC || code == kw::DEC) && (form == Form::pair || form == Form::pair_twice)) ||
+        (code >= kw::RLC && code <= kw::RRD) || ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
         code == kw::PUSH || code == kw::POP || code == kw::MLT || code == kw::NOP || code == kw::HALT ||
         code == kw::SLP || code == kw::EI || code == kw::DI || code == kw::IM) {
         return;
@@ -96,13 +87,13 @@ void update_z_flag(Context& ctx, const LineRecord& record) {
 bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord& previous, LineRecord& next) {
     // After a block instruction the count's end is in Z (transfer) or in the carry (compare).
     if (previous.code >= kw::LDI && previous.code <= kw::LDDR && is_branch(record.code)) {
-        rewrite_parity_form(record, cond::po_after_transfer, cond::pe_after_transfer);
+        rewrite_parity_form(record, Form::po_after_transfer, Form::pe_after_transfer);
     }
     if (previous.code >= kw::CPI && previous.code <= kw::CPDR) {
-        if (is_branch(record.code)) rewrite_parity_form(record, cond::po_after_compare, cond::pe_after_compare);
+        if (is_branch(record.code)) rewrite_parity_form(record, Form::po_after_compare, Form::pe_after_compare);
         // A second branch right after the first still tests the flags of the block compare.
         if (record.code != kw::CALL && is_branch(record.code) && is_branch(next.code)) {
-            rewrite_parity_form(next, cond::po_after_compare, cond::pe_after_compare);
+            rewrite_parity_form(next, Form::po_after_compare, Form::pe_after_compare);
         }
     }
 
@@ -111,11 +102,11 @@ bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord
         return false;
     }
 
-    if (ctx.pass2.z_flag_unknown && (record.form == cond::Z || record.form == cond::NZ)) warn_z_flag_unknown(ctx);
+    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz)) warn_z_flag_unknown(ctx);
 
     std::string& target = ctx.pass2.slots.target;
     const std::string_view src = text_at(ctx.line_buffer, record.col1);
-    const bool jr_on_z = record.code == kw::JR && record.form == cond::Z;
+    const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
     std::string translated;
     const int result = translate_target(ctx, translated, src);
     if (record.code == kw::CALL || record.code == kw::JP) {
@@ -124,14 +115,14 @@ bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord
     } else {
         target = translated;
     }
-    if (result != translation::complete) record.form = cond::illegal;
+    if (result != translation::complete) record.form = Form::illegal_branch;
     if (jr_on_z && merge_jr_pair(ctx, record, result == translation::complete)) {
         return true;
     }
 
-    if (record.form != cond::illegal) return false;
+    if (record.form != Form::illegal_branch) return false;
     ctx.console.print("(%d) ERROR: illegal CALL/JP/JR operand\n", ctx.includes.line_count());
-    record.code = static_cast<std::uint16_t>(record.code + line_code::error_bit);
+    record.code = in_error(record.code);
     write_source_line(ctx, record, true);
     return true;
 }

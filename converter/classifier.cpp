@@ -6,25 +6,6 @@
 
 namespace {
 
-// Instruction codes the dispatch needs (the keyword table holds the full set).
-namespace op {
-inline constexpr std::uint16_t LD = 0x1100, ADD = 0x1200, ADC = 0x1300, SUB = 0x1400, SBC = 0x1500;
-inline constexpr std::uint16_t AND = 0x1600, OR = 0x1700, XOR = 0x1800, CP = 0x1900;
-inline constexpr std::uint16_t INC = 0x1A00, DEC = 0x1B00;
-inline constexpr std::uint16_t RLC = 0x1C00, RRC = 0x1D00, RL = 0x1E00, RR = 0x1F00;
-inline constexpr std::uint16_t RLCA = 0x2000, RRCA = 0x2100, RLA = 0x2200, RRA = 0x2300;
-inline constexpr std::uint16_t SLA = 0x2400, SRA = 0x2500, SRL = 0x2600, RLD = 0x2700, RRD = 0x2800;
-inline constexpr std::uint16_t SET = 0x3000, RES = 0x3100, BIT = 0x3200;
-inline constexpr std::uint16_t CALL = 0x3300, RET = 0x3400, JP = 0x3800, JR = 0x3900;
-inline constexpr std::uint16_t EX = 0x3B00, PUSH = 0x3D00, POP = 0x3E00;
-inline constexpr std::uint16_t TST = 0x4500, MLT = 0x4600;
-}  // namespace op
-
-// Forms named where the dispatch rewrites them.
-namespace form {
-inline constexpr std::uint8_t none = 0, expression = 22, pair = 31, af = 32, pair_pair = 34;
-}  // namespace form
-
 // What the text between parentheses turned out to be.
 enum class Inner { no_match, indirect, indexed, address };
 
@@ -115,7 +96,7 @@ Inner classify_indirect(const Operands& ops, const Paren& paren, LineRecord& rec
     }
     std::size_t pos = ops.skip_blanks(paren.inner + 2);
     if (pos == paren.close) {
-        code = static_cast<std::uint8_t>(pair + reg::indirect);
+        code = reg::indirect(pair);
         return Inner::indirect;
     }
     // Only '+' displacements are recognised.
@@ -129,190 +110,190 @@ Inner classify_indirect(const Operands& ops, const Paren& paren, LineRecord& rec
 
 // Each classifier either matches (fills the record, returns the form) or returns 0. They are run
 // on a copy of the record, so a failed attempt may leave partial results behind.
-using Classifier = std::uint8_t (*)(const Operands&, LineRecord&);
+using Classifier = Form (*)(const Operands&, LineRecord&);
 
-std::uint8_t set_form(LineRecord& record, std::uint8_t form) {
+Form set_form(LineRecord& record, Form form) {
     record.form = form;
     return form;
 }
 
-std::uint8_t classify_single(const Operands& ops, LineRecord& record) {
-    if (ops.has_comma()) return 0;
+Form classify_single(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma()) return Form::none;
     if (ops.ends_after(ops.start, 1, ';')) {
         if (std::uint8_t r = ops.reg8_at(ops.start); r != 0) {
             record.reg1 = r;
-            return set_form(record, 21);
+            return set_form(record, Form::reg);
         }
     }
     // A lone pair is left to classify_pair.
-    if (ops.ends_after(ops.start, 2, ';') && ops.reg16_at(ops.start) != 0) return 0;
-    if (ops.at(ops.start) != '(') return set_form(record, form::expression);
+    if (ops.ends_after(ops.start, 2, ';') && ops.reg16_at(ops.start) != 0) return Form::none;
+    if (ops.at(ops.start) != '(') return set_form(record, Form::imm);
 
     Paren paren = find_paren(ops, ops.start, ");\n");
-    if (!closed_before(ops, paren, ';')) return 0;
+    if (!closed_before(ops, paren, ';')) return Form::none;
     std::uint8_t code = 0;
     switch (classify_indirect(ops, paren, record, code)) {
-        case Inner::indirect: record.reg1 = code; return set_form(record, 24);
-        case Inner::indexed: record.reg1 = code; return set_form(record, 25);
-        case Inner::address: return set_form(record, 23);
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::indirect);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::indexed);
+        case Inner::address: return set_form(record, Form::mem);
         case Inner::no_match: break;
     }
-    return 0;
+    return Form::none;
 }
 
-std::uint8_t classify_r8_first(const Operands& ops, LineRecord& record) {
-    if (!ops.has_comma() || !ops.ends_after(ops.start, 1, ',')) return 0;
+Form classify_r8_first(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma() || !ops.ends_after(ops.start, 1, ',')) return Form::none;
     std::uint8_t r = ops.reg8_at(ops.start);
-    if (r == 0) return 0;
+    if (r == 0) return Form::none;
     record.reg1 = r;
 
     if (ops.ends_after(ops.second, 1, ';')) {
         if (std::uint8_t s = ops.reg8_at(ops.second); s != 0) {
             record.reg2 = s;
-            return set_form(record, 2);
+            return set_form(record, Form::reg_reg);
         }
     }
-    if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return 0;
+    if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return Form::none;
     if (ops.at(ops.second) != '(') {
         record.col1 = static_cast<std::uint8_t>(ops.second);
-        return set_form(record, 1);
+        return set_form(record, Form::reg_imm);
     }
 
     // The closing parenthesis is not required here, so LD A,(HL still reads as (HL).
     Paren paren = find_paren(ops, ops.second, ");\n");
     std::uint8_t code = 0;
     switch (classify_indirect(ops, paren, record, code)) {
-        case Inner::indirect: record.reg2 = code; return set_form(record, 4);
-        case Inner::indexed: record.reg2 = code; return set_form(record, 6);
-        case Inner::address: return set_form(record, 3);
+        case Inner::indirect: record.reg2 = code; return set_form(record, Form::reg_indirect);
+        case Inner::indexed: record.reg2 = code; return set_form(record, Form::reg_indexed);
+        case Inner::address: return set_form(record, Form::reg_mem);
         case Inner::no_match: break;
     }
-    return 0;
+    return Form::none;
 }
 
-std::uint8_t classify_r8_second(const Operands& ops, LineRecord& record) {
-    if (!ops.has_comma() || !ops.ends_after(ops.second, 1, ';')) return 0;
+Form classify_r8_second(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma() || !ops.ends_after(ops.second, 1, ';')) return Form::none;
     std::uint8_t s = ops.reg8_at(ops.second);
-    if (s == 0) return 0;
+    if (s == 0) return Form::none;
     record.reg2 = s;
 
     if (ops.ends_after(ops.start, 1, ',')) {
         if (std::uint8_t r = ops.reg8_at(ops.start); r != 0) {
             record.reg1 = r;
-            return set_form(record, 2);
+            return set_form(record, Form::reg_reg);
         }
     }
-    if (ops.at(ops.start) != '(') return 0;
+    if (ops.at(ops.start) != '(') return Form::none;
     Paren paren = find_paren(ops, ops.start, "),");
-    if (!closed_before(ops, paren, ',')) return 0;
+    if (!closed_before(ops, paren, ',')) return Form::none;
     std::uint8_t code = 0;
     switch (classify_indirect(ops, paren, record, code)) {
-        case Inner::indirect: record.reg1 = code; return set_form(record, 8);
-        case Inner::indexed: record.reg1 = code; return set_form(record, 10);
-        case Inner::address: return set_form(record, 7);
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::indirect_reg);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::indexed_reg);
+        case Inner::address: return set_form(record, Form::mem_reg);
         case Inner::no_match: break;
     }
-    return 0;
+    return Form::none;
 }
 
-std::uint8_t classify_mem_imm(const Operands& ops, LineRecord& record) {
-    if (!ops.has_comma()) return 0;
+Form classify_mem_imm(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma()) return Form::none;
     // Register operands on either side belong to the other classifiers.
-    if (ops.ends_after(ops.start, 1, ',') && ops.reg8_at(ops.start) != 0) return 0;
-    if (ops.ends_after(ops.start, 2, ',') && ops.reg16_at(ops.start) != 0) return 0;
-    if (ops.ends_after(ops.second, 1, ';') && ops.reg8_at(ops.second) != 0) return 0;
-    if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return 0;
+    if (ops.ends_after(ops.start, 1, ',') && ops.reg8_at(ops.start) != 0) return Form::none;
+    if (ops.ends_after(ops.start, 2, ',') && ops.reg16_at(ops.start) != 0) return Form::none;
+    if (ops.ends_after(ops.second, 1, ';') && ops.reg8_at(ops.second) != 0) return Form::none;
+    if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return Form::none;
 
-    if (ops.at(ops.start) != '(') return 0;
+    if (ops.at(ops.start) != '(') return Form::none;
     Paren paren = find_paren(ops, ops.start, "),");
-    if (!closed_before(ops, paren, ',')) return 0;
+    if (!closed_before(ops, paren, ',')) return Form::none;
     record.col2 = static_cast<std::uint8_t>(ops.second);
     std::uint8_t code = 0;
     switch (classify_indirect(ops, paren, record, code)) {
-        case Inner::indirect: record.reg1 = code; return set_form(record, 11);
-        case Inner::indexed: record.reg1 = code; return set_form(record, 12);
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::indirect_imm);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::indexed_imm);
         case Inner::address:  // a store of a value to an address has no form
         case Inner::no_match: break;
     }
-    return 0;
+    return Form::none;
 }
 
-std::uint8_t classify_pair(const Operands& ops, LineRecord& record) {
-    if (ops.has_comma() || !ops.ends_after(ops.start, 2, ';', Prime::yes)) return 0;
+Form classify_pair(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma() || !ops.ends_after(ops.start, 2, ';', Prime::yes)) return Form::none;
     std::uint8_t p = ops.reg16_at(ops.start);
-    if (p == 0) return 0;
+    if (p == 0) return Form::none;
     record.reg1 = p;
-    return set_form(record, form::pair);
+    return set_form(record, Form::pair);
 }
 
-std::uint8_t classify_pair_first(const Operands& ops, LineRecord& record) {
-    if (!ops.has_comma() || !ops.ends_after(ops.start, 2, ',')) return 0;
+Form classify_pair_first(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma() || !ops.ends_after(ops.start, 2, ',')) return Form::none;
     std::uint8_t p = ops.reg16_at(ops.start);
-    if (p == 0) return 0;
+    if (p == 0) return Form::none;
     record.reg1 = p;
 
     if (ops.ends_after(ops.second, 2, ';', Prime::yes)) {
         if (std::uint8_t q = ops.reg16_at(ops.second); q != 0) {
             record.reg2 = q;
-            return set_form(record, form::pair_pair);
+            return set_form(record, Form::pair_pair);
         }
     }
     if (ops.at(ops.second) == '(') {
         Paren paren = find_paren(ops, ops.second, ");\n");
-        if (!closed_before(ops, paren, ';')) return 0;
+        if (!closed_before(ops, paren, ';')) return Form::none;
         record.col1 = static_cast<std::uint8_t>(paren.inner);
-        return set_form(record, 35);
+        return set_form(record, Form::pair_mem);
     }
     record.col1 = static_cast<std::uint8_t>(ops.second);
-    return set_form(record, 33);
+    return set_form(record, Form::pair_imm);
 }
 
-std::uint8_t classify_pair_second(const Operands& ops, LineRecord& record) {
-    if (!ops.has_comma()) return 0;
+Form classify_pair_second(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma()) return Form::none;
     std::uint8_t q = ops.reg16_at(ops.second);
-    if (q == 0 || !ops.ends_after(ops.second, 2, ';', Prime::yes)) return 0;
+    if (q == 0 || !ops.ends_after(ops.second, 2, ';', Prime::yes)) return Form::none;
     record.reg2 = q;
 
     if (ops.ends_after(ops.start, 2, ',', Prime::yes)) {
         if (std::uint8_t p = ops.reg16_at(ops.start); p != 0) {
             record.reg1 = p;
-            return set_form(record, form::pair_pair);
+            return set_form(record, Form::pair_pair);
         }
     }
-    if (ops.at(ops.start) != '(') return 0;
+    if (ops.at(ops.start) != '(') return Form::none;
     Paren paren = find_paren(ops, ops.start, "),");
-    if (ops.at(paren.close) != ')') return 0;
+    if (ops.at(paren.close) != ')') return Form::none;
     if (ops.ends_after(paren.inner, 2, ')', Prime::yes)) {
         if (std::uint8_t p = ops.reg16_at(paren.inner); p != 0) {
-            record.reg1 = static_cast<std::uint8_t>(p + reg::indirect);
-            return set_form(record, 37);
+            record.reg1 = reg::indirect(p);
+            return set_form(record, Form::indirect_pair);
         }
     }
     record.col1 = static_cast<std::uint8_t>(paren.inner);
-    return set_form(record, 36);
+    return set_form(record, Form::mem_pair);
 }
 
-std::uint8_t classify_bit(const Operands& ops, LineRecord& record) {
+Form classify_bit(const Operands& ops, LineRecord& record) {
     // The bit number stays at the scanned col1.
-    if (!ops.has_comma()) return 0;
+    if (!ops.has_comma()) return Form::none;
     if (ops.ends_after(ops.second, 1, ';')) {
         if (std::uint8_t r = ops.reg8_at(ops.second); r != 0) {
             record.reg1 = r;
-            return set_form(record, 41);
+            return set_form(record, Form::bit_reg);
         }
     }
-    if (ops.at(ops.second) != '(') return 0;
+    if (ops.at(ops.second) != '(') return Form::none;
     Paren paren = find_paren(ops, ops.second, ");\n");
-    if (!closed_before(ops, paren, ';')) return 0;
+    if (!closed_before(ops, paren, ';')) return Form::none;
     record.col2 = record.col1;
     std::uint8_t code = 0;
     switch (classify_indirect(ops, paren, record, code)) {
-        case Inner::indirect: record.reg1 = code; return set_form(record, 42);
-        case Inner::indexed: record.reg1 = code; return set_form(record, 43);
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::bit_indirect);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::bit_indexed);
         case Inner::address:
         case Inner::no_match: break;
     }
-    return 0;
+    return Form::none;
 }
 
 // Matches one of the condition names at the operand start; returns its index or -1.
@@ -327,35 +308,35 @@ int match_condition(const Operands& ops, std::initializer_list<std::string_view>
     return -1;
 }
 
-// Forms 52.. follow the order of the condition names.
-inline constexpr std::uint8_t first_condition_form = 52;
+// The condition forms, in the order of the condition names.
+constexpr Form condition_forms[] = {Form::cond_c, Form::cond_nc, Form::cond_z, Form::cond_nz, Form::cond_po, Form::cond_pe};
 
-std::uint8_t classify_jump_cond(const Operands& ops, LineRecord& record) {
-    if (!ops.has_comma()) return set_form(record, 51);
+Form classify_jump_cond(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma()) return set_form(record, Form::always);
     record.col1 = static_cast<std::uint8_t>(ops.second);
     // P and M are not accepted.
     int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE"}, ',');
-    if (index < 0) return 0;
-    return set_form(record, static_cast<std::uint8_t>(first_condition_form + index));
+    if (index < 0) return Form::none;
+    return set_form(record, condition_forms[index]);
 }
 
-std::uint8_t classify_ret_cond(const Operands& ops, LineRecord& record) {
-    if (ops.has_comma()) return 0;
+Form classify_ret_cond(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma()) return Form::none;
     int index = match_condition(ops, {"C", "NC", "Z", "NZ"}, ';');
-    if (index < 0) return set_form(record, 51);
-    return set_form(record, static_cast<std::uint8_t>(first_condition_form + index));
+    if (index < 0) return set_form(record, Form::always);
+    return set_form(record, condition_forms[index]);
 }
 
 // Runs the classifiers in order on copies of the record; the first match is kept.
-std::uint8_t first_match(const Operands& ops, LineRecord& record, std::initializer_list<Classifier> classifiers) {
+Form first_match(const Operands& ops, LineRecord& record, std::initializer_list<Classifier> classifiers) {
     for (Classifier classify : classifiers) {
         LineRecord attempt = record;
-        if (std::uint8_t form = classify(ops, attempt); form != 0) {
+        if (Form form = classify(ops, attempt); form != Form::none) {
             record = attempt;
             return form;
         }
     }
-    return 0;
+    return Form::none;
 }
 
 }  // namespace
@@ -387,70 +368,70 @@ std::uint8_t reg16_code(std::string_view text) {
     return 0;
 }
 
-std::uint8_t classify_operands(Context& ctx, LineRecord& record) {
-    if (!is_instruction(record.code)) return 0;
+Form classify_operands(Context& ctx, LineRecord& record) {
+    if (!is_instruction(record.code)) return Form::none;
     const Operands ops = prepare(ctx.line_buffer, record.col1);
 
-    std::uint8_t form = form::none;
+    Form form = Form::none;
     bool needs_operands = true;  // no match means an illegal operand
     switch (record.code) {
-        case op::LD:
+        case kw::LD:
             form = first_match(ops, record, {classify_r8_first, classify_r8_second, classify_mem_imm,
                                              classify_pair_first, classify_pair_second});
             break;
-        case op::ADD: case op::ADC: case op::SBC:
+        case kw::ADD: case kw::ADC: case kw::SBC:
             form = first_match(ops, record, {classify_r8_first, classify_pair_first});
             break;
-        case op::SUB: case op::AND: case op::OR: case op::XOR: case op::CP:
-        case op::RLC: case op::RRC: case op::RL: case op::RR:
-        case op::SLA: case op::SRA: case op::SRL: case op::TST:
+        case kw::SUB: case kw::AND: case kw::OR: case kw::XOR: case kw::CP:
+        case kw::RLC: case kw::RRC: case kw::RL: case kw::RR:
+        case kw::SLA: case kw::SRA: case kw::SRL: case kw::TST:
             form = first_match(ops, record, {classify_single});
             break;
-        case op::INC: case op::DEC:
+        case kw::INC: case kw::DEC:
             form = first_match(ops, record, {classify_single, classify_pair});
             break;
-        case op::MLT:
+        case kw::MLT:
             form = first_match(ops, record, {classify_pair});
             break;
-        case op::RLCA: case op::RRCA: case op::RLA: case op::RRA: case op::RLD: case op::RRD:
+        case kw::RLCA: case kw::RRCA: case kw::RLA: case kw::RRA: case kw::RLD: case kw::RRD:
             // These always work on A; whatever follows the mnemonic is ignored.
             record.reg1 = reg::A;
-            form = 21;
+            form = Form::reg;
             needs_operands = false;
             break;
-        case op::SET: case op::RES: case op::BIT:
+        case kw::SET: case kw::RES: case kw::BIT:
             form = first_match(ops, record, {classify_bit});
             break;
-        case op::JP:
+        case kw::JP:
             // JP (HL) and friends are single operands; a plain expression is a jump target.
             form = first_match(ops, record, {classify_single});
-            if (form == form::expression || form == form::none) {
-                record.form = form::none;
+            if (form == Form::imm || form == Form::none) {
+                record.form = Form::none;
                 form = first_match(ops, record, {classify_jump_cond});
             }
             break;
-        case op::CALL: case op::JR:
+        case kw::CALL: case kw::JR:
             form = first_match(ops, record, {classify_jump_cond});
             break;
-        case op::RET:
+        case kw::RET:
             form = first_match(ops, record, {classify_ret_cond});
             break;
-        case op::EX:
+        case kw::EX:
             form = first_match(ops, record, {classify_pair_second});
-            if (form == form::pair_pair && record.reg1 == reg::AF) form = form::af;
+            if (form == Form::pair_pair && record.reg1 == reg::AF) form = Form::af;
             break;
-        case op::PUSH: case op::POP:
+        case kw::PUSH: case kw::POP:
             form = first_match(ops, record, {classify_pair});
-            if (form == form::pair && record.reg1 == reg::AF) form = form::af;
+            if (form == Form::pair && record.reg1 == reg::AF) form = Form::af;
             break;
         default:
             needs_operands = false;  // translated without operand analysis
             break;
     }
 
-    if (form == form::none && needs_operands) {
+    if (form == Form::none && needs_operands) {
         ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
-        record.code = static_cast<std::uint16_t>(record.code + line_code::error_bit);
+        record.code = in_error(record.code);
     }
     record.form = form;
     return form;

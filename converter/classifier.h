@@ -14,4 +14,4 @@ std::uint8_t reg16_code(std::string_view text);
 
 // Classifies the operands of the instruction in `record` against ctx.line_buffer; returns the form.
 // On failure prints "(%d) ERROR: illegal operand\n" and sets bit 15 of the code.
-std::uint8_t classify_operands(Context& ctx, LineRecord& record);
+Form classify_operands(Context& ctx, LineRecord& record);

@@ -241,7 +241,7 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         return;
     }
     copy_label(ctx, record);
-    const auto error_code = static_cast<std::uint16_t>(record.code | line_code::error_bit);
+    const std::uint16_t error_code = in_error(record.code);
     std::size_t position = 0;
     for (int i = 1;; ++i) {
         const std::string_view item = items.substr(position);

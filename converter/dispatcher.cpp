@@ -43,7 +43,7 @@ void absorb_next(Context& ctx, Neighbours& n) {
 }
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
-    return record.code == kw::LOGIC && logic != "XOR" && record.form == 21 && record.reg1 == reg::A;
+    return record.code == kw::LOGIC && logic != "XOR" && record.form == Form::reg && record.reg1 == reg::A;
 }
 
 // The pairs whose post-increment and pre-decrement addressing has an H8/300 name.
@@ -60,7 +60,7 @@ void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
     }
     // A test that clears the carry, then SBC: one SUB.W.
     if ((is_a_test(record, logic) || record.code == kw::SCF_CCF) && n.next->code == kw::SBC &&
-        (n.next->form == 33 || n.next->form == 34)) {
+        (n.next->form == Form::pair_imm || n.next->form == Form::pair_pair)) {
         record.code = kw::SUB;
         record.form = n.next->form;
         record.reg1 = n.next->reg1;
@@ -70,25 +70,25 @@ void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
     }
 
     LineRecord& next = *n.next;
-    const bool next_inc_pair = next.code == kw::INC && next.form == 31;
-    if (next_inc_pair && record.code == kw::INC && record.form == 31 && record.reg1 == next.reg1) {
-        record.form = 61;  // ADDS #2
-    } else if (next_inc_pair && record.code == kw::LD && record.form == 4 && has_auto_step_name(next.reg1) &&
-               record.reg2 == next.reg1 + reg::indirect) {
-        record.form = 5;  // @rr+
-        record.reg2 = static_cast<std::uint8_t>(record.reg2 + 64);
-    } else if (record.code == kw::DEC && record.form == 31 && next.code == kw::DEC && next.form == 31 &&
+    const bool next_inc_pair = next.code == kw::INC && next.form == Form::pair;
+    if (next_inc_pair && record.code == kw::INC && record.form == Form::pair && record.reg1 == next.reg1) {
+        record.form = Form::pair_twice;  // ADDS #2
+    } else if (next_inc_pair && record.code == kw::LD && record.form == Form::reg_indirect && has_auto_step_name(next.reg1) &&
+               record.reg2 == reg::indirect(next.reg1)) {
+        record.form = Form::reg_postinc;  // @rr+
+        record.reg2 = reg::postincrement(record.reg2);
+    } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::DEC && next.form == Form::pair &&
                record.reg1 == next.reg1) {
-        record.form = 61;  // SUBS #2
-    } else if (record.code == kw::DEC && record.form == 31 && next.code == kw::LD && next.form == 8 &&
-               has_auto_step_name(record.reg1) && next.reg1 == record.reg1 + reg::indirect) {
+        record.form = Form::pair_twice;  // SUBS #2
+    } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::LD && next.form == Form::indirect_reg &&
+               has_auto_step_name(record.reg1) && next.reg1 == reg::indirect(record.reg1)) {
         record.code = kw::LD;
-        record.form = 9;  // @-rr
-        record.reg1 = static_cast<std::uint8_t>(next.reg1 + 32);
+        record.form = Form::predec_reg;  // @-rr
+        record.reg1 = reg::predecrement(next.reg1);
         record.reg2 = next.reg2;
-    } else if (record.code == kw::PUSH && record.form == 31 && next.code == kw::POP && next.form == 31) {
+    } else if (record.code == kw::PUSH && record.form == Form::pair && next.code == kw::POP && next.form == Form::pair) {
         record.code = kw::LD;
-        record.form = 34;  // MOV.W from the pushed to the popped pair
+        record.form = Form::pair_pair;  // MOV.W from the pushed to the popped pair
         record.reg2 = record.reg1;
         record.reg1 = next.reg1;
     } else {
@@ -102,13 +102,13 @@ void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
 bool is_redundant_test(Context& ctx, const LineRecord& record, const Neighbours& n) {
     const OperandSlots& slots = ctx.pass2.slots;
     if (record.code != kw::LOGIC || !record.label_view().empty()) return false;
-    const bool compare_with_zero = slots.logic == "CMP.B" && record.form == 22 && slots.imm == "#H'0";
-    const bool test_a = (slots.logic == "AND" || slots.logic == "OR") && record.form == 21 && record.reg1 == reg::A;
+    const bool compare_with_zero = slots.logic == "CMP.B" && record.form == Form::imm && slots.imm == "#H'0";
+    const bool test_a = (slots.logic == "AND" || slots.logic == "OR") && record.form == Form::reg && record.reg1 == reg::A;
     if (!compare_with_zero && !test_a) return false;
     const LineRecord& next = *n.next;
-    if ((next.code != kw::JP && next.code != kw::JR) || (next.form != 54 && next.form != 55)) return false;
+    if ((next.code != kw::JP && next.code != kw::JR) || (next.form != Form::cond_z && next.form != Form::cond_nz)) return false;
     const LineRecord& previous = *n.previous;
-    return previous.code == kw::LD && previous.form >= 1 && previous.form <= 10 &&
+    return previous.code == kw::LD && previous.form >= Form::reg_imm && previous.form <= Form::indexed_reg &&
            (previous.reg1 == reg::A || previous.reg2 == reg::A);
 }
 
@@ -151,7 +151,7 @@ void translate_instruction(Context& ctx, LineRecord& record) {
     }
 
     const TemplateEntry& entry =
-        find_template(ctx.template_index, static_cast<std::uint16_t>(record.code + record.form));
+        find_template(ctx.template_index, key(record.code, record.form));
     if (entry.key == 0) {
         ctx.console.print("(%d) ERROR: unknown mnemonic\n", ctx.includes.line_count());
     } else if (entry.steps.empty()) {
@@ -161,6 +161,6 @@ void translate_instruction(Context& ctx, LineRecord& record) {
         write_line_list(ctx, entry.steps, true, label);
         return;
     }
-    record.code = static_cast<std::uint16_t>(record.code + line_code::error_bit);
+    record.code = in_error(record.code);
     write_source_line(ctx, record, true);
 }

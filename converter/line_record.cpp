@@ -16,7 +16,7 @@ RecordBytes encode_record(const LineRecord& record) {
     RecordBytes bytes{};
     bytes[0] = static_cast<unsigned char>(record.code & 0xFF);
     bytes[1] = static_cast<unsigned char>(record.code >> 8);
-    bytes[2] = record.form;
+    bytes[2] = static_cast<unsigned char>(record.form);
     bytes[3] = record.col1;
     bytes[4] = record.col2;
     bytes[5] = record.reg1;
@@ -29,7 +29,7 @@ RecordBytes encode_record(const LineRecord& record) {
 LineRecord decode_record(const unsigned char* bytes) {
     LineRecord record;
     record.code = static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-    record.form = bytes[2];
+    record.form = static_cast<Form>(bytes[2]);
     record.col1 = bytes[3];
     record.col2 = bytes[4];
     record.reg1 = bytes[5];

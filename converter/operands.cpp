@@ -16,15 +16,23 @@ struct RegisterName {
 
 // Every register code that has an H8/300 name; any other code is a register error.
 constexpr std::array<RegisterName, 28> register_names{{
-    {1, "R0H"},   {2, "CCR"},   {3, "R1H"},   {4, "R1L"},   {5, "R2H"},   {6, "R2L"},
-    {7, "R3H"},   {8, "R3L"},   {9, "R0"},    {10, "R1"},   {11, "R2"},   {12, "R3"},
-    {13, "R4"},   {14, "R5"},   {15, "SP"},   {26, "@R1"},  {27, "@R2"},  {28, "@R3"},
-    {29, "@R4"},  {30, "@R5"},  {31, "@SP"},  {47, "R7"},   {58, "@-R1"}, {59, "@-R2"},
-    {60, "@-R3"}, {90, "@R1+"}, {91, "@R2+"}, {92, "@R3+"},
+    {reg::A, "R0H"},  {reg::F, "CCR"},  {reg::B, "R1H"},  {reg::C, "R1L"},  {reg::D, "R2H"},
+    {reg::E, "R2L"},  {reg::H, "R3H"},  {reg::L, "R3L"},  {reg::AF, "R0"},  {reg::BC, "R1"},
+    {reg::DE, "R2"},  {reg::HL, "R3"},  {reg::IX, "R4"},  {reg::IY, "R5"},  {reg::SP, "SP"},
+    {reg::indirect(reg::BC), "@R1"},
+    {reg::indirect(reg::DE), "@R2"},
+    {reg::indirect(reg::HL), "@R3"},
+    {reg::indirect(reg::IX), "@R4"},
+    {reg::indirect(reg::IY), "@R5"},
+    {reg::indirect(reg::SP), "@SP"},
+    {reg::sp_as_general, "R7"},
+    {reg::predecrement(reg::indirect(reg::BC)), "@-R1"},
+    {reg::predecrement(reg::indirect(reg::DE)), "@-R2"},
+    {reg::predecrement(reg::indirect(reg::HL)), "@-R3"},
+    {reg::postincrement(reg::indirect(reg::BC)), "@R1+"},
+    {reg::postincrement(reg::indirect(reg::DE)), "@R2+"},
+    {reg::postincrement(reg::indirect(reg::HL)), "@R3+"},
 }};
-
-// SP as a general register: its byte halves are R7H and R7L.
-constexpr std::uint8_t sp_as_general = 47;
 
 // The address or displacement at the start of `text`: up to the last ')' before the first ',',
 // ';' or newline (the whole operand when no ')' stands there).
@@ -94,7 +102,7 @@ void render_register(Context& ctx, FirstFailure& first, std::string& slot, std::
 void render_byte_halves(Context& ctx, FirstFailure& first, std::string* high, std::string* low,
                         std::uint8_t code) {
     std::string name;
-    render_register(ctx, first, name, code == reg::SP ? sp_as_general : code);
+    render_register(ctx, first, name, code == reg::SP ? reg::sp_as_general : code);
     if (high != nullptr) *high = name + "H";
     if (low != nullptr) *low = name + "L";
 }
@@ -160,59 +168,59 @@ bool render_operands(Context& ctx, LineRecord& record) {
     auto reg2 = [&] { render_register(ctx, first, slots.reg2, record.reg2); };
 
     switch (record.form) {
-        case 1:
+        case Form::reg_imm:
             reg1();
             note_operand(ctx, first, render_immediate(ctx, src, 0));
             break;
-        case 2: case 4: case 5: case 8: case 9: case 37:
+        case Form::reg_reg: case Form::reg_indirect: case Form::reg_postinc: case Form::indirect_reg: case Form::predec_reg: case Form::indirect_pair:
             reg1();
             reg2();
             break;
-        case 3: case 35:
+        case Form::reg_mem: case Form::pair_mem:
             reg1();
             note_operand(ctx, first, render_direct(ctx, src, 1, true));
             break;
-        case 6:
+        case Form::reg_indexed:
             reg1();
             note_operand(ctx, first, render_indexed(ctx, src, record.reg2));
             break;
-        case 7: case 36:
+        case Form::mem_reg: case Form::mem_pair:
             reg2();
             note_operand(ctx, first, render_direct(ctx, src, 1, false));
             break;
-        case 10:
+        case Form::indexed_reg:
             reg2();
             note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
             break;
-        case 11:
+        case Form::indirect_imm:
             reg1();
             note_operand(ctx, first, render_immediate(ctx, src2, 0));
             break;
-        case 12:
+        case Form::indexed_imm:
             note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
             note_operand(ctx, first, render_immediate(ctx, src2, 0));
             break;
-        case 21: case 24: case 61:
+        case Form::reg: case Form::indirect: case Form::pair_twice:
             reg1();
             break;
-        case 22:
+        case Form::imm:
             note_operand(ctx, first, render_immediate(ctx, src, 0));
             break;
-        case 23:
+        case Form::mem:
             note_operand(ctx, first, render_direct(ctx, src, 1, true));
             break;
-        case 25:
+        case Form::indexed:
             note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
             break;
-        case 31:
+        case Form::pair:
             reg1();
             if (record.code == kw::MLT) render_byte_halves(ctx, first, &slots.reg1H, nullptr, record.reg1);
             break;
-        case 33:
+        case Form::pair_imm:
             reg1();
             note_operand(ctx, first, render_immediate(ctx, src, 1));
             break;
-        case 34:
+        case Form::pair_pair:
             if (record.code == kw::ADC || record.code == kw::SBC) {
                 render_byte_halves(ctx, first, &slots.reg1H, &slots.reg1L, record.reg1);
                 render_byte_halves(ctx, first, &slots.reg2H, &slots.reg2L, record.reg2);
@@ -221,11 +229,11 @@ bool render_operands(Context& ctx, LineRecord& record) {
                 reg2();
             }
             break;
-        case 41: case 42:
+        case Form::bit_reg: case Form::bit_indirect:
             reg1();
             note_operand(ctx, first, render_bit_number(ctx, src));
             break;
-        case 43:
+        case Form::bit_indexed:
             note_operand(ctx, first, render_bit_number(ctx, src2));
             note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
             break;

@@ -127,12 +127,12 @@ void write_source_line(Context& ctx, const LineRecord& record, bool with_comment
         line += ".EQU\t$";
     } else if (record.code >= line_code::error_bit) {
         put_label_field(ctx, record.label_view());
-        if (record.code >= 0x9000) {
-            line += "NOP\t";  // an instruction
-        } else if (record.code == 0x8170 || record.code == 0x8190) {
-            line += "DS\t1";  // DB, DS
-        } else if (record.code == 0x8180) {
-            line += "DS\t2";  // DW
+        if (record.code >= in_error(kw::first_instruction)) {  // an instruction
+            line += "NOP\t";
+        } else if (record.code == in_error(kw::DB) || record.code == in_error(kw::DS)) {
+            line += "DS\t1";
+        } else if (record.code == in_error(kw::DW)) {
+            line += "DS\t2";
         } else {
             line += "\t";
         }
@@ -145,7 +145,7 @@ void write_source_line(Context& ctx, const LineRecord& record, bool with_comment
 }
 
 void report_operand_error(Context& ctx, LineRecord& record) {
-    record.code = static_cast<std::uint16_t>(record.code + line_code::error_bit);
+    record.code = in_error(record.code);
     if (!ctx.eval.undefined_name.empty()) {
         ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
                           ctx.eval.undefined_name.c_str());

@@ -51,9 +51,9 @@ void run_pass1(Context& ctx) {
         ++ctx.includes.current().line_count;
         ctx.line_buffer = upper_case_line(written);
         std::uint16_t code = scan_line(ctx, record);
-        if (code == 0x0240) {  // INCLUDE, MACLIB
+        if (code == kw::INCLUDE) {  // also MACLIB
             open_include(ctx, include_name_at(ctx.line_buffer, record.col1), include_name_at(written, record.col1));
-        } else if (code == 0x0250) {  // END: nothing after it is read, in whatever file it stands
+        } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands
             break;
         } else if (is_instruction(code)) {
             classify_operands(ctx, record);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "directives.h"
+#include "vocabulary.h"
 #include "dispatcher.h"
 #include "output_writer.h"
 #include "source_files.h"
@@ -44,7 +45,7 @@ void dispatch_line(Context& ctx, LineRecord& record) {
     } else if (is_instruction(code)) {
         translate_instruction(ctx, record);
     } else {
-        if (code == 0x0240) {  // INCLUDE, MACLIB: the file is read from the next line on
+        if (code == kw::INCLUDE) {  // also MACLIB: the file is read from the next line on
             std::string name = include_name_at(ctx.line_buffer, record.col1);
             open_include(ctx, name, name);
         }

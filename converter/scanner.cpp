@@ -50,7 +50,7 @@ std::uint16_t scan_line(Context& ctx, LineRecord& record) {
         if (mnemonic_seen) {
             record.col1 = static_cast<std::uint8_t>(col);
             // X EQU $... defines X at the current location: a plain label line.
-            if (record.code == 0x0150 && ch == '$') record.code = line_code::label_only;
+            if (record.code == kw::EQU && ch == '$') record.code = line_code::label_only;
             break;
         }
 
@@ -69,7 +69,7 @@ std::uint16_t scan_line(Context& ctx, LineRecord& record) {
 
         if (keyword_lookup(record, word) != 0) {
             // An empty label (a prefix character stood in its place) never names a macro.
-            if (label_seen && record.code == 0x0260 && !record.label_view().empty()) {
+            if (label_seen && record.code == kw::MACRO && !record.label_view().empty()) {
                 macro_name_put(ctx.macro_names, ctx.console, record.label_view());
             }
             mnemonic_seen = true;
@@ -77,10 +77,7 @@ std::uint16_t scan_line(Context& ctx, LineRecord& record) {
         }
         if (auto macro = macro_name_find(ctx.macro_names, word)) {
             record.code = line_code::macro_call;
-            record.form = static_cast<std::uint8_t>(*macro & 0xFF);
-            // form holds only the low byte; col2 (unused by a macro call) keeps the rest, so that
-            // macro number 256 and up are not written under another macro's name.
-            record.col2 = static_cast<std::uint8_t>(*macro >> 8);
+            set_macro_index(record, *macro);
             mnemonic_seen = true;
             continue;
         }

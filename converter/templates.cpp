@@ -2,9 +2,11 @@
 
 #include <array>
 
+#include "vocabulary.h"
+
 // The template table. Each step sequence is defined once below and named after what it does;
-// the rows further down refer to the sequences by name. Keys are written as instruction code
-// plus operand form (form in decimal), and each row carries the HD64180 shape it translates.
+// the rows further down refer to the sequences by name. Each row is keyed by instruction code and
+// operand form, and carries the HD64180 shape it translates.
 
 namespace {
 
@@ -324,181 +326,181 @@ constexpr TemplateEntry unsupported(std::uint16_t key, std::string_view display)
 
 // Entries with the same instruction code stand together; each group is one run of the index.
 constexpr std::array table{
-    row(0x1100 + 1, mov_b_imm_reg1),    // LD r,n
-    row(0x1100 + 2, mov_b_reg2_reg1),   // LD r,r
-    row(0x1100 + 4, mov_b_reg2_reg1),   // LD r,(rr)
-    row(0x1100 + 6, mov_b_mem_reg1),    // LD r,(IX+d)
-    row(0x1100 + 3, mov_b_mem_reg1),    // LD r,(nn)
-    row(0x1100 + 8, mov_b_reg2_reg1),   // LD (rr),r
-    row(0x1100 + 10, mov_b_reg2_mem),   // LD (IX+d),r
-    row(0x1100 + 7, mov_b_reg2_mem),    // LD (nn),r
-    row(0x1100 + 11, store_imm_reg1),   // LD (rr),n
-    row(0x1100 + 12, store_imm_mem),    // LD (IX+d),n
-    row(0x1100 + 5, mov_b_reg2_reg1),   // LD r,(rr) + INC rr
-    row(0x1100 + 9, mov_b_reg2_reg1),   // DEC rr + LD (rr),r
-    row(0x1100 + 33, mov_w_imm_reg1),   // LD rr,nn
-    row(0x1100 + 34, mov_w_reg2_reg1),  // LD rr,rr; PUSH rr + POP qq
-    row(0x1100 + 35, mov_w_mem_reg1),   // LD rr,(nn)
-    row(0x1100 + 36, mov_w_reg2_mem),   // LD (nn),rr
+    row(key(kw::LD, Form::reg_imm), mov_b_imm_reg1),    // LD r,n
+    row(key(kw::LD, Form::reg_reg), mov_b_reg2_reg1),   // LD r,r
+    row(key(kw::LD, Form::reg_indirect), mov_b_reg2_reg1),   // LD r,(rr)
+    row(key(kw::LD, Form::reg_indexed), mov_b_mem_reg1),    // LD r,(IX+d)
+    row(key(kw::LD, Form::reg_mem), mov_b_mem_reg1),    // LD r,(nn)
+    row(key(kw::LD, Form::indirect_reg), mov_b_reg2_reg1),   // LD (rr),r
+    row(key(kw::LD, Form::indexed_reg), mov_b_reg2_mem),   // LD (IX+d),r
+    row(key(kw::LD, Form::mem_reg), mov_b_reg2_mem),    // LD (nn),r
+    row(key(kw::LD, Form::indirect_imm), store_imm_reg1),   // LD (rr),n
+    row(key(kw::LD, Form::indexed_imm), store_imm_mem),    // LD (IX+d),n
+    row(key(kw::LD, Form::reg_postinc), mov_b_reg2_reg1),   // LD r,(rr) + INC rr
+    row(key(kw::LD, Form::predec_reg), mov_b_reg2_reg1),   // DEC rr + LD (rr),r
+    row(key(kw::LD, Form::pair_imm), mov_w_imm_reg1),   // LD rr,nn
+    row(key(kw::LD, Form::pair_pair), mov_w_reg2_reg1),  // LD rr,rr; PUSH rr + POP qq
+    row(key(kw::LD, Form::pair_mem), mov_w_mem_reg1),   // LD rr,(nn)
+    row(key(kw::LD, Form::mem_pair), mov_w_reg2_mem),   // LD (nn),rr
 
-    row(0x1200 + 1, add_b_imm),       // ADD A,n
-    row(0x1200 + 2, add_b_reg),       // ADD A,r
-    row(0x1200 + 4, add_b_indirect),  // ADD A,(rr)
-    row(0x1200 + 6, add_b_indexed),   // ADD A,(IX+d)
-    row(0x1200 + 34, add_w_reg),      // ADD HL,rr
+    row(key(kw::ADD, Form::reg_imm), add_b_imm),       // ADD A,n
+    row(key(kw::ADD, Form::reg_reg), add_b_reg),       // ADD A,r
+    row(key(kw::ADD, Form::reg_indirect), add_b_indirect),  // ADD A,(rr)
+    row(key(kw::ADD, Form::reg_indexed), add_b_indexed),   // ADD A,(IX+d)
+    row(key(kw::ADD, Form::pair_pair), add_w_reg),      // ADD HL,rr
 
-    row(0x1300 + 1, adc_imm),       // ADC A,n
-    row(0x1300 + 2, adc_reg),       // ADC A,r
-    row(0x1300 + 4, adc_indirect),  // ADC A,(rr)
-    row(0x1300 + 6, adc_indexed),   // ADC A,(IX+d)
-    row(0x1300 + 34, adc_pair),     // ADC HL,rr
+    row(key(kw::ADC, Form::reg_imm), adc_imm),       // ADC A,n
+    row(key(kw::ADC, Form::reg_reg), adc_reg),       // ADC A,r
+    row(key(kw::ADC, Form::reg_indirect), adc_indirect),  // ADC A,(rr)
+    row(key(kw::ADC, Form::reg_indexed), adc_indexed),   // ADC A,(IX+d)
+    row(key(kw::ADC, Form::pair_pair), adc_pair),     // ADC HL,rr
 
-    row(0x1400 + 22, sub_b_imm),       // SUB n
-    row(0x1400 + 21, sub_b_reg),       // SUB r
-    row(0x1400 + 24, sub_b_indirect),  // SUB (rr)
-    row(0x1400 + 25, sub_b_indexed),   // SUB (IX+d)
-    row(0x1400 + 34, sub_w_reg),       // SBC HL,rr with the carry known clear
+    row(key(kw::SUB, Form::imm), sub_b_imm),       // SUB n
+    row(key(kw::SUB, Form::reg), sub_b_reg),       // SUB r
+    row(key(kw::SUB, Form::indirect), sub_b_indirect),  // SUB (rr)
+    row(key(kw::SUB, Form::indexed), sub_b_indexed),   // SUB (IX+d)
+    row(key(kw::SUB, Form::pair_pair), sub_w_reg),       // SBC HL,rr with the carry known clear
 
-    row(0x1500 + 1, sbc_imm),       // SBC A,n
-    row(0x1500 + 2, sbc_reg),       // SBC A,r
-    row(0x1500 + 4, sbc_indirect),  // SBC A,(rr)
-    row(0x1500 + 6, sbc_indexed),   // SBC A,(IX+d)
-    row(0x1500 + 34, sbc_pair),     // SBC HL,rr
+    row(key(kw::SBC, Form::reg_imm), sbc_imm),       // SBC A,n
+    row(key(kw::SBC, Form::reg_reg), sbc_reg),       // SBC A,r
+    row(key(kw::SBC, Form::reg_indirect), sbc_indirect),  // SBC A,(rr)
+    row(key(kw::SBC, Form::reg_indexed), sbc_indexed),   // SBC A,(IX+d)
+    row(key(kw::SBC, Form::pair_pair), sbc_pair),     // SBC HL,rr
 
-    row(0x6F00 + 22, logic_imm),       // AND/OR/XOR/CP n
-    row(0x6F00 + 21, logic_reg),       // AND/OR/XOR/CP r
-    row(0x6F00 + 24, logic_indirect),  // AND/OR/XOR/CP (rr)
-    row(0x6F00 + 25, logic_indexed),   // AND/OR/XOR/CP (IX+d)
+    row(key(kw::LOGIC, Form::imm), logic_imm),       // AND/OR/XOR/CP n
+    row(key(kw::LOGIC, Form::reg), logic_reg),       // AND/OR/XOR/CP r
+    row(key(kw::LOGIC, Form::indirect), logic_indirect),  // AND/OR/XOR/CP (rr)
+    row(key(kw::LOGIC, Form::indexed), logic_indexed),   // AND/OR/XOR/CP (IX+d)
 
-    row(0x1A00 + 21, inc_reg),         // INC r
-    row(0x1A00 + 24, inc_indirect),    // INC (rr)
-    row(0x1A00 + 25, inc_indexed),     // INC (IX+d)
-    row(0x1A00 + 31, inc_pair),        // INC rr
-    row(0x1A00 + 61, inc_pair_twice),  // INC rr + INC rr
+    row(key(kw::INC, Form::reg), inc_reg),         // INC r
+    row(key(kw::INC, Form::indirect), inc_indirect),    // INC (rr)
+    row(key(kw::INC, Form::indexed), inc_indexed),     // INC (IX+d)
+    row(key(kw::INC, Form::pair), inc_pair),        // INC rr
+    row(key(kw::INC, Form::pair_twice), inc_pair_twice),  // INC rr + INC rr
 
-    row(0x1B00 + 21, dec_reg),         // DEC r
-    row(0x1B00 + 24, dec_indirect),    // DEC (rr)
-    row(0x1B00 + 25, dec_indexed),     // DEC (IX+d)
-    row(0x1B00 + 31, dec_pair),        // DEC rr
-    row(0x1B00 + 61, dec_pair_twice),  // DEC rr + DEC rr
+    row(key(kw::DEC, Form::reg), dec_reg),         // DEC r
+    row(key(kw::DEC, Form::indirect), dec_indirect),    // DEC (rr)
+    row(key(kw::DEC, Form::indexed), dec_indexed),     // DEC (IX+d)
+    row(key(kw::DEC, Form::pair), dec_pair),        // DEC rr
+    row(key(kw::DEC, Form::pair_twice), dec_pair_twice),  // DEC rr + DEC rr
 
-    row(0x2000 + 21, rotl),          // RLCA
-    row(0x2100 + 21, rotr),          // RRCA
-    row(0x2200 + 21, rotxl),         // RLA
-    row(0x2300 + 21, rotxr),         // RRA
-    row(0x1C00 + 21, rotl),          // RLC r
-    row(0x1D00 + 21, rotr),          // RRC r
-    row(0x1E00 + 21, rotxl),         // RL r
-    row(0x1F00 + 21, rotxr),         // RR r
-    row(0x2400 + 21, shal),          // SLA r
-    row(0x2500 + 21, shar),          // SRA r
-    row(0x2600 + 21, shlr),          // SRL r
-    unsupported(0x2700 + 21, "RLD"),  // RLD
-    unsupported(0x2800 + 21, "RRD"),  // RRD
+    row(key(kw::RLCA, Form::reg), rotl),          // RLCA
+    row(key(kw::RRCA, Form::reg), rotr),          // RRCA
+    row(key(kw::RLA, Form::reg), rotxl),         // RLA
+    row(key(kw::RRA, Form::reg), rotxr),         // RRA
+    row(key(kw::RLC, Form::reg), rotl),          // RLC r
+    row(key(kw::RRC, Form::reg), rotr),          // RRC r
+    row(key(kw::RL, Form::reg), rotxl),         // RL r
+    row(key(kw::RR, Form::reg), rotxr),         // RR r
+    row(key(kw::SLA, Form::reg), shal),          // SLA r
+    row(key(kw::SRA, Form::reg), shar),          // SRA r
+    row(key(kw::SRL, Form::reg), shlr),          // SRL r
+    unsupported(key(kw::RLD, Form::reg), "RLD"),  // RLD
+    unsupported(key(kw::RRD, Form::reg), "RRD"),  // RRD
 
-    row(0x2D00, complement_carry),  // CCF
-    row(0x2E00, set_carry),         // SCF
-    row(0x2F00, clear_carry),       // SCF + CCF
-    row(0x2B00, not_a),             // CPL
-    row(0x2C00, neg_a),             // NEG
-    row(0x2900, daa_a),             // DAA
+    row(key(kw::CCF, Form::none), complement_carry),  // CCF
+    row(key(kw::SCF, Form::none), set_carry),         // SCF
+    row(key(kw::SCF_CCF, Form::none), clear_carry),       // SCF + CCF
+    row(key(kw::CPL, Form::none), not_a),             // CPL
+    row(key(kw::NEG, Form::none), neg_a),             // NEG
+    row(key(kw::DAA, Form::none), daa_a),             // DAA
 
-    row(0x3000 + 41, bset_reg),      // SET b,r
-    row(0x3000 + 42, bset_reg),      // SET b,(rr)
-    row(0x3000 + 43, bset_indexed),  // SET b,(IX+d)
-    row(0x3100 + 41, bclr_reg),      // RES b,r
-    row(0x3100 + 42, bclr_reg),      // RES b,(rr)
-    row(0x3100 + 43, bclr_indexed),  // RES b,(IX+d)
-    row(0x3200 + 41, btst_reg),      // BIT b,r
-    row(0x3200 + 42, btst_reg),      // BIT b,(rr)
-    row(0x3200 + 43, btst_indexed),  // BIT b,(IX+d)
+    row(key(kw::SET, Form::bit_reg), bset_reg),      // SET b,r
+    row(key(kw::SET, Form::bit_indirect), bset_reg),      // SET b,(rr)
+    row(key(kw::SET, Form::bit_indexed), bset_indexed),  // SET b,(IX+d)
+    row(key(kw::RES, Form::bit_reg), bclr_reg),      // RES b,r
+    row(key(kw::RES, Form::bit_indirect), bclr_reg),      // RES b,(rr)
+    row(key(kw::RES, Form::bit_indexed), bclr_indexed),  // RES b,(IX+d)
+    row(key(kw::BIT, Form::bit_reg), btst_reg),      // BIT b,r
+    row(key(kw::BIT, Form::bit_indirect), btst_reg),      // BIT b,(rr)
+    row(key(kw::BIT, Form::bit_indexed), btst_indexed),  // BIT b,(IX+d)
 
-    row(0x3300 + 51, jsr),             // CALL nn
-    row(0x3300 + 52, jsr_unless_bcc),  // CALL C,nn
-    row(0x3300 + 53, jsr_unless_bcs),  // CALL NC,nn
-    row(0x3300 + 54, jsr_unless_bne),  // CALL Z,nn
-    row(0x3300 + 55, jsr_unless_beq),  // CALL NZ,nn
-    row(0x3300 + 63, jsr_unless_beq),  // CALL PE,nn after a block transfer
-    row(0x3300 + 62, jsr_unless_bne),  // CALL PO,nn after a block transfer
-    row(0x3300 + 65, jsr_unless_bcs),  // CALL PE,nn after a block compare
-    row(0x3300 + 64, jsr_unless_bcc),  // CALL PO,nn after a block compare
+    row(key(kw::CALL, Form::always), jsr),             // CALL nn
+    row(key(kw::CALL, Form::cond_c), jsr_unless_bcc),  // CALL C,nn
+    row(key(kw::CALL, Form::cond_nc), jsr_unless_bcs),  // CALL NC,nn
+    row(key(kw::CALL, Form::cond_z), jsr_unless_bne),  // CALL Z,nn
+    row(key(kw::CALL, Form::cond_nz), jsr_unless_beq),  // CALL NZ,nn
+    row(key(kw::CALL, Form::pe_after_transfer), jsr_unless_beq),  // CALL PE,nn after a block transfer
+    row(key(kw::CALL, Form::po_after_transfer), jsr_unless_bne),  // CALL PO,nn after a block transfer
+    row(key(kw::CALL, Form::pe_after_compare), jsr_unless_bcs),  // CALL PE,nn after a block compare
+    row(key(kw::CALL, Form::po_after_compare), jsr_unless_bcc),  // CALL PO,nn after a block compare
 
-    row(0x3400 + 51, rts),             // RET
-    row(0x3400 + 52, rts_unless_bcc),  // RET C
-    row(0x3400 + 53, rts_unless_bcs),  // RET NC
-    row(0x3400 + 54, rts_unless_bne),  // RET Z
-    row(0x3400 + 55, rts_unless_beq),  // RET NZ
-    row(0x3500, rte),                  // RETI
-    row(0x3600, rte),                  // RETN
-    unsupported(0x3700, "RST t"),      // RST t
+    row(key(kw::RET, Form::always), rts),             // RET
+    row(key(kw::RET, Form::cond_c), rts_unless_bcc),  // RET C
+    row(key(kw::RET, Form::cond_nc), rts_unless_bcs),  // RET NC
+    row(key(kw::RET, Form::cond_z), rts_unless_bne),  // RET Z
+    row(key(kw::RET, Form::cond_nz), rts_unless_beq),  // RET NZ
+    row(key(kw::RETI, Form::none), rte),                  // RETI
+    row(key(kw::RETN, Form::none), rte),                  // RETN
+    unsupported(key(kw::RST, Form::none), "RST t"),      // RST t
 
-    row(0x3800 + 51, jmp),             // JP nn
-    row(0x3800 + 24, jmp_register),    // JP (rr)
-    row(0x3800 + 52, jmp_unless_bcc),  // JP C,nn
-    row(0x3800 + 53, jmp_unless_bcs),  // JP NC,nn
-    row(0x3800 + 54, jmp_unless_bne),  // JP Z,nn
-    row(0x3800 + 55, jmp_unless_beq),  // JP NZ,nn
-    row(0x3800 + 63, jmp_unless_beq),  // JP PE,nn after a block transfer
-    row(0x3800 + 62, jmp_unless_bne),  // JP PO,nn after a block transfer
-    row(0x3800 + 65, jmp_unless_bcs),  // JP PE,nn after a block compare
-    row(0x3800 + 64, jmp_unless_bcc),  // JP PO,nn after a block compare
+    row(key(kw::JP, Form::always), jmp),             // JP nn
+    row(key(kw::JP, Form::indirect), jmp_register),    // JP (rr)
+    row(key(kw::JP, Form::cond_c), jmp_unless_bcc),  // JP C,nn
+    row(key(kw::JP, Form::cond_nc), jmp_unless_bcs),  // JP NC,nn
+    row(key(kw::JP, Form::cond_z), jmp_unless_bne),  // JP Z,nn
+    row(key(kw::JP, Form::cond_nz), jmp_unless_beq),  // JP NZ,nn
+    row(key(kw::JP, Form::pe_after_transfer), jmp_unless_beq),  // JP PE,nn after a block transfer
+    row(key(kw::JP, Form::po_after_transfer), jmp_unless_bne),  // JP PO,nn after a block transfer
+    row(key(kw::JP, Form::pe_after_compare), jmp_unless_bcs),  // JP PE,nn after a block compare
+    row(key(kw::JP, Form::po_after_compare), jmp_unless_bcc),  // JP PO,nn after a block compare
 
-    row(0x3900 + 51, bra),  // JR e
-    row(0x3900 + 52, bcs),  // JR C,e
-    row(0x3900 + 53, bcc),  // JR NC,e
-    row(0x3900 + 54, beq),  // JR Z,e
-    row(0x3900 + 55, bne),  // JR NZ,e
-    row(0x3900 + 59, bhi),  // JR NZ,e + JR NC,e
-    row(0x3900 + 60, bls),  // JR Z,e + JR C,e
-    row(0x3A00, djnz),      // DJNZ e
+    row(key(kw::JR, Form::always), bra),  // JR e
+    row(key(kw::JR, Form::cond_c), bcs),  // JR C,e
+    row(key(kw::JR, Form::cond_nc), bcc),  // JR NC,e
+    row(key(kw::JR, Form::cond_z), beq),  // JR Z,e
+    row(key(kw::JR, Form::cond_nz), bne),  // JR NZ,e
+    row(key(kw::JR, Form::nz_and_nc), bhi),  // JR NZ,e + JR NC,e
+    row(key(kw::JR, Form::z_or_c), bls),  // JR Z,e + JR C,e
+    row(key(kw::DJNZ, Form::none), djnz),      // DJNZ e
 
-    unsupported(0x3B00 + 32, "EX AF,\tAF'"),  // EX AF,AF'
-    row(0x3B00 + 34, exchange_words),          // EX DE,HL
-    row(0x3B00 + 37, exchange_words),          // EX (SP),HL
-    unsupported(0x3C00, "EXX"),                // EXX
+    unsupported(key(kw::EX, Form::af), "EX AF,\tAF'"),  // EX AF,AF'
+    row(key(kw::EX, Form::pair_pair), exchange_words),          // EX DE,HL
+    row(key(kw::EX, Form::indirect_pair), exchange_words),          // EX (SP),HL
+    unsupported(key(kw::EXX, Form::none), "EXX"),                // EXX
 
-    row(0x3D00 + 32, push_af),    // PUSH AF
-    row(0x3D00 + 31, push_pair),  // PUSH rr
-    row(0x3E00 + 32, pop_af),     // POP AF
-    row(0x3E00 + 31, pop_pair),   // POP rr
-    row(0x4500 + 21, test_a),     // TST r
-    row(0x4500 + 24, test_a),     // TST (HL)
-    row(0x4600 + 31, multiply),   // MLT rr
+    row(key(kw::PUSH, Form::af), push_af),    // PUSH AF
+    row(key(kw::PUSH, Form::pair), push_pair),  // PUSH rr
+    row(key(kw::POP, Form::af), pop_af),     // POP AF
+    row(key(kw::POP, Form::pair), pop_pair),   // POP rr
+    row(key(kw::TST, Form::reg), test_a),     // TST r
+    row(key(kw::TST, Form::indirect), test_a),     // TST (HL)
+    row(key(kw::MLT, Form::pair), multiply),   // MLT rr
 
-    unsupported(0x6400, "IN  *,(*)"),   // IN r,(n)
-    unsupported(0x6500, "OUT (*),*"),   // OUT (n),r
-    unsupported(0x6600, "IN0  *,(*)"),  // IN0 r,(n)
-    unsupported(0x6700, "OUT0 (*),*"),  // OUT0 (n),r
-    unsupported(0x6800, "TSTIO n"),     // TSTIO n
+    unsupported(key(kw::IN, Form::none), "IN  *,(*)"),   // IN r,(n)
+    unsupported(key(kw::OUT, Form::none), "OUT (*),*"),   // OUT (n),r
+    unsupported(key(kw::IN0, Form::none), "IN0  *,(*)"),  // IN0 r,(n)
+    unsupported(key(kw::OUT0, Form::none), "OUT0 (*),*"),  // OUT0 (n),r
+    unsupported(key(kw::TSTIO, Form::none), "TSTIO n"),     // TSTIO n
 
-    row(0x5000, ldi),   // LDI
-    row(0x5100, ldir),  // LDIR
-    row(0x5200, ldd),   // LDD
-    row(0x5300, lddr),  // LDDR
-    row(0x5400, cpi),   // CPI
-    row(0x5500, cpir),  // CPIR
-    row(0x5600, cpd),   // CPD
-    row(0x5700, cpdr),  // CPDR
+    row(key(kw::LDI, Form::none), ldi),   // LDI
+    row(key(kw::LDIR, Form::none), ldir),  // LDIR
+    row(key(kw::LDD, Form::none), ldd),   // LDD
+    row(key(kw::LDDR, Form::none), lddr),  // LDDR
+    row(key(kw::CPI, Form::none), cpi),   // CPI
+    row(key(kw::CPIR, Form::none), cpir),  // CPIR
+    row(key(kw::CPD, Form::none), cpd),   // CPD
+    row(key(kw::CPDR, Form::none), cpdr),  // CPDR
 
-    unsupported(0x5800, "INI"),    // INI
-    unsupported(0x5900, "INIR"),   // INIR
-    unsupported(0x5A00, "IND"),    // IND
-    unsupported(0x5B00, "INDR"),   // INDR
-    unsupported(0x5C00, "OUTI"),   // OUTI
-    unsupported(0x5D00, "OTIR"),   // OTIR
-    unsupported(0x5E00, "OUTD"),   // OUTD
-    unsupported(0x5F00, "OTDR"),   // OTDR
-    unsupported(0x6000, "OTIM"),   // OTIM
-    unsupported(0x6100, "OTIMR"),  // OTIMR
-    unsupported(0x6200, "OTDM"),   // OTDM
-    unsupported(0x6300, "OTDMR"),  // OTDMR
+    unsupported(key(kw::INI, Form::none), "INI"),    // INI
+    unsupported(key(kw::INIR, Form::none), "INIR"),   // INIR
+    unsupported(key(kw::IND, Form::none), "IND"),    // IND
+    unsupported(key(kw::INDR, Form::none), "INDR"),   // INDR
+    unsupported(key(kw::OUTI, Form::none), "OUTI"),   // OUTI
+    unsupported(key(kw::OTIR, Form::none), "OTIR"),   // OTIR
+    unsupported(key(kw::OUTD, Form::none), "OUTD"),   // OUTD
+    unsupported(key(kw::OTDR, Form::none), "OTDR"),   // OTDR
+    unsupported(key(kw::OTIM, Form::none), "OTIM"),   // OTIM
+    unsupported(key(kw::OTIMR, Form::none), "OTIMR"),  // OTIMR
+    unsupported(key(kw::OTDM, Form::none), "OTDM"),   // OTDM
+    unsupported(key(kw::OTDMR, Form::none), "OTDMR"),  // OTDMR
 
-    row(0x3F00, enable_interrupts),   // EI
-    row(0x4000, disable_interrupts),  // DI
-    unsupported(0x4100, "IM n"),      // IM n
-    row(0x4200, nop),                 // NOP
-    unsupported(0x4300, "HALT"),      // HALT
-    row(0x4400, sleep),               // SLP
+    row(key(kw::EI, Form::none), enable_interrupts),   // EI
+    row(key(kw::DI, Form::none), disable_interrupts),  // DI
+    unsupported(key(kw::IM, Form::none), "IM n"),      // IM n
+    row(key(kw::NOP, Form::none), nop),                 // NOP
+    unsupported(key(kw::HALT, Form::none), "HALT"),      // HALT
+    row(key(kw::SLP, Form::none), sleep),               // SLP
 
     TemplateEntry{},  // end of table
 };

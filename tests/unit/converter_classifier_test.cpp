@@ -29,7 +29,7 @@ std::uint8_t scanned_col1(std::string_view line) {
 
 struct Result {
     LineRecord record;
-    std::uint8_t returned;
+    Form returned;
     std::string console;
 };
 
@@ -50,8 +50,8 @@ void check(const std::vector<Case>& cases) {
         std::string line = std::string(c.text) + "\n";
         SCOPED_TRACE(c.text);
         Result r = classify(line, c.code, scanned_col1(line));
-        EXPECT_EQ(r.record.form, c.form);
-        EXPECT_EQ(r.returned, c.form);
+        EXPECT_EQ(static_cast<int>(r.record.form), c.form);
+        EXPECT_EQ(static_cast<int>(r.returned), c.form);
         EXPECT_EQ(r.record.reg1, c.reg1);
         EXPECT_EQ(r.record.reg2, c.reg2);
         EXPECT_EQ(r.record.col1, c.col1);
@@ -195,7 +195,7 @@ TEST(ClassifierEdgeCases, IllegalOperands) {
 
 TEST(ClassifierEdgeCases, OperandBehindALabel) {
     Result r = classify("LOOP:\tLD\tA,(HL)\n", LD, 9);
-    EXPECT_EQ(r.record.form, 4);
+    EXPECT_EQ(r.record.form, Form::reg_indirect);
     EXPECT_EQ(r.record.reg1, 1);
     EXPECT_EQ(r.record.reg2, 28);
     EXPECT_EQ(r.record.col1, 9);
@@ -215,7 +215,7 @@ TEST(ClassifierEdgeCases, LineWithoutNewline) {
                            Row{"RET Z", RET, 4, 54, 0, 0}}) {
         SCOPED_TRACE(row.text);
         Result r = classify(row.text, row.code, row.col1);
-        EXPECT_EQ(r.record.form, row.form);
+        EXPECT_EQ(static_cast<int>(r.record.form), row.form);
         EXPECT_EQ(r.record.reg1, row.reg1);
         EXPECT_EQ(r.record.reg2, row.reg2);
         EXPECT_EQ(r.console, "");
@@ -224,7 +224,7 @@ TEST(ClassifierEdgeCases, LineWithoutNewline) {
 
 TEST(ClassifierEdgeCases, NonInstructionIsLeftAlone) {
     Result r = classify("X EQU 5\n", 0x0150, 6);
-    EXPECT_EQ(r.returned, 0);
+    EXPECT_EQ(r.returned, Form::none);
     EXPECT_EQ(r.record.code, 0x0150);
     EXPECT_EQ(r.record.col1, 6);
     EXPECT_EQ(r.console, "");

@@ -198,7 +198,7 @@ TEST_F(DirectiveTest, MacroCallWithUnknownIndexWritesNoName) {
     LineRecord record;
     ctx->line_buffer = "\tGHOST\t1\n";
     record.code = line_code::macro_call;
-    record.form = 200;
+    set_macro_index(record, 200);
     record.col1 = 7;
     translate_directive(*ctx, record);
     EXPECT_EQ(written_since_last_call(), "\t\tH'1\t\t\t;\t\tGHOST\t1\n");

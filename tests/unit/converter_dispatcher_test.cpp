@@ -253,14 +253,14 @@ TEST_F(DispatcherTest, NeighbourWalkStopsAtTheEndsOfTheSource) {
     // The first and the last line have no neighbour to merge with or test against.
     EXPECT_EQ(translate({"; head", " INC HL"}), (Lines{";", "ADDS #1,R3"}));
     LineRecord next;
-    next.code = 0x3800;
-    next.form = 56;
+    next.code = kw::JP;
+    next.form = Form::cond_po;
     LineRecord previous;  // all zero
     LineRecord record;
-    record.code = 0x1A00;
-    record.form = 21;
+    record.code = kw::INC;
+    record.form = Form::reg;
     EXPECT_FALSE(track_branches_and_flags(*ctx, record, previous, next));
-    EXPECT_EQ(next.form, 56);
+    EXPECT_EQ(next.form, Form::cond_po);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 TEST(LineRecordLayout, TwentyFourLittleEndianBytes) {
     LineRecord record;
     record.code = 0x1A00;
-    record.form = 31;
+    record.form = Form::pair;
     record.col1 = 5;
     record.col2 = 250;
     record.reg1 = 12;

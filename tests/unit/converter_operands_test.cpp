@@ -27,7 +27,7 @@ protected:
     std::string output() { return written_output(*ctx); }
 
     // A record of `code` and `form` whose operand columns point into `line`, the current line.
-    LineRecord record_on(std::string line, std::uint16_t code, std::uint8_t form, std::uint8_t reg1,
+    LineRecord record_on(std::string line, std::uint16_t code, Form form, std::uint8_t reg1,
                          std::uint8_t reg2, std::string_view col1_text, std::string_view col2_text = {}) {
         ctx->line_buffer = std::move(line);
         LineRecord record;
@@ -168,29 +168,29 @@ TEST_F(OperandTest, BitNumberDropsThePrefixOfOneDigit) {
 }
 
 TEST_F(OperandTest, FormsFillTheirSlots) {
-    LineRecord ld = record_on("\tLD\t(IY+1),7\n", kw::LD, 12, reg::IY, 0, "1),", "7\n");
+    LineRecord ld = record_on("\tLD\t(IY+1),7\n", kw::LD, Form::indexed_imm, reg::IY, 0, "1),", "7\n");
     EXPECT_FALSE(render_operands(*ctx, ld));
     EXPECT_EQ(slots.mem, "@(H'1,R5)");
     EXPECT_EQ(slots.imm, "#H'7");
 
-    LineRecord bit = record_on("\tBIT\t7,(IX+3)\n", kw::BIT, 43, reg::IX, 0, "3)", "7,");
+    LineRecord bit = record_on("\tBIT\t7,(IX+3)\n", kw::BIT, Form::bit_indexed, reg::IX, 0, "3)", "7,");
     EXPECT_FALSE(render_operands(*ctx, bit));
     EXPECT_EQ(slots.bit, "#7");
     EXPECT_EQ(slots.mem, "@(H'3,R4)");
 
-    LineRecord adc = record_on("\tADC\tHL,SP\n", kw::ADC, 34, reg::HL, reg::SP, "HL");
+    LineRecord adc = record_on("\tADC\tHL,SP\n", kw::ADC, Form::pair_pair, reg::HL, reg::SP, "HL");
     EXPECT_FALSE(render_operands(*ctx, adc));
     EXPECT_EQ(slots.reg1H + slots.reg1L + slots.reg2H + slots.reg2L, "R3HR3LR7HR7L");
 
-    LineRecord add = record_on("\tADD\tHL,SP\n", kw::ADD, 34, reg::HL, reg::SP, "HL");
+    LineRecord add = record_on("\tADD\tHL,SP\n", kw::ADD, Form::pair_pair, reg::HL, reg::SP, "HL");
     EXPECT_FALSE(render_operands(*ctx, add));
     EXPECT_EQ(slots.reg2, "SP");
 
-    LineRecord mlt = record_on("\tMLT\tSP\n", kw::MLT, 31, reg::SP, 0, "SP");
+    LineRecord mlt = record_on("\tMLT\tSP\n", kw::MLT, Form::pair, reg::SP, 0, "SP");
     EXPECT_FALSE(render_operands(*ctx, mlt));
     EXPECT_EQ(slots.reg1H + "," + slots.reg1, "R7H,SP");
 
-    LineRecord store = record_on("\tld\t(8000h),a\n", kw::LD, 7, 0, reg::A, "8000h");
+    LineRecord store = record_on("\tld\t(8000h),a\n", kw::LD, Form::mem_reg, 0, reg::A, "8000h");
     EXPECT_FALSE(render_operands(*ctx, store));
     EXPECT_EQ(slots.reg2 + "," + slots.mem, "R0H,@H'8000");
     EXPECT_EQ(output(), "");
@@ -199,11 +199,11 @@ TEST_F(OperandTest, FormsFillTheirSlots) {
 TEST_F(OperandTest, FirstFailureDecidesTheReport) {
     ctx->includes.levels[0].line_count = 7;
     // The bit number fails first (undefined); the displacement after it is fine.
-    LineRecord res = record_on("\tRES\tNOBIT,(IX+4)\n", kw::RES, 43, reg::IX, 0, "4)", "NOBIT");
+    LineRecord res = record_on("\tRES\tNOBIT,(IX+4)\n", kw::RES, Form::bit_indexed, reg::IX, 0, "4)", "NOBIT");
     EXPECT_TRUE(render_operands(*ctx, res));
     EXPECT_EQ(res.code, kw::RES + 0x8000);
     // A malformed displacement fails first; the undefined immediate after it does not name itself.
-    LineRecord ld = record_on("\tLD\t(IX+(1),NONAME\n", kw::LD, 12, reg::IX, 0, "(1)", "NONAME");
+    LineRecord ld = record_on("\tLD\t(IX+(1),NONAME\n", kw::LD, Form::indexed_imm, reg::IX, 0, "(1)", "NONAME");
     EXPECT_TRUE(render_operands(*ctx, ld));
     EXPECT_EQ(ctx->console.captured, "(7) ERROR: undefined symbol 'NOBIT'\n(7) ERROR: illegal operand\n");
     EXPECT_EQ(output(),
@@ -213,12 +213,12 @@ TEST_F(OperandTest, FirstFailureDecidesTheReport) {
 
 TEST_F(OperandTest, RegisterFailureIsAnIllegalOperandEvenAfterAToleratedName) {
     // LD A,(IX) merged with INC IX would name (IX) post-incremented, which has no name.
-    LineRecord ld = record_on("\tLD\tA,(IX)\n", kw::LD, 5, reg::A, 29 + 64, "A,");
+    LineRecord ld = record_on("\tLD\tA,(IX)\n", kw::LD, Form::reg_postinc, reg::A, 29 + 64, "A,");
     EXPECT_TRUE(render_operands(*ctx, ld));
     EXPECT_EQ(ctx->console.captured, "register error 5D\n(0) ERROR: illegal operand\n");
 
     ctx->console.captured.clear();
-    LineRecord load = record_on("\tLD\tHL,(EXT)\n", kw::LD, 35, 25, 0, "EXT");
+    LineRecord load = record_on("\tLD\tHL,(EXT)\n", kw::LD, Form::pair_mem, 25, 0, "EXT");
     EXPECT_TRUE(render_operands(*ctx, load));
     EXPECT_EQ(ctx->console.captured, "register error 19\n(0) ERROR: illegal operand\n");
 }
@@ -230,9 +230,9 @@ TEST_F(OperandTest, OperandWithoutValueIsIllegal) {
         EXPECT_TRUE(render_operands(*ctx, record)) << ctx->line_buffer;
         EXPECT_EQ(ctx->console.captured, "(3) ERROR: illegal operand\n") << ctx->line_buffer;
     };
-    expect_illegal(record_on("\tLD\tA,\n", kw::LD, 1, reg::A, 0, "\n"));
-    expect_illegal(record_on("\tLD\tA,()\n", kw::LD, 3, reg::A, 0, ")"));
-    expect_illegal(record_on("\tSUB\t\"\"\n", kw::SUB, 22, 0, 0, "\""));
+    expect_illegal(record_on("\tLD\tA,\n", kw::LD, Form::reg_imm, reg::A, 0, "\n"));
+    expect_illegal(record_on("\tLD\tA,()\n", kw::LD, Form::reg_mem, reg::A, 0, ")"));
+    expect_illegal(record_on("\tSUB\t\"\"\n", kw::SUB, Form::imm, 0, 0, "\""));
 }
 
 }  // namespace

@@ -107,7 +107,7 @@ TEST(Scanner, MacrosAreKnownFromTheirDefinitionOn) {
 
     Scanned call = scan(*ctx, "  mymac 1,2");
     EXPECT_EQ(call.record.code, 0x0280);
-    EXPECT_EQ(call.record.form, 1);
+    EXPECT_EQ(macro_index(call.record), 1U);
     EXPECT_EQ(call.record.col1, 8);
 }
 
