@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "expressions.h"
+#include "expression_rewriter.h"
 #include "keywords.h"
 #include "output_writer.h"
 #include "pass2.h"
@@ -15,9 +15,8 @@ bool is_branch(std::uint16_t code) {
 }
 
 // Targets are addresses: numbers in them keep all 16 bits.
-int translate_target(Context& ctx, std::string& out, std::string_view text) {
-    ctx.eval.eval_width = 1;
-    return translate_expression(ctx.eval, ctx.data_names, out, text);
+Rewrite translate_target(Context& ctx, std::string& out, std::string_view text) {
+    return translate_expression(ctx.eval, ctx.data_names, text, Width::word, out);
 }
 
 void rewrite_parity_form(LineRecord& record, Form po_form, Form pe_form) {
@@ -44,8 +43,8 @@ bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
         // The second JR's target text is on the next source line, which pass 2 has not read yet.
         if (read_lookahead_line(ctx)) {
             std::string second_target;
-            int result = translate_target(ctx, second_target, text_at(ctx.pass2.lookahead_line, second->col1));
-            merged = result == translation::complete && second_target == target;
+            Rewrite result = translate_target(ctx, second_target, text_at(ctx.pass2.lookahead_line, second->col1));
+            merged = result == Rewrite::complete && second_target == target;
         }
     } else if (second->form == Form::cond_nc) {
         // Skipping the JR NC means landing either at $+4 or at a label right after it.
@@ -108,15 +107,15 @@ bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord
     const std::string_view src = text_at(ctx.line_buffer, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
     std::string translated;
-    const int result = translate_target(ctx, translated, src);
+    const Rewrite result = translate_target(ctx, translated, src);
     if (record.code == kw::CALL || record.code == kw::JP) {
         target = "@" + translated;
         if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = true;  // the subroutine may change Z
     } else {
         target = translated;
     }
-    if (result != translation::complete) record.form = Form::illegal_branch;
-    if (jr_on_z && merge_jr_pair(ctx, record, result == translation::complete)) {
+    if (result != Rewrite::complete) record.form = Form::illegal_branch;
+    if (jr_on_z && merge_jr_pair(ctx, record, result == Rewrite::complete)) {
         return true;
     }
 

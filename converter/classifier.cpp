@@ -1,8 +1,9 @@
 #include "classifier.h"
 
-#include <cctype>
 #include <initializer_list>
 #include <string_view>
+
+#include "text_scan.h"
 
 namespace {
 
@@ -11,15 +12,10 @@ enum class Inner { no_match, indirect, indexed, address };
 
 enum class Prime { no, yes };
 
-bool is_white(char ch) { return ch != '\0' && std::isspace(static_cast<unsigned char>(ch)); }
-bool is_blank(char ch) { return ch == ' ' || ch == '\t'; }
-bool is_name_start(char ch) {
-    return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '\'';
-}
 
 // A character that ends a register name: white space, the terminator `t`, or the end of the text
 // (a last line without a newline behaves like one with it).
-bool ends_name(char ch, char t) { return ch == '\0' || is_white(ch) || ch == t; }
+bool ends_name(char ch, char t) { return ch == '\0' || is_white_space(ch) || ch == t; }
 
 // The operand text of one instruction line, as offsets into the line. Reads past the end of the
 // line yield '\0', so every look-ahead is safe.
@@ -53,8 +49,7 @@ struct Operands {
 };
 
 Operands prepare(std::string_view line, std::size_t col1) {
-    // Text after an embedded NUL is not part of the line.
-    if (std::size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
+    line = before_nul(line);
     Operands ops;
     ops.line = line;
     ops.start = col1 < line.size() ? col1 : line.size();
@@ -102,7 +97,7 @@ Inner classify_indirect(const Operands& ops, const Paren& paren, LineRecord& rec
     // Only '+' displacements are recognised.
     if (ops.at(pos) != '+') return Inner::no_match;
     pos = ops.skip_blanks(pos + 1);
-    if (!is_name_start(ops.at(pos))) return Inner::no_match;
+    if (!is_name_char(ops.at(pos))) return Inner::no_match;
     record.col1 = static_cast<std::uint8_t>(pos);
     code = pair;
     return Inner::indexed;

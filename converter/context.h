@@ -9,6 +9,7 @@
 #include <string>
 
 #include "console.h"
+#include "evaluator.h"
 #include "line_record.h"
 #include "name_tables.h"
 #include "templates.h"
@@ -24,15 +25,6 @@ struct Settings {
     std::string symbolic_path;
     std::string include_path;          // the source path; include names replace the part after include_name_pos
     std::size_t include_name_pos = 0;  // where the source's directory part ends
-};
-
-// State of operand evaluation and expression translation.
-struct EvalState {
-    char default_radix = 'D';   // B, O, D or H; set by RADIX
-    int eval_width = 0;         // 0: 8-bit evaluation, otherwise 16-bit
-    std::uint16_t line_status = 0;  // bit 0: operand in error; bit 1: the error is an undefined name
-    std::string undefined_name;     // first 12 characters of the last undefined name met
-    bool in_macro_body = false;     // between MACRO and ENDM
 };
 
 struct SourceLevel {

@@ -1,38 +1,26 @@
 #include "directives.h"
 
-#include <cctype>
 #include <charconv>
 #include <span>
 
 #include "classifier.h"
-#include "constants.h"
-#include "expressions.h"
+#include "evaluator.h"
+#include "expression_rewriter.h"
 #include "keywords.h"
 #include "operands.h"
 #include "output_writer.h"
+#include "text_scan.h"
 
 namespace {
 
-constexpr int width_8 = 0;
-constexpr int width_16 = 1;
 constexpr std::size_t name_max = 51;   // NAME keeps this many characters
 constexpr std::size_t title_max = 50;  // TITLE keeps this many between its quotes
 
-bool is_space(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
-bool is_quote(char ch) { return ch == '\'' || ch == '"'; }
-bool operand_failed(const Context& ctx) { return (ctx.eval.line_status & 1) != 0; }
-bool undefined_name(const Context& ctx) { return (ctx.eval.line_status & 2) != 0; }
-
-std::string_view skip_blanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    return text;
-}
 
 // The operand of the line from column col1, letter case as written; empty when the line has none.
 // A NUL ends the line as its end does.
 std::string_view operand_text(const Context& ctx, const LineRecord& record) {
-    std::string_view line = ctx.line_buffer;
-    line = line.substr(0, line.find('\0'));
+    const std::string_view line = before_nul(ctx.line_buffer);
     if (record.col1 == 0 || record.col1 >= line.size()) return {};
     return line.substr(record.col1);
 }
@@ -40,10 +28,7 @@ std::string_view operand_text(const Context& ctx, const LineRecord& record) {
 // One operand as evaluate_operand sees it: up to the first ',', '.', ';', newline or the end,
 // without the white space around it.
 std::string_view operand_body(std::string_view text) {
-    text = text.substr(0, text.find_first_of(",.;\n"));
-    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-    return text;
+    return trim(text.substr(0, text.find_first_of(",.;\n")));
 }
 
 std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
@@ -66,11 +51,7 @@ void write_as_source_line(Context& ctx, LineRecord& record) {
 
 // A directive that needs a value but has none: reading the operand from column 0 would take the
 // line's own label and keyword as the expression.
-void report_missing_operand(Context& ctx, LineRecord& record) {
-    ctx.eval.line_status = 1;
-    ctx.eval.undefined_name.clear();  // else the name of an earlier line would be reported
-    report_operand_error(ctx, record);
-}
+void report_missing_operand(Context& ctx, LineRecord& record) { report_operand_error(ctx, record, Outcome::malformed()); }
 
 // Evaluates a 16-bit operand; false (after the error line) when it is missing or in error.
 bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand, std::uint16_t& value) {
@@ -78,13 +59,12 @@ bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand
         report_missing_operand(ctx, record);
         return false;
     }
-    std::string digits;
-    evaluate_operand(ctx.eval, ctx.data_names, digits, operand, width_16);
-    if (operand_failed(ctx)) {
-        report_operand_error(ctx, record);
+    const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, operand, Width::word);
+    if (!evaluation.ok()) {
+        report_operand_error(ctx, record, evaluation.outcome);
         return false;
     }
-    value = value_of(digits);
+    value = evaluation.value;
     return true;
 }
 
@@ -97,7 +77,7 @@ void translate_section(Context& ctx, LineRecord& record) {
 
     // Only the capital letters AT start an address clause: pass 2 reads the line as written.
     std::string_view operand = operand_text(ctx, record);
-    if (operand.size() > 2 && operand.starts_with("AT") && is_space(operand[2])) {
+    if (operand.size() > 2 && operand.starts_with("AT") && is_white_space(operand[2])) {
         std::uint16_t address = 0;
         if (!evaluate_address(ctx, record, skip_blanks(operand.substr(2)), address)) return;
         ctx.pass2.location_counter = address;
@@ -122,7 +102,7 @@ void translate_value_name(Context& ctx, LineRecord& record) {
 
     DirectiveLine line;
     // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
-    if (translate_expression(ctx.eval, ctx.data_names, line.operand1, operand) == translation::not_translatable) {
+    if (translate_expression(ctx.eval, ctx.data_names, operand, Width::word, line.operand1) == Rewrite::not_translatable) {
         line.operand1 = hex_constant(value);
     }
     std::uint16_t stored = value;
@@ -184,9 +164,9 @@ bool string_operand(std::string_view item, std::string& out) {
 }
 
 // An item whose value is known: its translated expression, or the value when it has none.
-void set_value_operand(Context& ctx, DirectiveLine& line, std::string_view item, std::uint16_t value, int width) {
-    line.mnemonic = width == width_8 ? ".DATA.B" : ".DATA.W";
-    if (translate_expression(ctx.eval, ctx.data_names, line.operand1, item) == translation::not_translatable) {
+void set_value_operand(Context& ctx, DirectiveLine& line, std::string_view item, std::uint16_t value, Width width) {
+    line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
+    if (translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) == Rewrite::not_translatable) {
         line.operand1 = hex_constant(value);
     }
 }
@@ -235,7 +215,7 @@ std::string first_word(std::string_view operand, std::size_t max) {
 
 }  // namespace
 
-void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, int width) {
+void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width) {
     if (items.empty() || items.front() == '\n' || items.front() == ';') {
         report_missing_operand(ctx, record);
         return;
@@ -246,25 +226,26 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
     for (int i = 1;; ++i) {
         const std::string_view item = items.substr(position);
         const bool first = i == 1;
-        std::string digits;
-        const std::optional<std::size_t> next = evaluate_operand(ctx.eval, ctx.data_names, digits, item, width);
+        const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, item, width);
+        const std::optional<std::size_t> next = evaluation.next;
         // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero.
         const bool empty = operand_body(item).empty();
 
         DirectiveLine line;
         if (first) line.label = ctx.pass2.label_text;
         bool written = true;
-        if (!operand_failed(ctx) && !empty) {
+        if (evaluation.ok() && !empty) {
             if (is_quote(item.front()) && string_operand(item, line.operand1)) {
                 line.mnemonic = ".SDATA";
             } else {
-                set_value_operand(ctx, line, item, value_of(digits), width);
+                set_value_operand(ctx, line, item, evaluation.value, width);
             }
-        } else if (undefined_name(ctx) &&
-                   translate_expression(ctx.eval, ctx.data_names, line.operand1, item) != translation::not_translatable) {
+        } else if (evaluation.outcome.status == EvalStatus::undefined_name &&
+                   translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) !=
+                       Rewrite::not_translatable) {
             // A name unknown here (a code label, an external, a later EQU) is written symbolically.
             // A malformed item is not: its text, such as (1, would reach the output unreported.
-            line.mnemonic = width == width_8 ? ".DATA.B" : ".DATA.W";
+            line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
         } else {
             written = false;
         }
@@ -295,15 +276,14 @@ void translate_name_list(Context& ctx, LineRecord& record, DirectiveLine& line) 
     } else {
         line.label = ctx.pass2.label_text;
     }
-    // Macro arguments are translated without an evaluation in front that would set the width.
-    if (code == line_code::macro_call) ctx.eval.eval_width = width_16;
 
     const std::string_view operand = operand_text(ctx, record);
     std::size_t position = 0;
     while (!operand.empty()) {
         const std::string_view item = skip_blanks(operand.substr(position));
         std::string text;
-        if (translate_expression(ctx.eval, ctx.data_names, text, item) != translation::not_translatable) {
+        // Names and macro arguments are addresses or values of any size: numbers in them keep 16 bits.
+        if (translate_expression(ctx.eval, ctx.data_names, item, Width::word, text) != Rewrite::not_translatable) {
             if (code == kw::EXTRN) {
                 data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::external);
             } else if (code == kw::MACRO) {
@@ -315,7 +295,7 @@ void translate_name_list(Context& ctx, LineRecord& record, DirectiveLine& line) 
                 if (reg != 0) {
                     ctx.console.print("(%d) ERROR: cannot use register for macro parameters\n",
                                       ctx.includes.line_count());
-                    h8_register_name(ctx.console, text, reg);
+                    (void)h8_register_name(ctx.console, text, reg);
                 }
             }
             list += text;
@@ -357,8 +337,8 @@ void translate_directive(Context& ctx, LineRecord& record) {
         case kw::EQU:
         case kw::DEFL:
         case kw::DS: translate_value_name(ctx, record); break;
-        case kw::DB: translate_data_list(ctx, record, operand_text(ctx, record), width_8); break;
-        case kw::DW: translate_data_list(ctx, record, operand_text(ctx, record), width_16); break;
+        case kw::DB: translate_data_list(ctx, record, operand_text(ctx, record), Width::byte); break;
+        case kw::DW: translate_data_list(ctx, record, operand_text(ctx, record), Width::word); break;
         case kw::PUBLIC:
         case kw::EXTRN:
         case kw::MACRO:

@@ -18,9 +18,9 @@ struct DirectiveLine {
 // Translates and writes one directive or macro-call line (the source line is ctx.line_buffer).
 void translate_directive(Context& ctx, LineRecord& record);
 
-// DB-like (width 0, 8-bit) and DW-like (width 1, 16-bit) lists: one output line per item of
+// DB-like (byte) and DW-like (word) lists: one output line per item of
 // `items`; an item that neither evaluates nor translates becomes an error line of its own.
-void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, int width);
+void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width);
 
 // PUBLIC, EXTRN, MACRO and macro calls: fills `line` with the label, the mnemonic and the
 // translated name list; stores external names and macro parameters. The caller writes the line.

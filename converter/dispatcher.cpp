@@ -130,9 +130,6 @@ void translate_instruction(Context& ctx, LineRecord& record) {
     if (copy_label(ctx, record, 16)) ctx.pass2.z_flag_unknown = true;
     const std::string label = ctx.pass2.label_text;
 
-    ctx.eval.line_status = 0;
-    ctx.eval.undefined_name.clear();
-
     Neighbours n;
     int previous_offset = -1;
     LineRecord* previous = find_instruction_record(ctx, previous_offset, -1);
@@ -141,7 +138,7 @@ void translate_instruction(Context& ctx, LineRecord& record) {
 
     fuse_with_neighbours(ctx, record, n);
 
-    if (render_operands(ctx, record)) return;
+    if (!render_operands(ctx, record)) return;
     if (track_branches_and_flags(ctx, record, *n.previous, *n.next)) return;
 
     if (is_redundant_test(ctx, record, n)) {

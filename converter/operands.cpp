@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "constants.h"
-#include "expressions.h"
+#include "evaluator.h"
+#include "expression_rewriter.h"
 #include "keywords.h"
 #include "output_writer.h"
 
@@ -44,62 +44,47 @@ std::string_view parenthesised_text(std::string_view text) {
     return close == std::string_view::npos ? operand : operand.substr(0, close);
 }
 
-// Writes `prefix` and the operand into `slot`: the rewritten expression when the translator can
-// rewrite it, otherwise the value evaluate_operand left in `value`. An undefined name fails the
-// operand unless `tolerate_undefined` and the expression can be kept symbolic.
-int render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const std::string& value,
-                 bool tolerate_undefined) {
+// Writes `prefix` and the operand into `slot`: the rewritten expression when the rewriter can
+// rewrite it, otherwise the evaluated value. An undefined name fails the operand unless
+// `tolerate_undefined` and the expression can be kept symbolic.
+Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const Evaluation& value,
+                     Width width, bool tolerate_undefined) {
     slot.assign(1, prefix);
     std::string translated;
-    EvalState& eval = ctx.eval;
-    if ((eval.line_status & 1) != 0) {
-        if (tolerate_undefined && (eval.line_status & 2) != 0 &&
-            translate_expression(eval, ctx.data_names, translated, text) != translation::not_translatable) {
+    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, width, translated);
+    if (!value.ok()) {
+        if (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name &&
+            rewrite != Rewrite::not_translatable) {
             slot += translated;
-            eval.line_status = static_cast<std::uint16_t>(eval.line_status & ~1u);
-            return 0;
+            return {};
         }
-        return 1;
+        return value.outcome;
     }
-    if (translate_expression(eval, ctx.data_names, translated, text) != translation::not_translatable) {
+    if (rewrite != Rewrite::not_translatable) {
         slot += translated;
-    } else if (value.empty()) {
+    } else if (!value.has_value) {
         // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
         // would reach the H8/300 source unreported.
-        eval.line_status = 1;
-        eval.undefined_name.clear();
-        return 1;
+        return Outcome::malformed();
     } else {
         slot += "H'";
-        slot += value;
+        slot += hex_digits(value.value);
     }
-    return 0;
+    return {};
 }
 
-// The first operand failure of a line, kept aside so that later operands cannot hide it.
-struct FirstFailure {
-    bool failed = false;
-    std::uint16_t line_status = 0;
-    std::string undefined_name;
-};
-
-void note_operand(Context& ctx, FirstFailure& first, int result) {
-    if (result == 0 || first.failed) return;
-    first.failed = true;
-    first.line_status = static_cast<std::uint16_t>(ctx.eval.line_status | 1);
-    first.undefined_name = ctx.eval.undefined_name;
+// Keeps the first operand failure of a line, so that later operands cannot hide it.
+void note_operand(Outcome& first, Outcome result) {
+    if (!result.ok() && first.ok()) first = std::move(result);
 }
 
 // A register without a name fails as an illegal operand (no undefined name to report).
-void render_register(Context& ctx, FirstFailure& first, std::string& slot, std::uint8_t code) {
-    if (h8_register_name(ctx.console, slot, code) == 0 || first.failed) return;
-    first.failed = true;
-    first.line_status = 1;
-    first.undefined_name.clear();
+void render_register(Context& ctx, Outcome& first, std::string& slot, std::uint8_t code) {
+    if (!h8_register_name(ctx.console, slot, code)) note_operand(first, Outcome::malformed());
 }
 
 // {regH}/{regL}: the pair's name with "H" or "L" appended; SP counts as R7 here.
-void render_byte_halves(Context& ctx, FirstFailure& first, std::string* high, std::string* low,
+void render_byte_halves(Context& ctx, Outcome& first, std::string* high, std::string* low,
                         std::uint8_t code) {
     std::string name;
     render_register(ctx, first, name, code == reg::SP ? reg::sp_as_general : code);
@@ -109,68 +94,63 @@ void render_byte_halves(Context& ctx, FirstFailure& first, std::string* high, st
 
 }  // namespace
 
-int h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
+bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
     if (code != 0) {
         for (const RegisterName& entry : register_names) {
             if (entry.code == code) {
                 slot = entry.name;
-                return 0;
+                return true;
             }
         }
     }
     console.print("register error %X\n", code);
-    return 1;
+    return false;
 }
 
-int render_immediate(Context& ctx, std::string_view text, int width) {
-    std::string value;
-    evaluate_operand(ctx.eval, ctx.data_names, value, text, width);
-    return render_value(ctx, ctx.pass2.slots.imm, '#', text, value, width != 0);
+Outcome render_immediate(Context& ctx, std::string_view text, Width width) {
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, width);
+    return render_value(ctx, ctx.pass2.slots.imm, '#', text, value, width, width == Width::word);
 }
 
-int render_direct(Context& ctx, std::string_view text, int width, bool tolerate_undefined) {
+Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined) {
     std::string_view address = parenthesised_text(text);
-    std::string value;
-    evaluate_operand(ctx.eval, ctx.data_names, value, address, width);
-    return render_value(ctx, ctx.pass2.slots.mem, '@', address, value, tolerate_undefined);
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, address, width);
+    return render_value(ctx, ctx.pass2.slots.mem, '@', address, value, width, tolerate_undefined);
 }
 
-int render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register) {
+Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register) {
     OperandSlots& slots = ctx.pass2.slots;
-    if (render_immediate(ctx, parenthesised_text(text), 0) != 0) return 1;
-    std::string index_name;
-    if (h8_register_name(ctx.console, index_name, index_register) != 0) {
-        // The displacement evaluated cleanly; the failure is the register's.
-        ctx.eval.line_status = 1;
-        ctx.eval.undefined_name.clear();
-        return 1;
+    if (Outcome displacement = render_immediate(ctx, parenthesised_text(text), Width::byte); !displacement.ok()) {
+        return displacement;
     }
+    std::string index_name;
+    // The displacement evaluated cleanly; a failure now is the register's.
+    if (!h8_register_name(ctx.console, index_name, index_register)) return Outcome::malformed();
     slots.mem = "@(" + slots.imm.substr(1) + "," + index_name + ")";
-    return 0;
+    return {};
 }
 
-int render_bit_number(Context& ctx, std::string_view text) {
-    std::string value;
-    evaluate_operand(ctx.eval, ctx.data_names, value, text, 0);
+Outcome render_bit_number(Context& ctx, std::string_view text) {
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, Width::byte);
     std::string& bit = ctx.pass2.slots.bit;
-    if (render_value(ctx, bit, '#', text, value, false) != 0) return 1;
+    if (Outcome outcome = render_value(ctx, bit, '#', text, value, Width::byte, false); !outcome.ok()) return outcome;
     // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
     if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
-    return 0;
+    return {};
 }
 
 bool render_operands(Context& ctx, LineRecord& record) {
     OperandSlots& slots = ctx.pass2.slots;
     const std::string_view src = text_at(ctx.line_buffer, record.col1);
     const std::string_view src2 = text_at(ctx.line_buffer, record.col2);
-    FirstFailure first;
+    Outcome first;
     auto reg1 = [&] { render_register(ctx, first, slots.reg1, record.reg1); };
     auto reg2 = [&] { render_register(ctx, first, slots.reg2, record.reg2); };
 
     switch (record.form) {
         case Form::reg_imm:
             reg1();
-            note_operand(ctx, first, render_immediate(ctx, src, 0));
+            note_operand(first, render_immediate(ctx, src, Width::byte));
             break;
         case Form::reg_reg: case Form::reg_indirect: case Form::reg_postinc: case Form::indirect_reg: case Form::predec_reg: case Form::indirect_pair:
             reg1();
@@ -178,39 +158,39 @@ bool render_operands(Context& ctx, LineRecord& record) {
             break;
         case Form::reg_mem: case Form::pair_mem:
             reg1();
-            note_operand(ctx, first, render_direct(ctx, src, 1, true));
+            note_operand(first, render_direct(ctx, src, Width::word, true));
             break;
         case Form::reg_indexed:
             reg1();
-            note_operand(ctx, first, render_indexed(ctx, src, record.reg2));
+            note_operand(first, render_indexed(ctx, src, record.reg2));
             break;
         case Form::mem_reg: case Form::mem_pair:
             reg2();
-            note_operand(ctx, first, render_direct(ctx, src, 1, false));
+            note_operand(first, render_direct(ctx, src, Width::word, false));
             break;
         case Form::indexed_reg:
             reg2();
-            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_indexed(ctx, src, record.reg1));
             break;
         case Form::indirect_imm:
             reg1();
-            note_operand(ctx, first, render_immediate(ctx, src2, 0));
+            note_operand(first, render_immediate(ctx, src2, Width::byte));
             break;
         case Form::indexed_imm:
-            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
-            note_operand(ctx, first, render_immediate(ctx, src2, 0));
+            note_operand(first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_immediate(ctx, src2, Width::byte));
             break;
         case Form::reg: case Form::indirect: case Form::pair_twice:
             reg1();
             break;
         case Form::imm:
-            note_operand(ctx, first, render_immediate(ctx, src, 0));
+            note_operand(first, render_immediate(ctx, src, Width::byte));
             break;
         case Form::mem:
-            note_operand(ctx, first, render_direct(ctx, src, 1, true));
+            note_operand(first, render_direct(ctx, src, Width::word, true));
             break;
         case Form::indexed:
-            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_indexed(ctx, src, record.reg1));
             break;
         case Form::pair:
             reg1();
@@ -218,7 +198,7 @@ bool render_operands(Context& ctx, LineRecord& record) {
             break;
         case Form::pair_imm:
             reg1();
-            note_operand(ctx, first, render_immediate(ctx, src, 1));
+            note_operand(first, render_immediate(ctx, src, Width::word));
             break;
         case Form::pair_pair:
             if (record.code == kw::ADC || record.code == kw::SBC) {
@@ -231,19 +211,17 @@ bool render_operands(Context& ctx, LineRecord& record) {
             break;
         case Form::bit_reg: case Form::bit_indirect:
             reg1();
-            note_operand(ctx, first, render_bit_number(ctx, src));
+            note_operand(first, render_bit_number(ctx, src));
             break;
         case Form::bit_indexed:
-            note_operand(ctx, first, render_bit_number(ctx, src2));
-            note_operand(ctx, first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_bit_number(ctx, src2));
+            note_operand(first, render_indexed(ctx, src, record.reg1));
             break;
         default:
             break;  // no operand slots; branch targets are rendered with the branch
     }
 
-    if (!first.failed) return false;
-    ctx.eval.line_status = first.line_status;
-    ctx.eval.undefined_name = first.undefined_name;
-    report_operand_error(ctx, record);
-    return true;
+    if (first.ok()) return true;
+    report_operand_error(ctx, record, first);
+    return false;
 }

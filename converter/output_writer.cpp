@@ -144,11 +144,11 @@ void write_source_line(Context& ctx, const LineRecord& record, bool with_comment
     emit_out_line(ctx);
 }
 
-void report_operand_error(Context& ctx, LineRecord& record) {
+void report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome) {
     record.code = in_error(record.code);
-    if (!ctx.eval.undefined_name.empty()) {
+    if (!outcome.undefined_name.empty()) {
         ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
-                          ctx.eval.undefined_name.c_str());
+                          outcome.undefined_name.c_str());
     } else {
         ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
     }

@@ -35,7 +35,7 @@ void write_source_line(Context& ctx, const LineRecord& record, bool with_comment
 
 // Marks the record in error, prints the undefined-symbol or illegal-operand message and writes the
 // error line.
-void report_operand_error(Context& ctx, LineRecord& record);
+void report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome);
 
 // Builds pass2.out_line from a line that begins with a backslash.
 void put_passthrough_line(Context& ctx);

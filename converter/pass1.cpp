@@ -6,6 +6,7 @@
 #include "keywords.h"
 #include "scanner.h"
 #include "source_files.h"
+#include "text_scan.h"
 #include "work_file.h"
 
 namespace {
@@ -18,14 +19,6 @@ struct WorkFile {
     }
 };
 }  // namespace
-
-std::string upper_case_line(std::string_view line) {
-    std::string upper(line);
-    for (char& ch : upper) {
-        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-    }
-    return upper;
-}
 
 void run_pass1(Context& ctx) {
     ctx.console.write("Pass1: Analize HD64180 Source program\n");
@@ -49,7 +42,7 @@ void run_pass1(Context& ctx) {
         }
         ++ctx.total_lines;
         ++ctx.includes.current().line_count;
-        ctx.line_buffer = upper_case_line(written);
+        ctx.line_buffer = upper_case(written);
         std::uint16_t code = scan_line(ctx, record);
         if (code == kw::INCLUDE) {  // also MACLIB
             open_include(ctx, include_name_at(ctx.line_buffer, record.col1), include_name_at(written, record.col1));

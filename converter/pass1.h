@@ -6,5 +6,3 @@
 
 void run_pass1(Context& ctx);
 
-// Upper-cases ASCII letters only; other bytes (0x80 and above included) stay as they are.
-std::string upper_case_line(std::string_view line);

@@ -1,26 +1,9 @@
 #include "scanner.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "keywords.h"
-
-bool is_name_char(char ch) {
-    unsigned char byte = static_cast<unsigned char>(ch);
-    return std::isalnum(byte) || ch == '_' || ch == '\'';
-}
-
-std::size_t name_scan(std::string& dst, std::string_view src, std::size_t max) {
-    dst.clear();
-    while (dst.size() < max && dst.size() < src.size() && is_name_char(src[dst.size()])) {
-        dst.push_back(src[dst.size()]);
-    }
-    return dst.size();
-}
-
-namespace {
-bool is_blank(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
-}  // namespace
+#include "text_scan.h"
 
 std::uint16_t scan_line(Context& ctx, LineRecord& record) {
     const std::string_view line = ctx.line_buffer;
@@ -37,7 +20,7 @@ std::uint16_t scan_line(Context& ctx, LineRecord& record) {
     while (col < limit) {
         const char ch = line[col];
         if (ch == '\0' || ch == '\n' || ch == ';') break;
-        if (is_blank(ch) || ch == ':') {
+        if (is_white_space(ch) || ch == ':') {
             ++col;
             continue;
         }

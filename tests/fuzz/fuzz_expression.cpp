@@ -1,10 +1,10 @@
-// One operand through the constant evaluator and the expression translator, with a name table
+// One operand through the evaluator and the expression rewriter, with a name table
 // holding values, externals and macro parameters.
 #include <cstdint>
 #include <string>
 
-#include "constants.h"
-#include "expressions.h"
+#include "evaluator.h"
+#include "expression_rewriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -23,11 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string operand(reinterpret_cast<const char*>(data + 1), size - 1);
     operand = operand.substr(0, 254) + "\n";
 
-    std::string value;
-    auto next = evaluate_operand(eval, names, value, operand, (flags & 8) != 0);
-    if (next && *next > operand.size()) __builtin_trap();
+    const Width width = (flags & 8) != 0 ? Width::word : Width::byte;
+    const Evaluation evaluation = evaluate_operand(eval, names, operand, width);
+    if (evaluation.next && *evaluation.next > operand.size()) __builtin_trap();
     std::string translated;
-    int result = translate_expression(eval, names, translated, operand);
-    if (result < 0 || result > 2) __builtin_trap();
+    (void)translate_expression(eval, names, operand, width, translated);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "text_scan.h"
 #include "classifier.h"
 #include "pass1.h"
 #include "scanner.h"
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     macro_name_put(ctx.macro_names, ctx.console, "MAC");
     std::string line(reinterpret_cast<const char*>(data), size);
     if (auto nul = line.find('\0'); nul != std::string::npos) line.erase(nul);
-    line = upper_case_line(line.substr(0, 254)) + "\n";
+    line = upper_case(line.substr(0, 254)) + "\n";
     ctx.line_buffer = line;
     LineRecord record;
     std::uint16_t code = scan_line(ctx, record);

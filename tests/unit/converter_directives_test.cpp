@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "text_scan.h"
 #include "directives.h"
 #include "keywords.h"
 #include "output_writer.h"
@@ -30,7 +31,7 @@ protected:
         for (std::string_view text : lines) {
             const std::string written = std::string(text) + "\n";
             LineRecord record;
-            ctx->line_buffer = upper_case_line(written);
+            ctx->line_buffer = upper_case(written);
             scan_line(*ctx, record);
             ctx->line_buffer = written;
             ++ctx->includes.current().line_count;
@@ -163,8 +164,7 @@ TEST_F(DirectiveTest, LongStringsAndNameListsAreWrittenWhole) {
 }
 
 TEST_F(DirectiveTest, MacroArgumentsAreSixteenBitWhateverCameBefore) {
-    run({"M\tMACRO\tP", "\tENDM"});
-    ctx->eval.eval_width = 0;  // as after a DB item
+    run({"M\tMACRO\tP", "\tENDM", "\tDB\t1"});
     EXPECT_EQ(run({"\tM\t1234H+P"}), "\tM\tH'1234+P\t\t;\t\tM\t1234H+P\n");
 }
 

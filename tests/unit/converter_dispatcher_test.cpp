@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "text_scan.h"
 #include "branches.h"
 #include "classifier.h"
 #include "dispatcher.h"
@@ -29,7 +30,7 @@ protected:
     std::vector<std::string> translate(const std::vector<std::string>& lines) {
         EXPECT_LE(lines.size(), RecordWindow::half);
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            ctx->line_buffer = upper_case_line(lines[i] + "\n");
+            ctx->line_buffer = upper_case(lines[i] + "\n");
             LineRecord record;
             if (is_instruction(scan_line(*ctx, record))) classify_operands(*ctx, record);
             ctx->pass2.window.slots[RecordWindow::half + i] = record;

@@ -91,12 +91,10 @@ TEST_F(OutputWriterTest, OperandErrorMessages) {
     ctx->line_buffer = "\tLD\tA,X\n";
     LineRecord record;
     record.code = 0x1100;
-    ctx->eval.undefined_name = "ABCDEFGHIJKL";
-    report_operand_error(*ctx, record);
+    report_operand_error(*ctx, record, Outcome{EvalStatus::undefined_name, "ABCDEFGHIJKL"});
     EXPECT_EQ(record.code, 0x9100);
-    ctx->eval.undefined_name.clear();
     record.code = 0x1100;
-    report_operand_error(*ctx, record);
+    report_operand_error(*ctx, record, Outcome::malformed());
     EXPECT_EQ(ctx->console.captured, "(12) ERROR: undefined symbol 'ABCDEFGHIJKL'\n(12) ERROR: illegal operand\n");
 }
 

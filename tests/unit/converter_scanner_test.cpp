@@ -1,6 +1,7 @@
 // The line scanner and the keyword table: what each kind of line becomes.
 #include <gtest/gtest.h>
 
+#include "text_scan.h"
 #include "keywords.h"
 #include "pass1.h"
 #include "scanner.h"
@@ -14,7 +15,7 @@ struct Scanned {
 };
 
 Scanned scan(Context& ctx, std::string_view text) {
-    ctx.line_buffer = upper_case_line(text) + "\n";
+    ctx.line_buffer = upper_case(text) + "\n";
     ctx.includes.levels[0].line_count = 5;
     ctx.console.captured.clear();
     Scanned result;

@@ -1,45 +1,33 @@
-#include "expressions.h"
+#include "expression_rewriter.h"
 
-#include <cctype>
-
-#include "constants.h"
-#include "scanner.h"
+#include "text_scan.h"
 
 namespace {
 
-bool is_space(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
-bool is_digit(char ch) { return std::isdigit(static_cast<unsigned char>(ch)) != 0; }
 bool is_translated_operator(char ch) { return std::string_view("+-*/%&|~^").find(ch) != std::string_view::npos; }
 // The H8/300 assembler writes exclusive-or as '~'.
 char h8_operator(char ch) { return ch == '^' ? '~' : ch; }
 
-std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& ch : result) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return result;
-}
-
 }  // namespace
 
-int translate_expression(const EvalState& eval, const DataNameTable& names, std::string& out,
-                         std::string_view text) {
+Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
+                             std::string& out) {
     constexpr std::size_t token_max = 16;
-    // A NUL ends the operand as the end of the text does.
-    text = text.substr(0, text.find('\0'));
+    text = before_nul(text);
 
     out.clear();
     std::size_t i = 0;
     bool expecting_operand = true;
     bool translatable = true;
     auto skip_space = [&] {
-        while (i < text.size() && is_space(text[i])) ++i;
+        while (i < text.size() && is_white_space(text[i])) ++i;
     };
 
     for (;;) {
         skip_space();
         const char ch = i < text.size() ? text[i] : '\0';
         if (!expecting_operand) {
-            if (ch == '_' || ch == '\'' || std::isalpha(static_cast<unsigned char>(ch))) {
+            if (ch == '_' || ch == '\'' || is_letter(ch)) {
                 expecting_operand = true;  // a keyword operator, or a name joined to the last one
             } else if (is_translated_operator(ch)) {
                 out.push_back(h8_operator(ch));
@@ -79,11 +67,8 @@ int translate_expression(const EvalState& eval, const DataNameTable& names, std:
             break;
         }
         if (is_digit(token.front())) {
-            std::string digits;
-            EvalState scratch = eval;
-            reduce_expression(scratch, digits, token, -1);
             out += "H'";
-            token = digits;
+            token = hex_digits(number_value(eval.default_radix, token, width));
         } else {
             const char op = operator_keyword_char(upper_case(token));
             if (op == '~' || op == '&' || op == '|' || op == '^') {
@@ -109,6 +94,6 @@ int translate_expression(const EvalState& eval, const DataNameTable& names, std:
         expecting_operand = false;
     }
 
-    if (!translatable || out.find('$') != std::string::npos) return translation::not_translatable;
-    return i < text.size() && text[i] == ',' ? translation::more_follows : translation::complete;
+    if (!translatable || out.find('$') != std::string::npos) return Rewrite::not_translatable;
+    return i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
 }

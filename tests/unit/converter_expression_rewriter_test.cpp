@@ -3,25 +3,26 @@
 #include <string>
 #include <string_view>
 
-#include "expressions.h"
+#include "expression_rewriter.h"
 
 namespace {
 
-// An operand, the translated text and the translator's result.
+// An operand, the translated text and the rewriter's result (0 not translatable, 1 more follows,
+// 2 complete).
 struct TranslationCase {
     std::string_view text, out;
     int result;
 };
 
-class ExpressionTest : public ::testing::Test {
+class RewriterTest : public ::testing::Test {
 protected:
     EvalState eval;
+    Width width = Width::word;
     DataNameTable names;
     Console console;
 
     void SetUp() override {
         console.capture = true;
-        eval.eval_width = 1;
         data_name_put(names, console, "PAR", 0, name_kind::macro_parameter);
         data_name_put(names, console, "V", 5, name_kind::value);
     }
@@ -29,7 +30,7 @@ protected:
     void expect_translations(std::initializer_list<TranslationCase> cases) {
         for (const TranslationCase& c : cases) {
             std::string out = "stale";
-            int result = translate_expression(eval, names, out, c.text);
+            const int result = static_cast<int>(translate_expression(eval, names, c.text, width, out));
             EXPECT_EQ(out, c.out) << c.text;
             EXPECT_EQ(result, c.result) << c.text;
         }
@@ -38,19 +39,19 @@ protected:
 
 }  // namespace
 
-TEST_F(ExpressionTest, WorkedResults) {
+TEST_F(RewriterTest, WorkedResults) {
     expect_translations({
         {"LABEL+1", "LABEL+H'1", 2}, {"0FFH", "H'FF", 2}, {"NOT MASK", "~MASK", 2}, {"A1 XOR 0FH", "A1~H'F", 2},
         {"HIGH(ADDR)", "HIGH (ADDR)", 2}, {"(X+1)*2", "(X+H'1)*H'2", 2}, {"P, 1", "P", 1}, {"X SHL 2", "X", 0},
         {"$+3", "$+H'3", 0}, {"X 5", "X", 0}, {"'A'", "'A'", 2},
     });
-    eval.eval_width = 0;
+    width = Width::byte;
     expect_translations({{"1234H", "H'34", 2}});
     eval.in_macro_body = true;
     expect_translations({{"PAR+1", "\\PAR+H'1", 2}});
 }
 
-TEST_F(ExpressionTest, OperatorsAndKeywordsInAnyCase) {
+TEST_F(RewriterTest, OperatorsAndKeywordsInAnyCase) {
     expect_translations({
         {"x and y", "x&y", 2}, {"not m", "~m", 2}, {"a1 xor 0fh", "a1~H'F", 2}, {"X or Y", "X|Y", 2},
         {"X^Y", "X~Y", 2}, {"high(addr)", "high (addr)", 2}, {"Low X", "Low X", 2}, {"-X", "-X", 2},
@@ -63,26 +64,26 @@ TEST_F(ExpressionTest, OperatorsAndKeywordsInAnyCase) {
                          {"X GT 1", "X", 0}, {"X GE 1", "X", 0}, {"X LT 1", "X", 0}, {"X le 1", "X", 0}});
 }
 
-TEST_F(ExpressionTest, Numbers) {
+TEST_F(RewriterTest, Numbers) {
     expect_translations({
         {"0", "H'0", 2}, {"0FFFFH", "H'FFFF", 2}, {"1010B", "H'A", 2}, {"377O", "H'FF", 2},
         {"12345678901234567890", "H'BAC0", 2},  // converted from its first 16 characters
     });
-    eval.eval_width = 0;
+    width = Width::byte;
     expect_translations({{"100H", "H'0", 2}, {"X+1234H", "X+H'34", 2}});
-    eval.eval_width = 1;
+    width = Width::word;
     eval.default_radix = 'H';
     expect_translations({{"10", "H'10", 2}, {"12AB", "H'1", 2}, {"99D", "H'63", 2}});
 }
 
-TEST_F(ExpressionTest, NamesAndCharacterConstants) {
+TEST_F(RewriterTest, NamesAndCharacterConstants) {
     expect_translations({
         {"X Y", "XY", 2}, {"ABCDEFGHIJKLMNOPQRST+1", "ABCDEFGHIJKLMNOP+H'1", 2}, {"' '", "''", 2},
         {"'A'+1", "'A'+H'1", 2}, {"\"A\"", "", 0}, {"_L1+L_2", "_L1+L_2", 2},
     });
 }
 
-TEST_F(ExpressionTest, ResultsAndStops) {
+TEST_F(RewriterTest, ResultsAndStops) {
     expect_translations({
         {"X,Y", "X", 1}, {"  X  ,  Y", "X", 1}, {"X ;comment", "X", 2}, {"X\n", "X", 2}, {"X,$", "X", 1},
         {std::string_view("X\0+1", 4), "X", 2}, {"X+", "X+", 0}, {"NOT", "~", 0}, {"", "", 0}, {",X", "", 0},
@@ -91,7 +92,7 @@ TEST_F(ExpressionTest, ResultsAndStops) {
     });
 }
 
-TEST_F(ExpressionTest, MacroParameters) {
+TEST_F(RewriterTest, MacroParameters) {
     expect_translations({{"PAR+1", "PAR+H'1", 2}});  // outside a macro body
     eval.in_macro_body = true;
     expect_translations({
@@ -102,7 +103,7 @@ TEST_F(ExpressionTest, MacroParameters) {
     });
 }
 
-TEST_F(ExpressionTest, LongOperandTranslatesWhole) {
+TEST_F(RewriterTest, LongOperandTranslatesWhole) {
     std::string text = "L";
     std::string expected = "L";
     while (text.size() + 2 <= 254) {
@@ -110,6 +111,6 @@ TEST_F(ExpressionTest, LongOperandTranslatesWhole) {
         expected += "+H'1";
     }
     std::string out;
-    EXPECT_EQ(translate_expression(eval, names, out, text), 2);
+    EXPECT_EQ(translate_expression(eval, names, text, width, out), Rewrite::complete);
     EXPECT_EQ(out, expected);
 }

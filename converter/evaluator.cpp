@@ -1,8 +1,9 @@
-#include "constants.h"
+#include "evaluator.h"
 
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
+
+#include "text_scan.h"
 
 const std::array<OperatorKeyword, 14> OperatorKeywords = {{
     {'~', "NOT"},
@@ -51,22 +52,6 @@ bool is_operator_char(char ch) {
 
 namespace {
 
-bool is_space(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
-bool is_quote(char ch) { return ch == '\'' || ch == '"'; }
-char upper(char ch) { return static_cast<char>(std::toupper(static_cast<unsigned char>(ch))); }
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-std::string hex_text(unsigned value, const char* format = "%X") {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
-
 int digit_value(char ch) {
     if (ch >= '0' && ch <= '9') return ch - '0';
     if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
@@ -79,7 +64,7 @@ int digit_value(char ch) {
 // modulo 65536, so a digit string of any length keeps its low 16 bits instead of overflowing.
 std::uint16_t scan_number(std::string_view text, unsigned base) {
     std::size_t i = 0;
-    while (i < text.size() && is_space(text[i])) ++i;
+    while (i < text.size() && is_white_space(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -105,9 +90,9 @@ std::uint16_t scan_binary(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-std::uint32_t cut_to_width(const EvalState& eval, std::uint32_t value) {
+std::uint32_t cut_to_width(Width width, std::uint32_t value) {
     value &= 0xFFFF;
-    return eval.eval_width == 0 ? (value & 0xFF) : value;
+    return width == Width::byte ? (value & 0xFF) : value;
 }
 
 // Applies operator `op` to A and B; false on division or remainder by zero.
@@ -142,18 +127,26 @@ bool apply_operator(char op, std::uint32_t a, std::uint32_t b, std::uint32_t& re
     }
 }
 
-bool reduce(const EvalState& eval, std::string& out, std::string_view text, int level);
+// A partial result of the reduction: a number, or nothing for an empty text (an empty operand, or
+// the empty character constant '').
+struct Number {
+    std::uint32_t value = 0;
+    bool present = false;
+};
+
+bool reduce(char radix, Width width, Number& out, std::string_view text, int level);
 
 // Reduces one side of an operator; an empty side is malformed.
-bool reduce_side(const EvalState& eval, std::string_view text, int level, std::uint32_t& value) {
-    std::string result;
-    if (!reduce(eval, result, text, level) || result.empty()) return false;
-    value = scan_number(result, 16);
+bool reduce_side(char radix, Width width, std::string_view text, int level, std::uint32_t& value) {
+    Number result;
+    if (!reduce(radix, width, result, text, level) || !result.present) return false;
+    value = result.value;
     return true;
 }
 
-// A character constant: two hexadecimal digits per character, a doubled delimiter standing for one.
-bool character_constant(std::string& out, std::string_view text) {
+// A character constant: one byte per character, of which the last two make the value; a doubled
+// delimiter stands for one.
+bool character_constant(Number& out, std::string_view text) {
     const char delimiter = text.front();
     std::string_view inner = text.substr(1, text.size() - 2);
     for (std::size_t i = 0; i < inner.size(); ++i) {
@@ -161,30 +154,17 @@ bool character_constant(std::string& out, std::string_view text) {
             if (i + 1 >= inner.size() || inner[i + 1] != delimiter) return false;
             ++i;
         }
-        out += hex_text(static_cast<unsigned char>(inner[i]), "%2X");
+        out.value = ((out.value << 8) | static_cast<unsigned char>(inner[i])) & 0xFFFF;
+        out.present = true;
     }
     return true;
-}
-
-// One number, its radix given by a B, D, H or O suffix or else by the default radix.
-std::string number(const EvalState& eval, std::string_view text) {
-    char radix = upper(text.back());
-    if (radix != 'B' && radix != 'D' && radix != 'H' && radix != 'O') radix = eval.default_radix;
-    std::uint16_t value;
-    switch (radix) {
-        case 'B': value = scan_binary(text); break;
-        case 'O': value = scan_number(text, 8); break;
-        case 'H': value = scan_number(text, 16); break;
-        default: value = scan_number(text, 10); break;
-    }
-    return hex_text(cut_to_width(eval, value));
 }
 
 // Looks for the rightmost operator of each level from `level` down to 0 outside parentheses and
 // quotes, splits there and reduces both sides at the same level, so operators of one level group
 // from left to right. Returns false when the text is malformed.
-bool reduce(const EvalState& eval, std::string& out, std::string_view text, int level) {
-    out.clear();
+bool reduce(char radix, Width width, Number& out, std::string_view text, int level) {
+    out = Number{};
     for (;;) {
         text = trim(text);
         if (text.empty()) return true;
@@ -229,8 +209,8 @@ bool reduce(const EvalState& eval, std::string& out, std::string_view text, int 
 
                 if (scan_level == 2) {
                     std::size_t k = i;
-                    while (k > 0 && is_space(text[k - 1])) --k;
-                    if (k == 0) break;                       // a leading sign, applied at level 0
+                    while (k > 0 && is_white_space(text[k - 1])) --k;
+                    if (k == 0) break;                            // a leading sign, applied at level 0
                     if (is_operator_char(text[k - 1])) continue;  // a sign after another operator
                 }
                 std::uint32_t a = 0;
@@ -238,14 +218,14 @@ bool reduce(const EvalState& eval, std::string& out, std::string_view text, int 
                 if (scan_level == 0) {
                     // Unary operators count only at the start of their part.
                     if (i != 0) continue;
-                    if (!reduce_side(eval, text.substr(1), 0, b)) return false;
+                    if (!reduce_side(radix, width, text.substr(1), 0, b)) return false;
                 } else {
-                    if (!reduce_side(eval, text.substr(0, i), scan_level, a)) return false;
-                    if (!reduce_side(eval, text.substr(i + 1), scan_level, b)) return false;
+                    if (!reduce_side(radix, width, text.substr(0, i), scan_level, a)) return false;
+                    if (!reduce_side(radix, width, text.substr(i + 1), scan_level, b)) return false;
                 }
                 std::uint32_t result = 0;
                 if (!apply_operator(ch, a, b, result)) return false;
-                out = hex_text(cut_to_width(eval, result));
+                out = Number{cut_to_width(width, result), true};
                 return true;
             }
             if (depth != 0) return false;
@@ -261,31 +241,40 @@ bool reduce(const EvalState& eval, std::string& out, std::string_view text, int 
             return character_constant(out, text);
         }
         if (quote_seen) return false;
-        out = number(eval, text);
+        out = Number{number_value(radix, text, width), true};
         return true;
     }
 }
 
 bool ends_operand(char ch) { return ch == ',' || ch == '.' || ch == ';' || ch == '\n' || ch == '\0'; }
-bool starts_name(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; }
-bool continues_name(char ch) { return starts_name(ch) || ch == '\''; }
 
 }  // namespace
 
-std::uint16_t value_of(std::string_view value_text) { return scan_number(value_text, 16); }
-
-void reduce_expression(EvalState& eval, std::string& out, std::string_view text, int level) {
-    if (!reduce(eval, out, text, level)) eval.line_status = 1;
+std::uint16_t number_value(char default_radix, std::string_view digits, Width width) {
+    char radix = to_upper(digits.back());
+    if (radix != 'B' && radix != 'D' && radix != 'H' && radix != 'O') radix = default_radix;
+    std::uint16_t value;
+    switch (radix) {
+        case 'B': value = scan_binary(digits); break;
+        case 'O': value = scan_number(digits, 8); break;
+        case 'H': value = scan_number(digits, 16); break;
+        default: value = scan_number(digits, 10); break;
+    }
+    return static_cast<std::uint16_t>(cut_to_width(width, value));
 }
 
-std::optional<std::size_t> evaluate_operand(EvalState& eval, const DataNameTable& names, std::string& out,
-                                            std::string_view text, int width) {
-    eval.eval_width = width;
-    eval.line_status = 0;
-    eval.undefined_name.clear();
+std::string hex_digits(std::uint16_t value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%X", value);
+    return buffer;
+}
 
-    // Keywords become their internal operator characters and names their values, so that the
-    // reduction sees only numbers, character constants and operator characters.
+Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {
+    Evaluation result;
+    Outcome& outcome = result.outcome;
+
+    // Keywords become their internal operator characters and names their values (as hexadecimal
+    // numbers), so that the reduction sees only numbers, character constants and operators.
     std::string work;
     bool stray_internal_code = false;
     char open_quote = 0;
@@ -300,18 +289,17 @@ std::optional<std::size_t> evaluate_operand(EvalState& eval, const DataNameTable
             open_quote = ch;
             work.push_back(ch);
             ++i;
-        } else if (starts_name(ch)) {
+        } else if (is_name_start(ch)) {
             std::string name;
-            for (; i < text.size() && continues_name(text[i]); ++i) name.push_back(upper(text[i]));
+            for (; i < text.size() && is_name_char(text[i]); ++i) name.push_back(to_upper(text[i]));
             if (char op = operator_keyword_char(name); op != 0) {
                 work.push_back(op);
-            } else if (std::isdigit(static_cast<unsigned char>(name.front()))) {
+            } else if (is_digit(name.front())) {
                 work += name;
             } else if (const DataNameEntry* entry = data_name_find(names, name)) {
-                work += hex_text(entry->value, "%xh");
+                work += '0' + hex_digits(entry->value) + 'H';
             } else {
-                eval.line_status = 3;
-                eval.undefined_name = name.substr(0, 12);
+                outcome = {EvalStatus::undefined_name, name.substr(0, 12)};
             }
         } else {
             // The HIGH and LOW codes are internal only: met in the source they are not operators.
@@ -321,22 +309,22 @@ std::optional<std::size_t> evaluate_operand(EvalState& eval, const DataNameTable
         }
     }
 
-    // A malformed operand reads as 0 (assign rather than = "0": GCC 12 at -O3 misreports the latter).
     if (stray_internal_code) {
-        eval.line_status = 1;
-        eval.undefined_name.clear();
-        out.assign(1, '0');
-    } else if (eval.line_status & 1) {
-        out.clear();
-    } else {
-        reduce_expression(eval, out, work, 5);
-        if (eval.line_status & 1) out.assign(1, '0');
+        outcome = Outcome::malformed();
+    } else if (outcome.ok()) {
+        Number number;
+        if (reduce(eval.default_radix, width, number, work, 5)) {
+            result.value = static_cast<std::uint16_t>(number.value);
+            result.has_value = number.present;
+        } else {
+            outcome = Outcome::malformed();
+        }
     }
 
     if (i < text.size() && (text[i] == ',' || text[i] == '.')) {
         ++i;
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-        return i;
+        while (i < text.size() && is_blank(text[i])) ++i;
+        result.next = i;
     }
-    return std::nullopt;
+    return result;
 }

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "constants.h"
+#include "evaluator.h"
 
 namespace {
 
-struct Evaluation {
+struct Result {
     std::string out;
     std::uint16_t status = 0;
     std::string undefined;
@@ -20,7 +20,7 @@ struct ValueCase {
     std::string_view text, value16, value8;
 };
 
-class ConstantTest : public ::testing::Test {
+class EvaluatorTest : public ::testing::Test {
 protected:
     EvalState eval;
     DataNameTable names;
@@ -32,21 +32,35 @@ protected:
         data_name_put(names, console, "W", 0xABCD, name_kind::value);
     }
 
-    Evaluation evaluate(std::string_view text, int width = 1) {
-        Evaluation result;
-        result.next = evaluate_operand(eval, names, result.out, text, width);
-        result.status = eval.line_status;
-        result.undefined = eval.undefined_name;
+    // The evaluation in the shape the cases are written in: the value as hex digits ("" without a
+    // value, "0" when malformed) and the status as 0 (ok), 1 (malformed) or 3 (undefined name).
+    Result evaluate(std::string_view text, int width = 1) {
+        const Evaluation evaluation = evaluate_operand(eval, names, text, width == 0 ? Width::byte : Width::word);
+        Result result;
+        result.next = evaluation.next;
+        result.undefined = evaluation.outcome.undefined_name;
+        switch (evaluation.outcome.status) {
+            case EvalStatus::ok:
+                result.out = evaluation.has_value ? hex_digits(evaluation.value) : "";
+                break;
+            case EvalStatus::malformed:
+                result.out = "0";
+                result.status = 1;
+                break;
+            case EvalStatus::undefined_name:
+                result.status = 3;
+                break;
+        }
         return result;
     }
 
     void expect_values(std::initializer_list<ValueCase> cases, char radix = 'D') {
         eval.default_radix = radix;
         for (const ValueCase& c : cases) {
-            Evaluation wide = evaluate(c.text, 1);
+            Result wide = evaluate(c.text, 1);
             EXPECT_EQ(wide.out, c.value16) << "16-bit: " << c.text;
             EXPECT_EQ(wide.status, 0) << "16-bit: " << c.text;
-            Evaluation narrow = evaluate(c.text, 0);
+            Result narrow = evaluate(c.text, 0);
             EXPECT_EQ(narrow.out, c.value8) << "8-bit: " << c.text;
             EXPECT_EQ(narrow.status, 0) << "8-bit: " << c.text;
         }
@@ -54,7 +68,7 @@ protected:
 
     void expect_malformed(std::initializer_list<std::string_view> texts) {
         for (std::string_view text : texts) {
-            Evaluation result = evaluate(text);
+            Result result = evaluate(text);
             EXPECT_EQ(result.out, "0") << text;
             EXPECT_EQ(result.status, 1) << text;
             EXPECT_EQ(result.undefined, "") << text;
@@ -64,7 +78,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ConstantTest, WorkedResults) {
+TEST_F(EvaluatorTest, WorkedResults) {
     expect_values({
         {"0FFH", "FF", "FF"}, {"1234H", "1234", "34"}, {"1010B", "A", "A"}, {"377O", "FF", "FF"},
         {"17Q", "11", "11"}, {"'A'", "41", "41"}, {"'AB'", "4142", "4142"}, {"HIGH 1234H", "12", "0"},
@@ -74,14 +88,14 @@ TEST_F(ConstantTest, WorkedResults) {
     });
     expect_values({{"99D", "63", "63"}, {"10", "10", "10"}, {"12AB", "1", "1"}}, 'H');
 
-    Evaluation undefined = evaluate("Y+1");
+    Result undefined = evaluate("Y+1");
     EXPECT_EQ(undefined.out, "");
     EXPECT_EQ(undefined.status, 3);
     EXPECT_EQ(undefined.undefined, "Y");
     expect_malformed({"(1+2"});
 }
 
-TEST_F(ConstantTest, RadixAndNumberScan) {
+TEST_F(EvaluatorTest, RadixAndNumberScan) {
     expect_values({
         {"0ffh", "FF", "FF"}, {"377o", "FF", "FF"},
         {"102B", "2", "2"},  // binary digits stop at the 2
@@ -96,46 +110,37 @@ TEST_F(ConstantTest, RadixAndNumberScan) {
     expect_values({{"10", "8", "8"}, {"18", "1", "1"}}, 'O');
 }
 
-TEST_F(ConstantTest, NumberOnlyReduction) {
+TEST_F(EvaluatorTest, NumberValues) {
     struct Case {
         std::string_view text;
         char radix;
-        int width;
-        std::string_view value;
+        Width width;
+        std::uint16_t value;
     };
-    for (const Case& c : {Case{"0FFH", 'D', 1, "FF"}, Case{"12AB", 'H', 1, "1"}, Case{"1+2", 'D', 1, "1"},
-                          Case{"1234H", 'D', 0, "34"}}) {
-        eval.default_radix = c.radix;
-        eval.eval_width = c.width;
-        eval.line_status = 0;
-        std::string out;
-        reduce_expression(eval, out, c.text, -1);
-        EXPECT_EQ(out, c.value) << c.text;
-        EXPECT_EQ(eval.line_status, 0) << c.text;
+    for (const Case& c : {Case{"0FFH", 'D', Width::word, 0xFF}, Case{"12AB", 'H', Width::word, 1},
+                          Case{"1+2", 'D', Width::word, 1}, Case{"1234H", 'D', Width::byte, 0x34}}) {
+        EXPECT_EQ(number_value(c.radix, c.text, c.width), c.value) << c.text;
     }
-    std::string out;
-    reduce_expression(eval, out, "(1", 5);
-    EXPECT_EQ(eval.line_status, 1);
 }
 
-TEST_F(ConstantTest, CharacterConstants) {
+TEST_F(EvaluatorTest, CharacterConstants) {
     expect_values({
-        {"'A''B'", "412742", "412742"},  // a doubled delimiter stands for one
+        {"'A''B'", "2742", "2742"},  // a doubled delimiter stands for one; the last two bytes count
         {"\"A\"", "41", "41"}, {"'\"'", "22", "22"}, {"\"\"\"\"", "22", "22"}, {"''''", "27", "27"},
-        {"'ABC'", "414243", "414243"},
+        {"'ABC'", "4243", "4243"},
         {"'ABC'+0", "4243", "43"},  // as an operand only the low 16 bits count
         {"'AB'+0", "4142", "42"}, {"'A'+1", "42", "42"}, {"('A')", "41", "41"},
-        {"'\t'", " 9", " 9"},  // codes below 10 are blank-padded
+        {"'\t'", "9", "9"}, {"'\x01\x02'", "102", "102"},  // control characters are values like any other
         {"'AB\"", "4142", "4142"}, {"\"A'", "41", "41"},  // closed by the other kind of quote
         {"'\xC8'", "C8", "C8"}, {"'(' + 1", "29", "29"}, {"'x' EQ 'x'", "FFFF", "FF"},
     });
     expect_malformed({"'A,B'", "'A.B'", "'A;B'", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "''+1"});
-    Evaluation empty = evaluate("''");
+    Result empty = evaluate("''");
     EXPECT_EQ(empty.out, "");
     EXPECT_EQ(empty.status, 0);
 }
 
-TEST_F(ConstantTest, NamesAndUndefinedNames) {
+TEST_F(EvaluatorTest, NamesAndUndefinedNames) {
     expect_values({
         {"x+1", "1A2C", "2C"},  // names are looked up in upper case
         {"W", "ABCD", "CD"},    // substituted as abcdh, still a number
@@ -147,17 +152,17 @@ TEST_F(ConstantTest, NamesAndUndefinedNames) {
     };
     for (const Case& c : {Case{"Y+1", "Y"}, Case{"first+second", "SECOND"}, Case{"LONG_UNDEFINED_NAME+X", "LONG_UNDEFIN"},
                           Case{"Y+(", "Y"}, Case{"_Q", "_Q"}, Case{"Z'", "Z'"}}) {
-        Evaluation result = evaluate(c.text);
+        Result result = evaluate(c.text);
         EXPECT_EQ(result.out, "") << c.text;
         EXPECT_EQ(result.status, 3) << c.text;
         EXPECT_EQ(result.undefined, c.undefined) << c.text;
     }
-    Evaluation clean = evaluate("1");  // a later evaluation starts clean
+    Result clean = evaluate("1");  // a later evaluation starts clean
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.undefined, "");
 }
 
-TEST_F(ConstantTest, PrecedenceAndGrouping) {
+TEST_F(EvaluatorTest, PrecedenceAndGrouping) {
     expect_values({
         {"10-1-1", "8", "8"}, {"100/10/2", "5", "5"}, {"2*-3", "FFFA", "FA"}, {"1--2", "3", "3"},
         {"- -1", "1", "1"}, {"-1+2", "1", "1"}, {"3-NOT 0", "4", "4"}, {"NOT NOT 5", "5", "5"},
@@ -170,19 +175,19 @@ TEST_F(ConstantTest, PrecedenceAndGrouping) {
     });
 }
 
-TEST_F(ConstantTest, EightBitEvaluationCutsEveryValue) {
+TEST_F(EvaluatorTest, EightBitEvaluationCutsEveryValue) {
     expect_values({{"1234H/10H", "123", "3"}, {"100H+1", "101", "1"}, {"0FFH+1", "100", "0"},
                    {"HIGH (1234H+0)", "12", "0"}, {"100H EQ 0", "0", "FF"}});
 }
 
-TEST_F(ConstantTest, MalformedOperands) {
+TEST_F(EvaluatorTest, MalformedOperands) {
     expect_malformed({"1+2)", "5(3)", "(5)3", "(1)(2)", "*3", "3*", "-", "1 AND", "1/0", "1%0", "5/(1-1)", ")", "(",
                       "1+()", "\xA2 1234H"});
     // A malformed part ends the whole evaluation even under an operator that would discard it.
     expect_malformed({"0*(1/0)", "0 AND 5(3)"});
 }
 
-TEST_F(ConstantTest, OperandEndAndNextItem) {
+TEST_F(EvaluatorTest, OperandEndAndNextItem) {
     struct Case {
         std::string_view text, out;
         std::optional<std::size_t> next;
@@ -190,13 +195,13 @@ TEST_F(ConstantTest, OperandEndAndNextItem) {
     for (const Case& c : {Case{"1, 2", "1", 3}, Case{"1,\t 2", "1", 4}, Case{"1.5", "1", 2}, Case{"1;,2", "1", std::nullopt},
                           Case{"1\n,2", "1", std::nullopt}, Case{"1", "1", std::nullopt}, Case{"1,", "1", 2},
                           Case{std::string_view("1\0,2", 4), "1", std::nullopt}, Case{"'A,B'", "0", 3}}) {
-        Evaluation result = evaluate(c.text);
+        Result result = evaluate(c.text);
         EXPECT_EQ(result.out, c.out) << c.text;
         EXPECT_EQ(result.next, c.next) << c.text;
     }
 }
 
-TEST_F(ConstantTest, LongOperandsEvaluateWhole) {
+TEST_F(EvaluatorTest, LongOperandsEvaluateWhole) {
     std::string sum = "1";
     while (sum.size() + 2 <= 254) sum += "+1";
     EXPECT_EQ(evaluate(sum).out, "7F");

@@ -1,0 +1,51 @@
+// The character classes and small text helpers that every reader of source text shares: the
+// scanner, the classifier, the evaluator, the expression rewriter and the directives. Each name
+// has one meaning; all of them work on bytes in the "C" locale, so any byte value is safe.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// A blank or a tab: what separates fields on a line.
+constexpr bool is_blank(char ch) { return ch == ' ' || ch == '\t'; }
+// Any white space: blank, tab, newline, vertical tab, form feed, carriage return.
+constexpr bool is_white_space(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
+constexpr bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
+constexpr bool is_letter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
+constexpr bool is_quote(char ch) { return ch == '\'' || ch == '"'; }
+// A character that can begin a name or a number: a letter, a digit or '_'.
+constexpr bool is_name_start(char ch) { return is_letter(ch) || is_digit(ch) || ch == '_'; }
+// A character inside a name: those, and the apostrophe (AF', and names such as Z').
+constexpr bool is_name_char(char ch) { return is_name_start(ch) || ch == '\''; }
+
+constexpr char to_upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
+
+inline std::string upper_case(std::string_view text) {
+    std::string result(text);
+    for (char& ch : result) ch = to_upper(ch);
+    return result;
+}
+
+// Copies the name characters at the start of `src` into `dst`, at most `max` of them; returns how
+// many were copied.
+inline std::size_t name_scan(std::string& dst, std::string_view src, std::size_t max) {
+    dst.clear();
+    while (dst.size() < max && dst.size() < src.size() && is_name_char(src[dst.size()])) dst.push_back(src[dst.size()]);
+    return dst.size();
+}
+
+// `text` without its leading blanks and tabs.
+constexpr std::string_view skip_blanks(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+// `text` without white space at either end.
+constexpr std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_white_space(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_white_space(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// `text` up to its first NUL: a NUL ends a line as its end does.
+constexpr std::string_view before_nul(std::string_view text) { return text.substr(0, text.find('\0')); }
