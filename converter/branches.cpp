@@ -5,8 +5,6 @@
 
 #include "expression_rewriter.h"
 #include "keywords.h"
-#include "output_writer.h"
-#include "pass2.h"
 
 namespace {
 
@@ -24,31 +22,30 @@ void rewrite_parity_form(LineRecord& record, Form po_form, Form pe_form) {
     else if (record.form == Form::cond_pe) record.form = pe_form;
 }
 
-void warn_z_flag_unknown(Context& ctx) {
+void warn_z_flag_unknown(Context& ctx, Translation& out) {
     ctx.console.print("(%d) WARNING: Z flag unknown\n", ctx.includes.line_count());
-    ctx.pass2.out_line = ";\t\t\t*** warning: Z flag unknown ***\n";
-    emit_out_line(ctx);
+    out.push_back(warning_line(Warning::z_flag_unknown));
 }
 
 // JR Z,X followed directly by JR C,X (branch when Z or C: BLS), or JR Z over a JR NC,X (branch when
 // neither: BHI). On a merge the second JR gets the merged form and this line keeps only its label
 // or its comment. The target of this JR is already in {target}; `target_complete` tells whether it
 // translated whole (a target with '$' never does).
-bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
-    LineRecord* second = window_record(ctx, 1);
+bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const std::string& target,
+                   bool target_complete, Translation& out) {
+    LineRecord* second = cursor.at(1);
     if (second == nullptr || second->code != kw::JR || !second->label_view().empty()) return false;
-    const std::string& target = ctx.pass2.slots.target;
     bool merged = false;
     if (second->form == Form::cond_c && target_complete) {
         // The second JR's target text is on the next source line, which pass 2 has not read yet.
-        if (read_lookahead_line(ctx)) {
+        if (cursor.read_ahead(ctx.includes.current().file)) {
             std::string second_target;
-            Rewrite result = translate_target(ctx, second_target, text_at(ctx.pass2.lookahead_line, second->col1));
+            Rewrite result = translate_target(ctx, second_target, text_at(cursor.lookahead_line(), second->col1));
             merged = result == Rewrite::complete && second_target == target;
         }
     } else if (second->form == Form::cond_nc) {
         // Skipping the JR NC means landing either at $+4 or at a label right after it.
-        const LineRecord* after = window_record(ctx, 2);
+        const LineRecord* after = cursor.at(2);
         std::string_view label = after != nullptr ? after->label_view() : std::string_view();
         merged = target == "$+H'4" ||
                  (target_complete && !label.empty() && std::string_view(target).substr(0, 16) == label);
@@ -56,7 +53,7 @@ bool merge_jr_pair(Context& ctx, LineRecord& record, bool target_complete) {
     if (!merged) return false;
     second->form = second->form == Form::cond_c ? Form::z_or_c : Form::nz_and_nc;
     record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
-    write_source_line(ctx, record, true);
+    out.push_back(source_line_of(record));
     return true;
 }
 
@@ -83,7 +80,8 @@ void update_z_flag(Context& ctx, const LineRecord& record) {
 
 }  // namespace
 
-bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord& previous, LineRecord& next) {
+bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                              const LineRecord& previous, LineRecord& next, std::string& target, Translation& out) {
     // After a block instruction the count's end is in Z (transfer) or in the carry (compare).
     if (previous.code >= kw::LDI && previous.code <= kw::LDDR && is_branch(record.code)) {
         rewrite_parity_form(record, Form::po_after_transfer, Form::pe_after_transfer);
@@ -101,10 +99,9 @@ bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord
         return false;
     }
 
-    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz)) warn_z_flag_unknown(ctx);
+    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz)) warn_z_flag_unknown(ctx, out);
 
-    std::string& target = ctx.pass2.slots.target;
-    const std::string_view src = text_at(ctx.line_buffer, record.col1);
+    const std::string_view src = text_at(line, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
     std::string translated;
     const Rewrite result = translate_target(ctx, translated, src);
@@ -115,13 +112,13 @@ bool track_branches_and_flags(Context& ctx, LineRecord& record, const LineRecord
         target = translated;
     }
     if (result != Rewrite::complete) record.form = Form::illegal_branch;
-    if (jr_on_z && merge_jr_pair(ctx, record, result == Rewrite::complete)) {
+    if (jr_on_z && merge_jr_pair(ctx, cursor, record, target, result == Rewrite::complete, out)) {
         return true;
     }
 
     if (record.form != Form::illegal_branch) return false;
     ctx.console.print("(%d) ERROR: illegal CALL/JP/JR operand\n", ctx.includes.line_count());
     record.code = in_error(record.code);
-    write_source_line(ctx, record, true);
+    out.push_back(source_line_of(record));
     return true;
 }

@@ -363,9 +363,9 @@ std::uint8_t reg16_code(std::string_view text) {
     return 0;
 }
 
-Form classify_operands(Context& ctx, LineRecord& record) {
+Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
     if (!is_instruction(record.code)) return Form::none;
-    const Operands ops = prepare(ctx.line_buffer, record.col1);
+    const Operands ops = prepare(line, record.col1);
 
     Form form = Form::none;
     bool needs_operands = true;  // no match means an illegal operand

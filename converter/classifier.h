@@ -12,6 +12,6 @@ std::uint8_t reg8_code(std::string_view text);
 // AF = 9 ... SP = 15 from the first two characters; anything else 0.
 std::uint8_t reg16_code(std::string_view text);
 
-// Classifies the operands of the instruction in `record` against ctx.line_buffer; returns the form.
+// Classifies the operands of the instruction in `record` against `line` (upper case); returns the form.
 // On failure prints "(%d) ERROR: illegal operand\n" and sets bit 15 of the code.
-Form classify_operands(Context& ctx, LineRecord& record);
+Form classify_operands(Context& ctx, std::string_view line, LineRecord& record);

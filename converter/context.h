@@ -5,12 +5,11 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "console.h"
+#include "file_handle.h"
 #include "evaluator.h"
-#include "line_record.h"
 #include "name_tables.h"
 #include "templates.h"
 #include "text_input.h"
@@ -43,34 +42,8 @@ struct IncludeStack {
     std::uint16_t line_count() const { return levels[static_cast<std::size_t>(include_level)].line_count; }
 };
 
-// Pass 2 reads records through a window of 192: the 48 records before the current one and at
-// least the 48 after it are always at hand.
-struct RecordWindow {
-    static constexpr std::size_t size = 192;
-    static constexpr std::size_t half = 96;
-    std::array<LineRecord, size> slots{};
-};
-
-// The operand slots that template steps refer to, filled per instruction line.
-struct OperandSlots {
-    std::string reg1, reg2, imm, mem, bit, target, logic;
-    std::string reg1H, reg1L, reg2H, reg2L;
-};
-
+// What pass 2 carries from one line to the next.
 struct Pass2State {
-    RecordWindow window;
-    std::size_t current_slot = RecordWindow::half;
-    std::uint16_t record_number = 0;  // 1-based number of the current record
-
-    std::string lookahead_line;  // the next source line, already read by the JR merge
-    bool lookahead_pending = false;
-
-    std::FILE* output = nullptr;  // the .SRC file
-    std::FILE* work = nullptr;    // the work file, read back
-    std::string out_line;         // the output line under construction
-    std::string label_text;       // the current line's label
-
-    OperandSlots slots;
     bool z_flag_unknown = true;  // the Z flag a conditional branch sees may differ from the HD64180's
     std::uint16_t location_counter = 0;
     bool data_section = false;
@@ -85,14 +58,12 @@ struct Context {
     TemplateIndex template_index;
 
     IncludeStack includes;
-    std::string line_buffer;  // the current source line, always ending with its newline
     std::uint16_t total_lines = 0;
-    int work_lock_fd = -1;  // advisory lock on the work file, held from pass 1 to the end of pass 2
+    Descriptor work_lock;  // advisory lock on the work file, held from pass 1 to the end of pass 2
 
     Pass2State pass2;
 
     Context() = default;
-    ~Context();
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
 };

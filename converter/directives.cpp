@@ -1,14 +1,12 @@
 #include "directives.h"
 
 #include <charconv>
-#include <span>
 
 #include "classifier.h"
 #include "evaluator.h"
 #include "expression_rewriter.h"
 #include "keywords.h"
 #include "operands.h"
-#include "output_writer.h"
 #include "text_scan.h"
 
 namespace {
@@ -16,11 +14,10 @@ namespace {
 constexpr std::size_t name_max = 51;   // NAME keeps this many characters
 constexpr std::size_t title_max = 50;  // TITLE keeps this many between its quotes
 
-
 // The operand of the line from column col1, letter case as written; empty when the line has none.
 // A NUL ends the line as its end does.
-std::string_view operand_text(const Context& ctx, const LineRecord& record) {
-    const std::string_view line = before_nul(ctx.line_buffer);
+std::string_view operand_text(std::string_view line, const LineRecord& record) {
+    line = before_nul(line);
     if (record.col1 == 0 || record.col1 >= line.size()) return {};
     return line.substr(record.col1);
 }
@@ -33,74 +30,69 @@ std::string_view operand_body(std::string_view text) {
 
 std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
 
-void write_directive_line(Context& ctx, const DirectiveLine& line, bool with_comment) {
-    const TemplateStep step{line.label, line.mnemonic, line.operand1, {}};
-    write_line_list(ctx, std::span<const TemplateStep>(&step, 1), with_comment, {}, false);
-}
-
-void write_mnemonic_only(Context& ctx, std::string_view mnemonic) {
-    write_directive_line(ctx, DirectiveLine{{}, std::string(mnemonic), {}}, true);
-}
-
 // A line whose directive has no H8/300 counterpart keeps only its label (as a label-only line) or
 // becomes a comment line.
-void write_as_source_line(Context& ctx, LineRecord& record) {
+OutputLine as_source_line(LineRecord& record) {
     record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
-    write_source_line(ctx, record, true);
+    return source_line_of(record);
 }
 
 // A directive that needs a value but has none: reading the operand from column 0 would take the
 // line's own label and keyword as the expression.
-void report_missing_operand(Context& ctx, LineRecord& record) { report_operand_error(ctx, record, Outcome::malformed()); }
+OutputLine report_missing_operand(Context& ctx, LineRecord& record) {
+    return report_operand_error(ctx, record, Outcome::malformed());
+}
 
-// Evaluates a 16-bit operand; false (after the error line) when it is missing or in error.
-bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand, std::uint16_t& value) {
+// Evaluates a 16-bit operand; false (after adding the error line to `out`) when it is missing or in
+// error.
+bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand, std::uint16_t& value,
+                      Translation& out) {
     if (operand_body(operand).empty()) {
-        report_missing_operand(ctx, record);
+        out.push_back(report_missing_operand(ctx, record));
         return false;
     }
     const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, operand, Width::word);
     if (!evaluation.ok()) {
-        report_operand_error(ctx, record, evaluation.outcome);
+        out.push_back(report_operand_error(ctx, record, evaluation.outcome));
         return false;
     }
     value = evaluation.value;
     return true;
 }
 
-void translate_section(Context& ctx, LineRecord& record) {
+void translate_section(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
     const bool data = record.code == kw::DSEG;
     ctx.pass2.data_section = data;
     std::string section = ".SECTION ";
-    section += copy_label(ctx, record) ? ctx.pass2.label_text : std::string(data ? "RAM" : "ROM");
+    section += record.label_view().empty() ? std::string_view(data ? "RAM" : "ROM") : record.label_view();
     section += data ? ",DATA" : ",CODE";
 
     // Only the capital letters AT start an address clause: pass 2 reads the line as written.
-    std::string_view operand = operand_text(ctx, record);
+    std::string_view operand = operand_text(line, record);
     if (operand.size() > 2 && operand.starts_with("AT") && is_white_space(operand[2])) {
         std::uint16_t address = 0;
-        if (!evaluate_address(ctx, record, skip_blanks(operand.substr(2)), address)) return;
+        if (!evaluate_address(ctx, record, skip_blanks(operand.substr(2)), address, out)) return;
         ctx.pass2.location_counter = address;
         section += ",LOCATE=" + hex_constant(address);
     }
-    write_mnemonic_only(ctx, section);
+    out.push_back(code_line({}, section));
 }
 
-void translate_org(Context& ctx, LineRecord& record) {
+void translate_org(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
     std::uint16_t address = 0;
-    if (!evaluate_address(ctx, record, operand_text(ctx, record), address)) return;
+    if (!evaluate_address(ctx, record, operand_text(line, record), address, out)) return;
     ctx.pass2.location_counter = address;
-    write_directive_line(ctx, DirectiveLine{{}, ".ORG", hex_constant(address)}, true);
+    out.push_back(code_line({}, ".ORG", hex_constant(address)));
 }
 
 // EQU, DEFL and DS: the label becomes a value name (for DS the address of the reserved block).
-void translate_value_name(Context& ctx, LineRecord& record) {
-    const bool has_label = copy_label(ctx, record);
-    const std::string_view operand = operand_text(ctx, record);
+void translate_value_name(Context& ctx, LineRecord& record, std::string_view source_line, Translation& out) {
+    const std::string name(record.label_view());
+    const std::string_view operand = operand_text(source_line, record);
     std::uint16_t value = 0;
-    if (!evaluate_address(ctx, record, operand, value)) return;
+    if (!evaluate_address(ctx, record, operand, value, out)) return;
 
-    DirectiveLine line;
+    OutputLine line;
     // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
     if (translate_expression(ctx.eval, ctx.data_names, operand, Width::word, line.operand1) == Rewrite::not_translatable) {
         line.operand1 = hex_constant(value);
@@ -116,20 +108,18 @@ void translate_value_name(Context& ctx, LineRecord& record) {
         ctx.pass2.location_counter = static_cast<std::uint16_t>(ctx.pass2.location_counter + value);
     }
 
-    if (has_label) {
-        const std::string& name = ctx.pass2.label_text;
+    if (!name.empty()) {
         const DataNameEntry* entry = data_name_find(ctx.data_names, name);
         // DEFL exists to be assigned again; EQU and DS names should keep their value.
         if (record.code != kw::DEFL && entry != nullptr && entry->value != stored) {
             ctx.console.print("(%d) WARNING: EQU,DS redefine '%.12s'%04X->%04X\n", ctx.includes.line_count(),
                               name.c_str(), entry->value, stored);
-            ctx.pass2.out_line = ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
-            emit_out_line(ctx);
+            out.push_back(warning_line(Warning::redefinition));
         }
         data_name_put(ctx.data_names, ctx.console, name, stored, name_kind::value);
         line.label = name;
     }
-    write_directive_line(ctx, line, true);
+    out.push_back(std::move(line));
 }
 
 // The .SDATA operand of a string item: the characters between the quotes in double quotes, a
@@ -164,22 +154,15 @@ bool string_operand(std::string_view item, std::string& out) {
 }
 
 // An item whose value is known: its translated expression, or the value when it has none.
-void set_value_operand(Context& ctx, DirectiveLine& line, std::string_view item, std::uint16_t value, Width width) {
+void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, std::uint16_t value, Width width) {
     line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
     if (translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) == Rewrite::not_translatable) {
         line.operand1 = hex_constant(value);
     }
 }
 
-void translate_name_list_line(Context& ctx, LineRecord& record) {
-    DirectiveLine line;
-    translate_name_list(ctx, record, line);
-    if (record.code == kw::MACRO) ctx.eval.in_macro_body = true;
-    write_directive_line(ctx, line, true);
-}
-
-void translate_radix(Context& ctx, const LineRecord& record) {
-    const std::string_view operand = operand_text(ctx, record);
+void translate_radix(Context& ctx, const LineRecord& record, std::string_view line) {
+    const std::string_view operand = operand_text(line, record);
     if (operand.empty() || operand.front() == '\n') {
         ctx.eval.default_radix = 'D';
         return;
@@ -215,12 +198,12 @@ std::string first_word(std::string_view operand, std::size_t max) {
 
 }  // namespace
 
-void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width) {
+void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width, Translation& out) {
     if (items.empty() || items.front() == '\n' || items.front() == ';') {
-        report_missing_operand(ctx, record);
+        out.push_back(report_missing_operand(ctx, record));
         return;
     }
-    copy_label(ctx, record);
+    const std::string label(record.label_view());
     const std::uint16_t error_code = in_error(record.code);
     std::size_t position = 0;
     for (int i = 1;; ++i) {
@@ -231,8 +214,8 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero.
         const bool empty = operand_body(item).empty();
 
-        DirectiveLine line;
-        if (first) line.label = ctx.pass2.label_text;
+        OutputLine line;
+        if (first) line.label = label;
         bool written = true;
         if (evaluation.ok() && !empty) {
             if (is_quote(item.front()) && string_operand(item, line.operand1)) {
@@ -251,33 +234,33 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         }
 
         if (written) {
-            write_directive_line(ctx, line, first);
+            out.push_back(std::move(line));
         } else {
             record.code = error_code;
             ctx.console.print("(%d) ERROR: illegal DB/DW operand\n", ctx.includes.line_count());
             if (!first) record.set_label({});
-            write_source_line(ctx, record, first);
+            out.push_back(source_line_of(record));
         }
         if (!next || *next == 0 || *next > item.size()) break;
         position += *next;
     }
 }
 
-void translate_name_list(Context& ctx, LineRecord& record, DirectiveLine& line) {
+OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_view source_line) {
     const std::uint16_t code = record.code;
-    copy_label(ctx, record);
+    const std::string label(record.label_view());
+    OutputLine line;
     std::string list;
     if (code == kw::MACRO) {
         // The label names the macro; its parameters are names being defined, not references, so
         // they get no backslash even in a definition nested in another.
-        list = ctx.pass2.label_text + " ";
-        line.label.clear();
+        list = label + " ";
         ctx.eval.in_macro_body = false;
     } else {
-        line.label = ctx.pass2.label_text;
+        line.label = label;
     }
 
-    const std::string_view operand = operand_text(ctx, record);
+    const std::string_view operand = operand_text(source_line, record);
     std::size_t position = 0;
     while (!operand.empty()) {
         const std::string_view item = skip_blanks(operand.substr(position));
@@ -319,44 +302,44 @@ void translate_name_list(Context& ctx, LineRecord& record, DirectiveLine& line) 
     } else if (std::size_t index = macro_index(record); index < ctx.macro_names.names.size()) {
         line.mnemonic = significant_name(ctx.macro_names.names[index]);
     }
+    return line;
 }
 
-void translate_directive(Context& ctx, LineRecord& record) {
+Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line) {
+    Translation out;
     switch (record.code) {
-        case kw::LIST: write_mnemonic_only(ctx, ".LIST"); break;
-        case kw::NLIST: write_mnemonic_only(ctx, ".NOLIST"); break;
-        case kw::PAGE: write_mnemonic_only(ctx, ".PAGE"); break;
-        case kw::END: write_mnemonic_only(ctx, ".END"); break;
+        case kw::LIST: out.push_back(code_line({}, ".LIST")); break;
+        case kw::NLIST: out.push_back(code_line({}, ".NOLIST")); break;
+        case kw::PAGE: out.push_back(code_line({}, ".PAGE")); break;
+        case kw::END: out.push_back(code_line({}, ".END")); break;
         case kw::ENDM:
             ctx.eval.in_macro_body = false;
-            write_mnemonic_only(ctx, ".ENDM");
+            out.push_back(code_line({}, ".ENDM"));
             break;
         case kw::CSEG:
-        case kw::DSEG: translate_section(ctx, record); break;
-        case kw::ORG: translate_org(ctx, record); break;
+        case kw::DSEG: translate_section(ctx, record, line, out); break;
+        case kw::ORG: translate_org(ctx, record, line, out); break;
         case kw::EQU:
         case kw::DEFL:
-        case kw::DS: translate_value_name(ctx, record); break;
-        case kw::DB: translate_data_list(ctx, record, operand_text(ctx, record), Width::byte); break;
-        case kw::DW: translate_data_list(ctx, record, operand_text(ctx, record), Width::word); break;
+        case kw::DS: translate_value_name(ctx, record, line, out); break;
+        case kw::DB: translate_data_list(ctx, record, operand_text(line, record), Width::byte, out); break;
+        case kw::DW: translate_data_list(ctx, record, operand_text(line, record), Width::word, out); break;
         case kw::PUBLIC:
         case kw::EXTRN:
         case kw::MACRO:
-        case line_code::macro_call: translate_name_list_line(ctx, record); break;
+        case line_code::macro_call:
+            out.push_back(translate_name_list(ctx, record, line));
+            if (record.code == kw::MACRO) ctx.eval.in_macro_body = true;
+            break;
         case kw::RADIX:
-            translate_radix(ctx, record);
-            write_as_source_line(ctx, record);
+            translate_radix(ctx, record, line);
+            out.push_back(as_source_line(record));
             break;
-        case kw::NAME: {
-            DirectiveLine line{{}, ".PROGRAM", first_word(operand_text(ctx, record), name_max)};
-            write_directive_line(ctx, line, true);
+        case kw::NAME: out.push_back(code_line({}, ".PROGRAM", first_word(operand_text(line, record), name_max))); break;
+        case kw::TITLE:
+            out.push_back(code_line({}, ".HEADING", "\"" + first_word(operand_text(line, record), title_max) + "\""));
             break;
-        }
-        case kw::TITLE: {
-            DirectiveLine line{{}, ".HEADING", "\"" + first_word(operand_text(ctx, record), title_max) + "\""};
-            write_directive_line(ctx, line, true);
-            break;
-        }
-        default: write_as_source_line(ctx, record); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
+        default: out.push_back(as_source_line(record)); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
     }
+    return out;
 }

@@ -5,8 +5,6 @@
 #include "branches.h"
 #include "keywords.h"
 #include "operands.h"
-#include "output_writer.h"
-#include "pass2.h"
 
 namespace {
 
@@ -19,27 +17,17 @@ struct Neighbours {
     int next_offset = 0;  // places from the current record to `next`
 };
 
-// The nearest record from `offset` on, walking by `step`, whose code is not the comment code; the
-// offset reached is left in `offset`.
-LineRecord* find_instruction_record(Context& ctx, int& offset, int step) {
-    for (LineRecord* record = window_record(ctx, offset); record != nullptr; record = window_record(ctx, offset)) {
-        if (record->code != line_code::comment) return record;
-        offset += step;
-    }
-    return nullptr;
-}
-
-void find_next(Context& ctx, Neighbours& n, int from) {
+void find_next(RecordCursor& cursor, Neighbours& n, int from) {
     n.next_offset = from;
-    LineRecord* found = find_instruction_record(ctx, n.next_offset, 1);
+    LineRecord* found = cursor.find_instruction(n.next_offset, 1);
     n.next = found != nullptr ? found : &n.none;
 }
 
 // The next record becomes a comment line of its own (its instruction is part of this line's
 // translation); the record after it becomes the next one.
-void absorb_next(Context& ctx, Neighbours& n) {
+void absorb_next(RecordCursor& cursor, Neighbours& n) {
     n.next->code = line_code::comment;
-    find_next(ctx, n, n.next_offset + 1);
+    find_next(cursor, n, n.next_offset + 1);
 }
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
@@ -50,12 +38,11 @@ bool is_a_test(const LineRecord& record, std::string_view logic) {
 bool has_auto_step_name(std::uint8_t pair) { return pair == reg::BC || pair == reg::DE || pair == reg::HL; }
 
 // Merges the instruction with the next one where the H8/300 has a better sequence for the pair.
-void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
-    const std::string& logic = ctx.pass2.slots.logic;
+void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_view logic, Neighbours& n) {
     if (!n.next->label_view().empty()) return;
     if (record.code == kw::SCF && n.next->code == kw::CCF) {
         record.code = kw::SCF_CCF;  // carry cleared
-        absorb_next(ctx, n);
+        absorb_next(cursor, n);
         if (!n.next->label_view().empty()) return;
     }
     // A test that clears the carry, then SBC: one SUB.W.
@@ -65,7 +52,7 @@ void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
         record.form = n.next->form;
         record.reg1 = n.next->reg1;
         record.reg2 = n.next->reg2;
-        absorb_next(ctx, n);
+        absorb_next(cursor, n);
         if (!n.next->label_view().empty()) return;
     }
 
@@ -94,13 +81,12 @@ void fuse_with_neighbours(Context& ctx, LineRecord& record, Neighbours& n) {
     } else {
         return;
     }
-    absorb_next(ctx, n);
+    absorb_next(cursor, n);
 }
 
 // CP 0, AND A or OR A right before JP/JR Z/NZ adds nothing on the H8/300 when the instruction
 // before was an 8-bit MOV of A: the MOV has already set Z from the same value.
-bool is_redundant_test(Context& ctx, const LineRecord& record, const Neighbours& n) {
-    const OperandSlots& slots = ctx.pass2.slots;
+bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, const Neighbours& n) {
     if (record.code != kw::LOGIC || !record.label_view().empty()) return false;
     const bool compare_with_zero = slots.logic == "CMP.B" && record.form == Form::imm && slots.imm == "#H'0";
     const bool test_a = (slots.logic == "AND" || slots.logic == "OR") && record.form == Form::reg && record.reg1 == reg::A;
@@ -114,9 +100,8 @@ bool is_redundant_test(Context& ctx, const LineRecord& record, const Neighbours&
 
 }  // namespace
 
-void translate_instruction(Context& ctx, LineRecord& record) {
-    OperandSlots& slots = ctx.pass2.slots;
-    slots = OperandSlots{};
+Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line) {
+    OperandSlots slots;
     switch (record.code) {
         case kw::AND: slots.logic = "AND"; break;
         case kw::OR: slots.logic = "OR"; break;
@@ -127,37 +112,39 @@ void translate_instruction(Context& ctx, LineRecord& record) {
     if (!slots.logic.empty()) record.code = kw::LOGIC;
 
     // A label can be reached by a jump, with whatever Z flag the jump had.
-    if (copy_label(ctx, record, 16)) ctx.pass2.z_flag_unknown = true;
-    const std::string label = ctx.pass2.label_text;
+    const std::string label(record.label_view());
+    if (!label.empty()) ctx.pass2.z_flag_unknown = true;
 
     Neighbours n;
     int previous_offset = -1;
-    LineRecord* previous = find_instruction_record(ctx, previous_offset, -1);
+    LineRecord* previous = cursor.find_instruction(previous_offset, -1);
     n.previous = previous != nullptr ? previous : &n.none;
-    find_next(ctx, n, 1);
+    find_next(cursor, n, 1);
 
-    fuse_with_neighbours(ctx, record, n);
+    fuse_with_neighbours(cursor, record, slots.logic, n);
 
-    if (!render_operands(ctx, record)) return;
-    if (track_branches_and_flags(ctx, record, *n.previous, *n.next)) return;
+    Translation out;
+    if (!render_operands(ctx, record, line, slots, out)) return out;
+    if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots.target, out)) return out;
 
-    if (is_redundant_test(ctx, record, n)) {
+    if (is_redundant_test(record, slots, n)) {
         record.code = line_code::comment;
-        write_source_line(ctx, record, true);
-        return;
+        out.push_back(source_line_of(record));
+        return out;
     }
 
-    const TemplateEntry& entry =
-        find_template(ctx.template_index, key(record.code, record.form));
+    const TemplateEntry& entry = find_template(ctx.template_index, key(record.code, record.form));
     if (entry.key == 0) {
         ctx.console.print("(%d) ERROR: unknown mnemonic\n", ctx.includes.line_count());
     } else if (entry.steps.empty()) {
         ctx.console.print("(%d) ERROR: unsupport mnemonic '%s'\n", ctx.includes.line_count(),
                           std::string(entry.display).c_str());
     } else {
-        write_line_list(ctx, entry.steps, true, label);
-        return;
+        Translation lines = fill_template(entry.steps, slots, label);
+        out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+        return out;
     }
     record.code = in_error(record.code);
-    write_source_line(ctx, record, true);
+    out.push_back(source_line_of(record));
+    return out;
 }

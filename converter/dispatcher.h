@@ -2,6 +2,11 @@
 // with the next instruction where a better H8/300 sequence exists and dropping redundant tests.
 #pragma once
 
-#include "context.h"
+#include <string_view>
 
-void translate_instruction(Context& ctx, LineRecord& record);
+#include "context.h"
+#include "output_line.h"
+#include "record_cursor.h"
+
+// Translates the instruction line `line` whose record is the cursor's current one.
+Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line);

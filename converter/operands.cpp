@@ -5,7 +5,6 @@
 #include "evaluator.h"
 #include "expression_rewriter.h"
 #include "keywords.h"
-#include "output_writer.h"
 
 namespace {
 
@@ -107,42 +106,40 @@ bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
     return false;
 }
 
-Outcome render_immediate(Context& ctx, std::string_view text, Width width) {
+Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm) {
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, width);
-    return render_value(ctx, ctx.pass2.slots.imm, '#', text, value, width, width == Width::word);
+    return render_value(ctx, imm, '#', text, value, width, width == Width::word);
 }
 
-Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined) {
+Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem) {
     std::string_view address = parenthesised_text(text);
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, address, width);
-    return render_value(ctx, ctx.pass2.slots.mem, '@', address, value, width, tolerate_undefined);
+    return render_value(ctx, mem, '@', address, value, width, tolerate_undefined);
 }
 
-Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register) {
-    OperandSlots& slots = ctx.pass2.slots;
-    if (Outcome displacement = render_immediate(ctx, parenthesised_text(text), Width::byte); !displacement.ok()) {
-        return displacement;
+Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem) {
+    std::string displacement;
+    if (Outcome outcome = render_immediate(ctx, parenthesised_text(text), Width::byte, displacement); !outcome.ok()) {
+        return outcome;
     }
     std::string index_name;
     // The displacement evaluated cleanly; a failure now is the register's.
     if (!h8_register_name(ctx.console, index_name, index_register)) return Outcome::malformed();
-    slots.mem = "@(" + slots.imm.substr(1) + "," + index_name + ")";
+    mem = "@(" + displacement.substr(1) + "," + index_name + ")";
     return {};
 }
 
-Outcome render_bit_number(Context& ctx, std::string_view text) {
+Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit) {
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, Width::byte);
-    std::string& bit = ctx.pass2.slots.bit;
     if (Outcome outcome = render_value(ctx, bit, '#', text, value, Width::byte, false); !outcome.ok()) return outcome;
     // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
     if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
     return {};
 }
 
-bool render_operands(Context& ctx, LineRecord& record) {
-    OperandSlots& slots = ctx.pass2.slots;
-    const std::string_view src = text_at(ctx.line_buffer, record.col1);
-    const std::string_view src2 = text_at(ctx.line_buffer, record.col2);
+bool render_operands(Context& ctx, LineRecord& record, std::string_view line, OperandSlots& slots, Translation& out) {
+    const std::string_view src = text_at(line, record.col1);
+    const std::string_view src2 = text_at(line, record.col2);
     Outcome first;
     auto reg1 = [&] { render_register(ctx, first, slots.reg1, record.reg1); };
     auto reg2 = [&] { render_register(ctx, first, slots.reg2, record.reg2); };
@@ -150,7 +147,7 @@ bool render_operands(Context& ctx, LineRecord& record) {
     switch (record.form) {
         case Form::reg_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src, Width::byte));
+            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
             break;
         case Form::reg_reg: case Form::reg_indirect: case Form::reg_postinc: case Form::indirect_reg: case Form::predec_reg: case Form::indirect_pair:
             reg1();
@@ -158,39 +155,39 @@ bool render_operands(Context& ctx, LineRecord& record) {
             break;
         case Form::reg_mem: case Form::pair_mem:
             reg1();
-            note_operand(first, render_direct(ctx, src, Width::word, true));
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
             break;
         case Form::reg_indexed:
             reg1();
-            note_operand(first, render_indexed(ctx, src, record.reg2));
+            note_operand(first, render_indexed(ctx, src, record.reg2, slots.mem));
             break;
         case Form::mem_reg: case Form::mem_pair:
             reg2();
-            note_operand(first, render_direct(ctx, src, Width::word, false));
+            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem));
             break;
         case Form::indexed_reg:
             reg2();
-            note_operand(first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
             break;
         case Form::indirect_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src2, Width::byte));
+            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
             break;
         case Form::indexed_imm:
-            note_operand(first, render_indexed(ctx, src, record.reg1));
-            note_operand(first, render_immediate(ctx, src2, Width::byte));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
             break;
         case Form::reg: case Form::indirect: case Form::pair_twice:
             reg1();
             break;
         case Form::imm:
-            note_operand(first, render_immediate(ctx, src, Width::byte));
+            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
             break;
         case Form::mem:
-            note_operand(first, render_direct(ctx, src, Width::word, true));
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
             break;
         case Form::indexed:
-            note_operand(first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
             break;
         case Form::pair:
             reg1();
@@ -198,7 +195,7 @@ bool render_operands(Context& ctx, LineRecord& record) {
             break;
         case Form::pair_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src, Width::word));
+            note_operand(first, render_immediate(ctx, src, Width::word, slots.imm));
             break;
         case Form::pair_pair:
             if (record.code == kw::ADC || record.code == kw::SBC) {
@@ -211,17 +208,28 @@ bool render_operands(Context& ctx, LineRecord& record) {
             break;
         case Form::bit_reg: case Form::bit_indirect:
             reg1();
-            note_operand(first, render_bit_number(ctx, src));
+            note_operand(first, render_bit_number(ctx, src, slots.bit));
             break;
         case Form::bit_indexed:
-            note_operand(first, render_bit_number(ctx, src2));
-            note_operand(first, render_indexed(ctx, src, record.reg1));
+            note_operand(first, render_bit_number(ctx, src2, slots.bit));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
             break;
         default:
             break;  // no operand slots; branch targets are rendered with the branch
     }
 
     if (first.ok()) return true;
-    report_operand_error(ctx, record, first);
+    out.push_back(report_operand_error(ctx, record, first));
     return false;
+}
+
+OutputLine report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome) {
+    record.code = in_error(record.code);
+    if (!outcome.undefined_name.empty()) {
+        ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
+                          outcome.undefined_name.c_str());
+    } else {
+        ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
+    }
+    return source_line_of(record);
 }

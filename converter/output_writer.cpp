@@ -1,10 +1,11 @@
 #include "output_writer.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace {
 constexpr std::size_t comment_column = 40;
 constexpr std::size_t last_column = 255;
+constexpr std::size_t label_max = 16;
 
 std::size_t next_tab_stop(std::size_t column) { return column / 8 * 8 + 8; }
 
@@ -33,6 +34,80 @@ void append_cut(std::string& line, std::string_view text, std::size_t column) {
         line.back() = '\n';
     }
 }
+
+// The label field: the label and a tab (shorter than 8) or a blank; a lone tab without a label.
+void put_label_field(std::string& line, std::string_view label) {
+    if (label.empty()) {
+        line = "\t";
+        return;
+    }
+    line = label.substr(0, std::min(label_max, label.size()));
+    line.push_back(line.size() < 8 ? '\t' : ' ');
+}
+
+// Ends the line: a newline, or with `with_comment` the comment field for the source line.
+void put_comment_field(std::string& line, std::string_view source_line, bool with_comment) {
+    if (!with_comment) {
+        line.push_back('\n');
+        return;
+    }
+    std::size_t column = tab_to_comment_column(line);
+    line += ";\t";
+    append_cut(line, source_line, column + 8);
+}
+
+void render_passthrough(std::string& line, std::string_view source_line, bool copy_h8_area) {
+    std::string_view text = source_line.substr(std::min<std::size_t>(1, source_line.size()));
+    if (!copy_h8_area) {
+        line = text;
+        return;
+    }
+    std::string_view h8_text = text.substr(0, std::min(text.find(';'), text.size()));
+    while (!h8_text.empty() && (h8_text.back() == ' ' || h8_text.back() == '\t' || h8_text.back() == '\n')) {
+        h8_text.remove_suffix(1);
+    }
+    line = h8_text;
+    std::size_t column = tab_to_comment_column(line);
+    line += "; -->\t";
+    append_cut(line, text, column + 8);
+}
+
+void render_into(std::string& line, const OutputLine& out, std::string_view source_line, bool with_comment,
+                 bool copy_h8_area) {
+    switch (out.kind) {
+        case LineKind::warning:
+            line = out.warning == Warning::z_flag_unknown ? ";\t\t\t*** warning: Z flag unknown ***\n"
+                                                          : ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
+            return;
+        case LineKind::passthrough: render_passthrough(line, source_line, copy_h8_area); return;
+        case LineKind::comment: line = ";"; break;
+        case LineKind::label_only:
+            put_label_field(line, out.label);
+            line += ".EQU\t$";
+            break;
+        case LineKind::error:
+            put_label_field(line, out.label);
+            line += out.mnemonic;
+            line.push_back('\t');
+            line += out.operand1;
+            line += "\t;*** error ***";
+            break;
+        case LineKind::code:
+            put_label_field(line, out.label);
+            line += out.mnemonic;
+            if (!out.operand1.empty()) {
+                line.push_back('\t');
+                line += out.operand1;
+                if (!out.operand2.empty()) {
+                    line.push_back(',');
+                    line += out.operand2;
+                }
+            }
+            break;
+    }
+    put_comment_field(line, source_line, with_comment);
+}
+
 }  // namespace
 
 std::size_t column_after(std::string_view text, std::size_t start) {
@@ -41,133 +116,68 @@ std::size_t column_after(std::string_view text, std::size_t start) {
     return column;
 }
 
-bool copy_label(Context& ctx, const LineRecord& record, std::size_t n) {
-    std::string_view label = record.label_view();
-    ctx.pass2.label_text = std::string(label.substr(0, std::min(n, label.size())));
-    return !ctx.pass2.label_text.empty();
-}
-
-void put_label_field(Context& ctx, std::string_view label) {
-    std::string& line = ctx.pass2.out_line;
-    if (label.empty()) {
-        line = "\t";
-        return;
-    }
-    line = std::string(label.substr(0, std::min<std::size_t>(16, label.size())));
-    line.push_back(line.size() < 8 ? '\t' : ' ');
-}
-
-void put_comment_field(Context& ctx, bool with_comment) {
-    std::string& line = ctx.pass2.out_line;
-    if (!with_comment) {
-        line.push_back('\n');
-        return;
-    }
-    std::size_t column = tab_to_comment_column(line);
-    line += ";\t";
-    append_cut(line, ctx.line_buffer, column + 8);
-}
-
-void emit_out_line(Context& ctx) {
-    const std::string& line = ctx.pass2.out_line;
-    std::FILE* output = ctx.pass2.output;
-    if (output == nullptr || std::fwrite(line.data(), 1, line.size(), output) != line.size() ||
-        std::ferror(output) != 0) {
-        fatal(ctx.console, "\t%s Write Error\n", ctx.settings.output_path.c_str());
-    }
-}
-
-std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) {
-    if (text.size() < 3 || text.front() != '{' || text.back() != '}') return text;
-    std::string_view name = text.substr(1, text.size() - 2);
-    if (name == "reg1") return slots.reg1;
-    if (name == "reg2") return slots.reg2;
-    if (name == "imm") return slots.imm;
-    if (name == "mem") return slots.mem;
-    if (name == "bit") return slots.bit;
-    if (name == "target") return slots.target;
-    if (name == "logic") return slots.logic;
-    if (name == "reg1H") return slots.reg1H;
-    if (name == "reg1L") return slots.reg1L;
-    if (name == "reg2H") return slots.reg2H;
-    if (name == "reg2L") return slots.reg2L;
+std::string render_line(const OutputLine& line, std::string_view source_line, bool with_comment, bool copy_h8_area) {
+    std::string text;
+    render_into(text, line, source_line, with_comment, copy_h8_area);
     return text;
 }
 
-void write_line_list(Context& ctx, std::span<const TemplateStep> steps, bool with_comment,
-                     std::string_view first_label, bool fill_slots) {
-    auto text = [&](std::string_view step_text) {
-        return fill_slots ? resolve_slot(ctx.pass2.slots, step_text) : step_text;
-    };
-    bool first = true;
-    for (const TemplateStep& step : steps) {
-        put_label_field(ctx, first && !first_label.empty() ? first_label : step.label);
-        std::string& line = ctx.pass2.out_line;
-        line += text(step.mnemonic);
-        std::string_view operand1 = text(step.operand1);
-        std::string_view operand2 = text(step.operand2);
-        if (!operand1.empty()) {
-            line.push_back('\t');
-            line += operand1;
-            if (!operand2.empty()) {
-                line.push_back(',');
-                line += operand2;
-            }
-        }
-        put_comment_field(ctx, with_comment && first);
-        emit_out_line(ctx);
-        first = false;
+std::string render_translation(const Translation& lines, std::string_view source_line, bool copy_h8_area) {
+    std::string text;
+    bool commented = false;
+    for (const OutputLine& line : lines) {
+        const bool with_comment = !commented && line.kind != LineKind::warning;
+        commented |= with_comment;
+        text += render_line(line, source_line, with_comment, copy_h8_area);
     }
+    return text;
 }
 
-void write_source_line(Context& ctx, const LineRecord& record, bool with_comment) {
-    std::string& line = ctx.pass2.out_line;
+OutputLine source_line_of(const LineRecord& record) {
+    OutputLine line;
     if (record.code == line_code::label_only) {
-        put_label_field(ctx, record.label_view());
-        line += ".EQU\t$";
+        line.kind = LineKind::label_only;
+        line.label = record.label_view();
     } else if (record.code >= line_code::error_bit) {
-        put_label_field(ctx, record.label_view());
-        if (record.code >= in_error(kw::first_instruction)) {  // an instruction
-            line += "NOP\t";
+        line.kind = LineKind::error;
+        line.label = record.label_view();
+        // A placeholder of the size the line would have had, so that addresses after it stay close.
+        if (record.code >= in_error(kw::first_instruction)) {
+            line.mnemonic = "NOP";
         } else if (record.code == in_error(kw::DB) || record.code == in_error(kw::DS)) {
-            line += "DS\t1";
+            line.mnemonic = "DS";
+            line.operand1 = "1";
         } else if (record.code == in_error(kw::DW)) {
-            line += "DS\t2";
-        } else {
-            line += "\t";
+            line.mnemonic = "DS";
+            line.operand1 = "2";
         }
-        line += "\t;*** error ***";
     } else {
-        line = ";";
+        line.kind = LineKind::comment;
     }
-    put_comment_field(ctx, with_comment);
-    emit_out_line(ctx);
+    return line;
 }
 
-void report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome) {
-    record.code = in_error(record.code);
-    if (!outcome.undefined_name.empty()) {
-        ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
-                          outcome.undefined_name.c_str());
-    } else {
-        ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
-    }
-    write_source_line(ctx, record, true);
+SrcWriter::SrcWriter(Console& console, std::string path, bool copy_h8_area)
+    : console_(console), path_(std::move(path)), copy_h8_area_(copy_h8_area) {}
+
+void SrcWriter::open() {
+    file_ = open_file(path_.c_str(), "w");
+    if (file_ == nullptr) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
 }
 
-void put_passthrough_line(Context& ctx) {
-    std::string_view text = std::string_view(ctx.line_buffer).substr(1);
-    std::string& line = ctx.pass2.out_line;
-    if (!ctx.settings.copy_h8_area) {
-        line = std::string(text);
-        return;
+void SrcWriter::write(const Translation& lines, std::string_view source_line) {
+    bool commented = false;
+    for (const OutputLine& line : lines) {
+        const bool with_comment = !commented && line.kind != LineKind::warning;
+        commented |= with_comment;
+        render_into(text_, line, source_line, with_comment, copy_h8_area_);
+        if (file_ == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
+            std::ferror(file_.get()) != 0) {
+            fatal(console_, "\t%s Write Error\n", path_.c_str());
+        }
     }
-    std::string_view h8_text = text.substr(0, std::min(text.find(';'), text.size()));
-    while (!h8_text.empty() && (h8_text.back() == ' ' || h8_text.back() == '\t' || h8_text.back() == '\n')) {
-        h8_text.remove_suffix(1);
-    }
-    line = std::string(h8_text);
-    std::size_t column = tab_to_comment_column(line);
-    line += "; -->\t";
-    append_cut(line, text, column + 8);
+}
+
+void SrcWriter::close() {
+    if (!close_file(file_)) fatal(console_, "\t%s Write Error\n", path_.c_str());
 }

@@ -11,26 +11,19 @@
 
 namespace {
 constexpr std::uint16_t max_total_lines = 65500;
-
-struct WorkFile {
-    std::FILE* file = nullptr;
-    ~WorkFile() {
-        if (file != nullptr) std::fclose(file);
-    }
-};
 }  // namespace
 
 void run_pass1(Context& ctx) {
     ctx.console.write("Pass1: Analize HD64180 Source program\n");
     open_main_source(ctx);
     lock_work_file(ctx);
-    WorkFile work;
-    work.file = std::fopen(work_file_name, "wb");
-    if (work.file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
+    File work = open_file(work_file_name, "wb");
+    if (work == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
     ctx.includes.levels[0].line_count = 0;
     ctx.total_lines = 0;
 
     std::string written;  // the line as the source spells it
+    std::string upper;    // the line upper-cased, as keywords, registers and names are matched
     LineRecord record;
     for (;;) {
         record = LineRecord{};
@@ -42,20 +35,18 @@ void run_pass1(Context& ctx) {
         }
         ++ctx.total_lines;
         ++ctx.includes.current().line_count;
-        ctx.line_buffer = upper_case(written);
-        std::uint16_t code = scan_line(ctx, record);
+        upper = upper_case(written);
+        std::uint16_t code = scan_line(ctx, upper, record);
         if (code == kw::INCLUDE) {  // also MACLIB
-            open_include(ctx, include_name_at(ctx.line_buffer, record.col1), include_name_at(written, record.col1));
+            open_include(ctx, include_name_at(upper, record.col1), include_name_at(written, record.col1));
         } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands
             break;
         } else if (is_instruction(code)) {
-            classify_operands(ctx, record);
+            classify_operands(ctx, upper, record);
         }
-        write_work_record(ctx, work.file, record);
+        write_work_record(ctx, work.get(), record);
     }
     // The END record, or an all-zero record, ends the stream.
-    write_work_record(ctx, work.file, record);
-    std::FILE* file = work.file;
-    work.file = nullptr;
-    if (std::fclose(file) != 0) fatal(ctx.console, "\t%s Write Error\n", work_file_name);
+    write_work_record(ctx, work.get(), record);
+    if (!close_file(work)) fatal(ctx.console, "\t%s Write Error\n", work_file_name);
 }

@@ -5,8 +5,7 @@
 #include "keywords.h"
 #include "text_scan.h"
 
-std::uint16_t scan_line(Context& ctx, LineRecord& record) {
-    const std::string_view line = ctx.line_buffer;
+std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record) {
     if (!line.empty() && line[0] == '\\') {
         record.code = line_code::passthrough;
         return record.code;

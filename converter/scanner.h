@@ -9,5 +9,5 @@
 
 #include "context.h"
 
-// Scans ctx.line_buffer (already upper case) into `record`; returns the record's code.
-std::uint16_t scan_line(Context& ctx, LineRecord& record);
+// Scans `line` (already upper case) into `record`; returns the record's code.
+std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record);

@@ -11,308 +11,308 @@
 namespace {
 
 // Data transfer.
-constexpr TemplateStep mov_b_imm_reg1[] = {{"", "MOV.B", "{imm}", "{reg1}"}};
-constexpr TemplateStep mov_b_reg2_reg1[] = {{"", "MOV.B", "{reg2}", "{reg1}"}};
-constexpr TemplateStep mov_b_mem_reg1[] = {{"", "MOV.B", "{mem}", "{reg1}"}};
-constexpr TemplateStep mov_b_reg2_mem[] = {{"", "MOV.B", "{reg2}", "{mem}"}};
+constexpr TemplateStep mov_b_imm_reg1[] = {{"MOV.B", "{imm}", "{reg1}"}};
+constexpr TemplateStep mov_b_reg2_reg1[] = {{"MOV.B", "{reg2}", "{reg1}"}};
+constexpr TemplateStep mov_b_mem_reg1[] = {{"MOV.B", "{mem}", "{reg1}"}};
+constexpr TemplateStep mov_b_reg2_mem[] = {{"MOV.B", "{reg2}", "{mem}"}};
 constexpr TemplateStep store_imm_reg1[] = {
-    {"", "MOV.B", "{imm}", "R6L"},
-    {"", "MOV.B", "R6L", "{reg1}"},
+    {"MOV.B", "{imm}", "R6L"},
+    {"MOV.B", "R6L", "{reg1}"},
 };
 constexpr TemplateStep store_imm_mem[] = {
-    {"", "MOV.B", "{imm}", "R6L"},
-    {"", "MOV.B", "R6L", "{mem}"},
+    {"MOV.B", "{imm}", "R6L"},
+    {"MOV.B", "R6L", "{mem}"},
 };
-constexpr TemplateStep mov_w_imm_reg1[] = {{"", "MOV.W", "{imm}", "{reg1}"}};
-constexpr TemplateStep mov_w_reg2_reg1[] = {{"", "MOV.W", "{reg2}", "{reg1}"}};
-constexpr TemplateStep mov_w_mem_reg1[] = {{"", "MOV.W", "{mem}", "{reg1}"}};
-constexpr TemplateStep mov_w_reg2_mem[] = {{"", "MOV.W", "{reg2}", "{mem}"}};
+constexpr TemplateStep mov_w_imm_reg1[] = {{"MOV.W", "{imm}", "{reg1}"}};
+constexpr TemplateStep mov_w_reg2_reg1[] = {{"MOV.W", "{reg2}", "{reg1}"}};
+constexpr TemplateStep mov_w_mem_reg1[] = {{"MOV.W", "{mem}", "{reg1}"}};
+constexpr TemplateStep mov_w_reg2_mem[] = {{"MOV.W", "{reg2}", "{mem}"}};
 
 // Addition and subtraction. ORC #H'04,CCR sets Z so that ADDX/SUBX leave Z as a whole-result test.
-constexpr TemplateStep add_b_imm[] = {{"", "ADD.B", "{imm}", "{reg1}"}};
-constexpr TemplateStep add_b_reg[] = {{"", "ADD.B", "{reg2}", "{reg1}"}};
+constexpr TemplateStep add_b_imm[] = {{"ADD.B", "{imm}", "{reg1}"}};
+constexpr TemplateStep add_b_reg[] = {{"ADD.B", "{reg2}", "{reg1}"}};
 constexpr TemplateStep add_b_indirect[] = {
-    {"", "MOV.B", "{reg2}", "R6L"},
-    {"", "ADD.B", "R6L", "{reg1}"},
+    {"MOV.B", "{reg2}", "R6L"},
+    {"ADD.B", "R6L", "{reg1}"},
 };
 constexpr TemplateStep add_b_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "ADD.B", "R6L", "{reg1}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"ADD.B", "R6L", "{reg1}"},
 };
-constexpr TemplateStep add_w_reg[] = {{"", "ADD.W", "{reg2}", "{reg1}"}};
+constexpr TemplateStep add_w_reg[] = {{"ADD.W", "{reg2}", "{reg1}"}};
 
 constexpr TemplateStep adc_imm[] = {
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "ADDX", "{imm}", "{reg1}"},
+    {"ORC", "#H'04", "CCR"},
+    {"ADDX", "{imm}", "{reg1}"},
 };
 constexpr TemplateStep adc_reg[] = {
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "ADDX", "{reg2}", "{reg1}"},
+    {"ORC", "#H'04", "CCR"},
+    {"ADDX", "{reg2}", "{reg1}"},
 };
 constexpr TemplateStep adc_indirect[] = {
-    {"", "MOV.B", "{reg2}", "R6L"},
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "ADDX", "R6L", "{reg1}"},
+    {"MOV.B", "{reg2}", "R6L"},
+    {"ORC", "#H'04", "CCR"},
+    {"ADDX", "R6L", "{reg1}"},
 };
 constexpr TemplateStep adc_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "ADDX", "R6L", "{reg1}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"ORC", "#H'04", "CCR"},
+    {"ADDX", "R6L", "{reg1}"},
 };
 constexpr TemplateStep adc_pair[] = {
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "ADDX", "{reg2L}", "{reg1L}"},
-    {"", "ADDX", "{reg2H}", "{reg1H}"},
+    {"ORC", "#H'04", "CCR"},
+    {"ADDX", "{reg2L}", "{reg1L}"},
+    {"ADDX", "{reg2H}", "{reg1H}"},
 };
 
-constexpr TemplateStep sub_b_reg[] = {{"", "SUB.B", "{reg1}", "R0H"}};
+constexpr TemplateStep sub_b_reg[] = {{"SUB.B", "{reg1}", "R0H"}};
 constexpr TemplateStep sub_b_imm[] = {
-    {"", "MOV.B", "{imm}", "R6L"},
-    {"", "SUB.B", "R6L", "R0H"},
+    {"MOV.B", "{imm}", "R6L"},
+    {"SUB.B", "R6L", "R0H"},
 };
 constexpr TemplateStep sub_b_indirect[] = {
-    {"", "MOV.B", "{reg1}", "R6L"},
-    {"", "SUB.B", "R6L", "R0H"},
+    {"MOV.B", "{reg1}", "R6L"},
+    {"SUB.B", "R6L", "R0H"},
 };
 constexpr TemplateStep sub_b_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "SUB.B", "R6L", "R0H"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"SUB.B", "R6L", "R0H"},
 };
-constexpr TemplateStep sub_w_reg[] = {{"", "SUB.W", "{reg2}", "{reg1}"}};
+constexpr TemplateStep sub_w_reg[] = {{"SUB.W", "{reg2}", "{reg1}"}};
 
 constexpr TemplateStep sbc_imm[] = {
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "SUBX", "{imm}", "{reg1}"},
+    {"ORC", "#H'04", "CCR"},
+    {"SUBX", "{imm}", "{reg1}"},
 };
 constexpr TemplateStep sbc_reg[] = {
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "SUBX", "{reg2}", "{reg1}"},
+    {"ORC", "#H'04", "CCR"},
+    {"SUBX", "{reg2}", "{reg1}"},
 };
 constexpr TemplateStep sbc_indirect[] = {
-    {"", "MOV.B", "{reg2}", "R6L"},
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "SUBX", "R6L", "{reg1}"},
+    {"MOV.B", "{reg2}", "R6L"},
+    {"ORC", "#H'04", "CCR"},
+    {"SUBX", "R6L", "{reg1}"},
 };
 constexpr TemplateStep sbc_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "SUBX", "R6L", "{reg1}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"ORC", "#H'04", "CCR"},
+    {"SUBX", "R6L", "{reg1}"},
 };
 constexpr TemplateStep sbc_pair[] = {
-    {"", "ORC", "#H'04", "CCR"},
-    {"", "SUBX", "{reg2L}", "{reg1L}"},
-    {"", "SUBX", "{reg2H}", "{reg1H}"},
+    {"ORC", "#H'04", "CCR"},
+    {"SUBX", "{reg2L}", "{reg1L}"},
+    {"SUBX", "{reg2H}", "{reg1H}"},
 };
 
 // AND, OR, XOR and CP: the dispatcher fills {logic} with the H8/300 mnemonic.
-constexpr TemplateStep logic_imm[] = {{"", "{logic}", "{imm}", "R0H"}};
-constexpr TemplateStep logic_reg[] = {{"", "{logic}", "{reg1}", "R0H"}};
+constexpr TemplateStep logic_imm[] = {{"{logic}", "{imm}", "R0H"}};
+constexpr TemplateStep logic_reg[] = {{"{logic}", "{reg1}", "R0H"}};
 constexpr TemplateStep logic_indirect[] = {
-    {"", "MOV.B", "{reg1}", "R6L"},
-    {"", "{logic}", "R6L", "R0H"},
+    {"MOV.B", "{reg1}", "R6L"},
+    {"{logic}", "R6L", "R0H"},
 };
 constexpr TemplateStep logic_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "{logic}", "R6L", "R0H"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"{logic}", "R6L", "R0H"},
 };
 
 // Increment and decrement.
-constexpr TemplateStep inc_reg[] = {{"", "INC", "{reg1}", ""}};
+constexpr TemplateStep inc_reg[] = {{"INC", "{reg1}", ""}};
 constexpr TemplateStep inc_indirect[] = {
-    {"", "MOV.B", "{reg1}", "R6L"},
-    {"", "INC", "R6L", ""},
-    {"", "MOV.B", "R6L", "{reg1}"},
+    {"MOV.B", "{reg1}", "R6L"},
+    {"INC", "R6L", ""},
+    {"MOV.B", "R6L", "{reg1}"},
 };
 constexpr TemplateStep inc_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "INC", "R6L", ""},
-    {"", "MOV.B", "R6L", "{mem}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"INC", "R6L", ""},
+    {"MOV.B", "R6L", "{mem}"},
 };
-constexpr TemplateStep inc_pair[] = {{"", "ADDS", "#1", "{reg1}"}};
-constexpr TemplateStep inc_pair_twice[] = {{"", "ADDS", "#2", "{reg1}"}};
+constexpr TemplateStep inc_pair[] = {{"ADDS", "#1", "{reg1}"}};
+constexpr TemplateStep inc_pair_twice[] = {{"ADDS", "#2", "{reg1}"}};
 
-constexpr TemplateStep dec_reg[] = {{"", "DEC", "{reg1}", ""}};
+constexpr TemplateStep dec_reg[] = {{"DEC", "{reg1}", ""}};
 constexpr TemplateStep dec_indirect[] = {
-    {"", "MOV.B", "{reg1}", "R6L"},
-    {"", "DEC", "R6L", ""},
-    {"", "MOV.B", "R6L", "{reg1}"},
+    {"MOV.B", "{reg1}", "R6L"},
+    {"DEC", "R6L", ""},
+    {"MOV.B", "R6L", "{reg1}"},
 };
 constexpr TemplateStep dec_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "DEC", "R6L", ""},
-    {"", "MOV.B", "R6L", "{mem}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"DEC", "R6L", ""},
+    {"MOV.B", "R6L", "{mem}"},
 };
-constexpr TemplateStep dec_pair[] = {{"", "SUBS", "#1", "{reg1}"}};
-constexpr TemplateStep dec_pair_twice[] = {{"", "SUBS", "#2", "{reg1}"}};
+constexpr TemplateStep dec_pair[] = {{"SUBS", "#1", "{reg1}"}};
+constexpr TemplateStep dec_pair_twice[] = {{"SUBS", "#2", "{reg1}"}};
 
 // Rotates and shifts.
-constexpr TemplateStep rotl[] = {{"", "ROTL", "{reg1}", ""}};
-constexpr TemplateStep rotr[] = {{"", "ROTR", "{reg1}", ""}};
-constexpr TemplateStep rotxl[] = {{"", "ROTXL", "{reg1}", ""}};
-constexpr TemplateStep rotxr[] = {{"", "ROTXR", "{reg1}", ""}};
-constexpr TemplateStep shal[] = {{"", "SHAL", "{reg1}", ""}};
-constexpr TemplateStep shar[] = {{"", "SHAR", "{reg1}", ""}};
-constexpr TemplateStep shlr[] = {{"", "SHLR", "{reg1}", ""}};
+constexpr TemplateStep rotl[] = {{"ROTL", "{reg1}", ""}};
+constexpr TemplateStep rotr[] = {{"ROTR", "{reg1}", ""}};
+constexpr TemplateStep rotxl[] = {{"ROTXL", "{reg1}", ""}};
+constexpr TemplateStep rotxr[] = {{"ROTXR", "{reg1}", ""}};
+constexpr TemplateStep shal[] = {{"SHAL", "{reg1}", ""}};
+constexpr TemplateStep shar[] = {{"SHAR", "{reg1}", ""}};
+constexpr TemplateStep shlr[] = {{"SHLR", "{reg1}", ""}};
 
 // Accumulator, flags and processor control.
-constexpr TemplateStep complement_carry[] = {{"", "XORC", "#H'01", "CCR"}};
-constexpr TemplateStep set_carry[] = {{"", "ORC", "#H'01", "CCR"}};
-constexpr TemplateStep clear_carry[] = {{"", "ANDC", "#H'FE", "CCR"}};
-constexpr TemplateStep not_a[] = {{"", "NOT", "R0H", ""}};
-constexpr TemplateStep neg_a[] = {{"", "NEG", "R0H", ""}};
-constexpr TemplateStep daa_a[] = {{"", "DAA", "R0H", ""}};
-constexpr TemplateStep enable_interrupts[] = {{"", "ANDC", "#H'7F", "CCR"}};
-constexpr TemplateStep disable_interrupts[] = {{"", "ORC", "#H'80", "CCR"}};
-constexpr TemplateStep nop[] = {{"", "NOP", "", ""}};
-constexpr TemplateStep sleep[] = {{"", "SLEEP", "", ""}};
+constexpr TemplateStep complement_carry[] = {{"XORC", "#H'01", "CCR"}};
+constexpr TemplateStep set_carry[] = {{"ORC", "#H'01", "CCR"}};
+constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
+constexpr TemplateStep not_a[] = {{"NOT", "R0H", ""}};
+constexpr TemplateStep neg_a[] = {{"NEG", "R0H", ""}};
+constexpr TemplateStep daa_a[] = {{"DAA", "R0H", ""}};
+constexpr TemplateStep enable_interrupts[] = {{"ANDC", "#H'7F", "CCR"}};
+constexpr TemplateStep disable_interrupts[] = {{"ORC", "#H'80", "CCR"}};
+constexpr TemplateStep nop[] = {{"NOP", "", ""}};
+constexpr TemplateStep sleep[] = {{"SLEEP", "", ""}};
 
 // Bit instructions: a register or (HL) directly, an indexed byte through R6L.
-constexpr TemplateStep bset_reg[] = {{"", "BSET", "{bit}", "{reg1}"}};
-constexpr TemplateStep bclr_reg[] = {{"", "BCLR", "{bit}", "{reg1}"}};
-constexpr TemplateStep btst_reg[] = {{"", "BTST", "{bit}", "{reg1}"}};
+constexpr TemplateStep bset_reg[] = {{"BSET", "{bit}", "{reg1}"}};
+constexpr TemplateStep bclr_reg[] = {{"BCLR", "{bit}", "{reg1}"}};
+constexpr TemplateStep btst_reg[] = {{"BTST", "{bit}", "{reg1}"}};
 constexpr TemplateStep bset_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "BSET", "{bit}", "R6L"},
-    {"", "MOV.B", "R6L", "{mem}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"BSET", "{bit}", "R6L"},
+    {"MOV.B", "R6L", "{mem}"},
 };
 constexpr TemplateStep bclr_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "BCLR", "{bit}", "R6L"},
-    {"", "MOV.B", "R6L", "{mem}"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"BCLR", "{bit}", "R6L"},
+    {"MOV.B", "R6L", "{mem}"},
 };
 constexpr TemplateStep btst_indexed[] = {
-    {"", "MOV.B", "{mem}", "R6L"},
-    {"", "BTST", "{bit}", "R6L"},
+    {"MOV.B", "{mem}", "R6L"},
+    {"BTST", "{bit}", "R6L"},
 };
 
 // Calls, returns and jumps. A conditional call or jump skips the 4-byte JSR/JMP on the opposite
 // condition, a conditional return skips the 2-byte RTS.
-constexpr TemplateStep jsr[] = {{"", "JSR", "{target}", ""}};
-constexpr TemplateStep jsr_unless_bcc[] = {{"", "BCC", "$+6", ""}, {"", "JSR", "{target}", ""}};
-constexpr TemplateStep jsr_unless_bcs[] = {{"", "BCS", "$+6", ""}, {"", "JSR", "{target}", ""}};
-constexpr TemplateStep jsr_unless_bne[] = {{"", "BNE", "$+6", ""}, {"", "JSR", "{target}", ""}};
-constexpr TemplateStep jsr_unless_beq[] = {{"", "BEQ", "$+6", ""}, {"", "JSR", "{target}", ""}};
+constexpr TemplateStep jsr[] = {{"JSR", "{target}", ""}};
+constexpr TemplateStep jsr_unless_bcc[] = {{"BCC", "$+6", ""}, {"JSR", "{target}", ""}};
+constexpr TemplateStep jsr_unless_bcs[] = {{"BCS", "$+6", ""}, {"JSR", "{target}", ""}};
+constexpr TemplateStep jsr_unless_bne[] = {{"BNE", "$+6", ""}, {"JSR", "{target}", ""}};
+constexpr TemplateStep jsr_unless_beq[] = {{"BEQ", "$+6", ""}, {"JSR", "{target}", ""}};
 
-constexpr TemplateStep jmp[] = {{"", "JMP", "{target}", ""}};
-constexpr TemplateStep jmp_unless_bcc[] = {{"", "BCC", "$+6", ""}, {"", "JMP", "{target}", ""}};
-constexpr TemplateStep jmp_unless_bcs[] = {{"", "BCS", "$+6", ""}, {"", "JMP", "{target}", ""}};
-constexpr TemplateStep jmp_unless_bne[] = {{"", "BNE", "$+6", ""}, {"", "JMP", "{target}", ""}};
-constexpr TemplateStep jmp_unless_beq[] = {{"", "BEQ", "$+6", ""}, {"", "JMP", "{target}", ""}};
-constexpr TemplateStep jmp_register[] = {{"", "JMP", "{reg1}", ""}};
+constexpr TemplateStep jmp[] = {{"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_unless_bcc[] = {{"BCC", "$+6", ""}, {"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_unless_bcs[] = {{"BCS", "$+6", ""}, {"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_unless_bne[] = {{"BNE", "$+6", ""}, {"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_unless_beq[] = {{"BEQ", "$+6", ""}, {"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_register[] = {{"JMP", "{reg1}", ""}};
 
-constexpr TemplateStep rts[] = {{"", "RTS", "", ""}};
-constexpr TemplateStep rts_unless_bcc[] = {{"", "BCC", "$+4", ""}, {"", "RTS", "", ""}};
-constexpr TemplateStep rts_unless_bcs[] = {{"", "BCS", "$+4", ""}, {"", "RTS", "", ""}};
-constexpr TemplateStep rts_unless_bne[] = {{"", "BNE", "$+4", ""}, {"", "RTS", "", ""}};
-constexpr TemplateStep rts_unless_beq[] = {{"", "BEQ", "$+4", ""}, {"", "RTS", "", ""}};
-constexpr TemplateStep rte[] = {{"", "RTE", "", ""}};
+constexpr TemplateStep rts[] = {{"RTS", "", ""}};
+constexpr TemplateStep rts_unless_bcc[] = {{"BCC", "$+4", ""}, {"RTS", "", ""}};
+constexpr TemplateStep rts_unless_bcs[] = {{"BCS", "$+4", ""}, {"RTS", "", ""}};
+constexpr TemplateStep rts_unless_bne[] = {{"BNE", "$+4", ""}, {"RTS", "", ""}};
+constexpr TemplateStep rts_unless_beq[] = {{"BEQ", "$+4", ""}, {"RTS", "", ""}};
+constexpr TemplateStep rte[] = {{"RTE", "", ""}};
 
-constexpr TemplateStep bra[] = {{"", "BRA", "{target}", ""}};
-constexpr TemplateStep bcs[] = {{"", "BCS", "{target}", ""}};
-constexpr TemplateStep bcc[] = {{"", "BCC", "{target}", ""}};
-constexpr TemplateStep beq[] = {{"", "BEQ", "{target}", ""}};
-constexpr TemplateStep bne[] = {{"", "BNE", "{target}", ""}};
-constexpr TemplateStep bhi[] = {{"", "BHI", "{target}", ""}};
-constexpr TemplateStep bls[] = {{"", "BLS", "{target}", ""}};
+constexpr TemplateStep bra[] = {{"BRA", "{target}", ""}};
+constexpr TemplateStep bcs[] = {{"BCS", "{target}", ""}};
+constexpr TemplateStep bcc[] = {{"BCC", "{target}", ""}};
+constexpr TemplateStep beq[] = {{"BEQ", "{target}", ""}};
+constexpr TemplateStep bne[] = {{"BNE", "{target}", ""}};
+constexpr TemplateStep bhi[] = {{"BHI", "{target}", ""}};
+constexpr TemplateStep bls[] = {{"BLS", "{target}", ""}};
 
-constexpr TemplateStep djnz[] = {{"", "DEC", "R1H", ""}, {"", "BNE", "{target}", ""}};
+constexpr TemplateStep djnz[] = {{"DEC", "R1H", ""}, {"BNE", "{target}", ""}};
 
 // Exchange, stack, TST and MLT.
 constexpr TemplateStep exchange_words[] = {
-    {"", "MOV.W", "{reg2}", "R6"},
-    {"", "MOV.W", "{reg1}", "{reg2}"},
-    {"", "MOV.W", "R6", "{reg1}"},
+    {"MOV.W", "{reg2}", "R6"},
+    {"MOV.W", "{reg1}", "{reg2}"},
+    {"MOV.W", "R6", "{reg1}"},
 };
-constexpr TemplateStep push_af[] = {{"", "STC", "CCR", "R0L"}, {"", "PUSH", "R0", ""}};
-constexpr TemplateStep push_pair[] = {{"", "PUSH", "{reg1}", ""}};
-constexpr TemplateStep pop_af[] = {{"", "POP", "R0", ""}, {"", "LDC", "R0L", "CCR"}};
-constexpr TemplateStep pop_pair[] = {{"", "POP", "{reg1}", ""}};
-constexpr TemplateStep test_a[] = {{"", "MOV.B", "{reg1}", "R6L"}, {"", "AND", "R0H", "R6L"}};
-constexpr TemplateStep multiply[] = {{"", "MULXU", "{reg1H}", "{reg1}"}};
+constexpr TemplateStep push_af[] = {{"STC", "CCR", "R0L"}, {"PUSH", "R0", ""}};
+constexpr TemplateStep push_pair[] = {{"PUSH", "{reg1}", ""}};
+constexpr TemplateStep pop_af[] = {{"POP", "R0", ""}, {"LDC", "R0L", "CCR"}};
+constexpr TemplateStep pop_pair[] = {{"POP", "{reg1}", ""}};
+constexpr TemplateStep test_a[] = {{"MOV.B", "{reg1}", "R6L"}, {"AND", "R0H", "R6L"}};
+constexpr TemplateStep multiply[] = {{"MULXU", "{reg1H}", "{reg1}"}};
 
 // Block transfer: BC is R1, DE R2, HL R3. The loops branch back to the first line; every line is
 // two bytes long. After a transfer Z tells whether BC has reached 0.
 constexpr TemplateStep ldi[] = {
-    {"", "MOV.B", "@R3+", "R6L"},
-    {"", "MOV.B", "R6L", "@R2"},
-    {"", "ADDS", "#1", "R2"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
+    {"MOV.B", "@R3+", "R6L"},
+    {"MOV.B", "R6L", "@R2"},
+    {"ADDS", "#1", "R2"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
 };
 constexpr TemplateStep ldir[] = {
-    {"", "MOV.B", "@R3+", "R6L"},
-    {"", "MOV.B", "R6L", "@R2"},
-    {"", "ADDS", "#1", "R2"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
-    {"", "BNE", "$-10", ""},
+    {"MOV.B", "@R3+", "R6L"},
+    {"MOV.B", "R6L", "@R2"},
+    {"ADDS", "#1", "R2"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
+    {"BNE", "$-10", ""},
 };
 constexpr TemplateStep ldd[] = {
-    {"", "MOV.B", "@R3", "R6L"},
-    {"", "MOV.B", "R6L", "@R2"},
-    {"", "SUBS", "#1", "R3"},
-    {"", "SUBS", "#1", "R2"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
+    {"MOV.B", "@R3", "R6L"},
+    {"MOV.B", "R6L", "@R2"},
+    {"SUBS", "#1", "R3"},
+    {"SUBS", "#1", "R2"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
 };
 constexpr TemplateStep lddr[] = {
-    {"", "MOV.B", "@R3", "R6L"},
-    {"", "MOV.B", "R6L", "@R2"},
-    {"", "SUBS", "#1", "R3"},
-    {"", "SUBS", "#1", "R2"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
-    {"", "BNE", "$-12", ""},
+    {"MOV.B", "@R3", "R6L"},
+    {"MOV.B", "R6L", "@R2"},
+    {"SUBS", "#1", "R3"},
+    {"SUBS", "#1", "R2"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
+    {"BNE", "$-12", ""},
 };
 
 // Block compare: Z is the result of the byte compare, C is set when BC has reached 0.
 constexpr TemplateStep cpi[] = {
-    {"", "MOV.B", "@R3+", "R6L"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
-    {"", "BEQ", "$+8", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "ANDC", "#H'FE", "CCR"},
-    {"", "BRA", "$+6", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "ORC", "#H'01", "CCR"},
+    {"MOV.B", "@R3+", "R6L"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
+    {"BEQ", "$+8", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"ANDC", "#H'FE", "CCR"},
+    {"BRA", "$+6", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"ORC", "#H'01", "CCR"},
 };
 constexpr TemplateStep cpir[] = {
-    {"", "MOV.B", "@R3+", "R6L"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
-    {"", "BEQ", "$+10", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "BNE", "$-10", ""},
-    {"", "ANDC", "#H'FE", "CCR"},
-    {"", "BRA", "$+6", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "ORC", "#H'01", "CCR"},
+    {"MOV.B", "@R3+", "R6L"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
+    {"BEQ", "$+10", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"BNE", "$-10", ""},
+    {"ANDC", "#H'FE", "CCR"},
+    {"BRA", "$+6", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"ORC", "#H'01", "CCR"},
 };
 constexpr TemplateStep cpd[] = {
-    {"", "MOV.B", "@R3", "R6L"},
-    {"", "SUBS", "#1", "R3"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
-    {"", "BEQ", "$+8", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "ANDC", "#H'FE", "CCR"},
-    {"", "BRA", "$+6", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "ORC", "#H'01", "CCR"},
+    {"MOV.B", "@R3", "R6L"},
+    {"SUBS", "#1", "R3"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
+    {"BEQ", "$+8", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"ANDC", "#H'FE", "CCR"},
+    {"BRA", "$+6", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"ORC", "#H'01", "CCR"},
 };
 constexpr TemplateStep cpdr[] = {
-    {"", "MOV.B", "@R3", "R6L"},
-    {"", "SUBS", "#1", "R3"},
-    {"", "SUBS", "#1", "R1"},
-    {"", "MOV.W", "R1", "R1"},
-    {"", "BEQ", "$+10", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "BNE", "$-12", ""},
-    {"", "ANDC", "#H'FE", "CCR"},
-    {"", "BRA", "$+6", ""},
-    {"", "CMP.B", "R6L", "R0H"},
-    {"", "ORC", "#H'01", "CCR"},
+    {"MOV.B", "@R3", "R6L"},
+    {"SUBS", "#1", "R3"},
+    {"SUBS", "#1", "R1"},
+    {"MOV.W", "R1", "R1"},
+    {"BEQ", "$+10", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"BNE", "$-12", ""},
+    {"ANDC", "#H'FE", "CCR"},
+    {"BRA", "$+6", ""},
+    {"CMP.B", "R6L", "R0H"},
+    {"ORC", "#H'01", "CCR"},
 };
 
 constexpr TemplateEntry row(std::uint16_t key, std::span<const TemplateStep> steps) {
@@ -508,6 +508,35 @@ constexpr std::array table{
 }  // namespace
 
 std::span<const TemplateEntry> template_table() { return table; }
+
+std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) {
+    if (text.size() < 3 || text.front() != '{' || text.back() != '}') return text;
+    std::string_view name = text.substr(1, text.size() - 2);
+    if (name == "reg1") return slots.reg1;
+    if (name == "reg2") return slots.reg2;
+    if (name == "imm") return slots.imm;
+    if (name == "mem") return slots.mem;
+    if (name == "bit") return slots.bit;
+    if (name == "target") return slots.target;
+    if (name == "logic") return slots.logic;
+    if (name == "reg1H") return slots.reg1H;
+    if (name == "reg1L") return slots.reg1L;
+    if (name == "reg2H") return slots.reg2H;
+    if (name == "reg2L") return slots.reg2L;
+    return text;
+}
+
+Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label) {
+    Translation lines;
+    lines.reserve(steps.size());
+    for (const TemplateStep& step : steps) {
+        lines.push_back(code_line(lines.empty() ? std::string(label) : std::string(),
+                                  std::string(resolve_slot(slots, step.mnemonic)),
+                                  std::string(resolve_slot(slots, step.operand1)),
+                                  std::string(resolve_slot(slots, step.operand2))));
+    }
+    return lines;
+}
 
 TemplateIndex build_template_index() {
     TemplateIndex index;

@@ -5,13 +5,15 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
-// One H8/300 line. Empty texts are absent; the label of a table step is always empty (the
-// dispatcher passes the line's label to the writer instead).
+#include "output_line.h"
+
+// One H8/300 line, without a label (the first line of a translation gets the source line's).
+// Empty texts are absent.
 struct TemplateStep {
-    std::string_view label;
     std::string_view mnemonic;
     std::string_view operand1;
     std::string_view operand2;
@@ -29,6 +31,19 @@ struct TemplateRun {
     std::uint16_t count = 0;
 };
 using TemplateIndex = std::vector<TemplateRun>;  // ends with {0, 0}
+
+// The operand texts that template steps name as slots, filled per instruction line by operand
+// rendering and branch translation.
+struct OperandSlots {
+    std::string reg1, reg2, imm, mem, bit, target, logic;
+    std::string reg1H, reg1L, reg2H, reg2L;
+};
+
+// The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.
+std::string_view resolve_slot(const OperandSlots& slots, std::string_view text);
+
+// The lines of a template with its slots filled; the first line carries `label`.
+Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label);
 
 // The whole table, the terminating entry (key 0) included as its last element.
 std::span<const TemplateEntry> template_table();

@@ -21,7 +21,7 @@ void lock_work_file(Context& ctx) {
         struct stat locked {}, named {};
         if (::fstat(fd, &locked) == 0 && ::stat(work_file_name, &named) == 0 && locked.st_dev == named.st_dev &&
             locked.st_ino == named.st_ino) {
-            ctx.work_lock_fd = fd;
+            ctx.work_lock = Descriptor(fd);
             return;
         }
         ::close(fd);
@@ -31,8 +31,7 @@ void lock_work_file(Context& ctx) {
 
 void remove_work_file(Context& ctx) {
     std::remove(work_file_name);
-    if (ctx.work_lock_fd >= 0) ::close(ctx.work_lock_fd);
-    ctx.work_lock_fd = -1;
+    ctx.work_lock.reset();
 }
 
 void write_work_record(Context& ctx, std::FILE* work, const LineRecord& record) {

@@ -2,10 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "text_scan.h"
 #include "classifier.h"
-#include "pass1.h"
 #include "scanner.h"
+#include "text_scan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Context ctx;
@@ -15,10 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string line(reinterpret_cast<const char*>(data), size);
     if (auto nul = line.find('\0'); nul != std::string::npos) line.erase(nul);
     line = upper_case(line.substr(0, 254)) + "\n";
-    ctx.line_buffer = line;
     LineRecord record;
-    std::uint16_t code = scan_line(ctx, record);
-    if (is_instruction(code)) classify_operands(ctx, record);
+    std::uint16_t code = scan_line(ctx, line, record);
+    if (is_instruction(code)) classify_operands(ctx, line, record);
     if (record.col1 >= line.size() || record.col2 >= line.size()) __builtin_trap();
     return 0;
 }

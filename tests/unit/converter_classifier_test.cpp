@@ -36,11 +36,10 @@ struct Result {
 Result classify(std::string line, std::uint16_t code, std::uint8_t col1) {
     auto ctx = fresh_context();
     ctx->includes.levels[0].line_count = 7;
-    ctx->line_buffer = std::move(line);
     Result result{};
     result.record.code = code;
     result.record.col1 = col1;
-    result.returned = classify_operands(*ctx, result.record);
+    result.returned = classify_operands(*ctx, line, result.record);
     result.console = ctx->console.captured;
     return result;
 }

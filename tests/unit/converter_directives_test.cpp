@@ -12,51 +12,35 @@
 #include "pass1.h"
 #include "scanner.h"
 #include "test_support.h"
+#include <utility>
 
 namespace {
 
 class DirectiveTest : public ::testing::Test {
 protected:
     std::unique_ptr<Context> ctx = fresh_context();
-    long read_position = 0;
-
-    void SetUp() override {
-        ctx->pass2.output = std::tmpfile();
-        ASSERT_NE(ctx->pass2.output, nullptr);
-    }
+    std::string written;  // the .SRC text since the last call of written_since_last_call
 
     // Puts each line through the scanner as pass 1 does (upper case) and through the directive
     // translator as pass 2 does (as written); returns the .SRC text written for them.
     std::string run(std::initializer_list<std::string_view> lines) {
         for (std::string_view text : lines) {
-            const std::string written = std::string(text) + "\n";
+            const std::string line = std::string(text) + "\n";
             LineRecord record;
-            ctx->line_buffer = upper_case(written);
-            scan_line(*ctx, record);
-            ctx->line_buffer = written;
+            scan_line(*ctx, upper_case(line), record);
             ++ctx->includes.current().line_count;
-            run_record(record);
+            translate(record, line);
         }
         return written_since_last_call();
     }
 
-    void run_record(LineRecord& record) {
-        if (is_directive(record.code)) {
-            translate_directive(*ctx, record);
-        } else {
-            write_source_line(*ctx, record, true);
-        }
+    void translate(LineRecord& record, std::string_view line) {
+        const Translation translation =
+            is_directive(record.code) ? translate_directive(*ctx, record, line) : Translation{source_line_of(record)};
+        written += render_translation(translation, line);
     }
 
-    std::string written_since_last_call() {
-        std::FILE* file = ctx->pass2.output;
-        std::fflush(file);
-        std::fseek(file, read_position, SEEK_SET);
-        std::string text;
-        for (int ch; (ch = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(ch));
-        read_position = std::ftell(file);
-        return text;
-    }
+    std::string written_since_last_call() { return std::exchange(written, {}); }
 
     // The console output since the last call.
     std::string messages() {
@@ -123,12 +107,12 @@ TEST_F(DirectiveTest, ExternalNameKeepsItsFirstPlaceAndBecomesExternal) {
 
 TEST_F(DirectiveTest, DataItemsInErrorBecomeErrorLinesOfTheirOwn) {
     LineRecord record;
-    ctx->line_buffer = "TBL:\tDW\t1,(2,3\n";
+    const std::string line = "TBL:\tDW\t1,(2,3\n";
     record.code = kw::DW;
     record.col1 = 8;
     record.set_label("TBL");
     ctx->includes.current().line_count = 7;
-    translate_directive(*ctx, record);
+    translate(record, line);
     // The second item is malformed: written as an error line without the label and the comment,
     // never as its text (H'2 with an open parenthesis) on a data line.
     EXPECT_EQ(written_since_last_call(),
@@ -196,11 +180,11 @@ TEST_F(DirectiveTest, ParametersGetBackslashOnlyInsideTheBody) {
 
 TEST_F(DirectiveTest, MacroCallWithUnknownIndexWritesNoName) {
     LineRecord record;
-    ctx->line_buffer = "\tGHOST\t1\n";
+    const std::string line = "\tGHOST\t1\n";
     record.code = line_code::macro_call;
     set_macro_index(record, 200);
     record.col1 = 7;
-    translate_directive(*ctx, record);
+    translate(record, line);
     EXPECT_EQ(written_since_last_call(), "\t\tH'1\t\t\t;\t\tGHOST\t1\n");
 }
 
@@ -220,15 +204,15 @@ TEST_F(DirectiveTest, RadixValues) {
 TEST_F(DirectiveTest, OperandColumnPastTheLineIsNoOperand) {
     // A source that changed between the passes can leave col1 behind the end of the line.
     LineRecord record;
-    ctx->line_buffer = "\tNAME\n";
+    const std::string line = "\tNAME\n";
     record.code = kw::NAME;
     record.col1 = 200;
-    translate_directive(*ctx, record);
-    ctx->line_buffer = std::string("\tDB\t1\0,2\n", 9);
+    translate(record, line);
+    const std::string line2 = std::string("\tDB\t1\0,2\n", 9);
     record = LineRecord{};
     record.code = kw::DB;
     record.col1 = 4;
-    translate_directive(*ctx, record);
+    translate(record, line2);
     // A NUL ends the operand: the item list stops there.
     EXPECT_EQ(written_since_last_call(),
               "\t.PROGRAM\t\t\t;\t\tNAME\n" + std::string("\t.DATA.B\tH'1\t\t\t;\t\tDB\t1\0,2\n", 26));

@@ -4,57 +4,54 @@
 #include <string>
 #include <vector>
 
-#include "text_scan.h"
 #include "branches.h"
 #include "classifier.h"
 #include "dispatcher.h"
 #include "output_writer.h"
-#include "pass1.h"
 #include "scanner.h"
 #include "test_support.h"
+#include "text_scan.h"
 
 namespace {
 
-// Translates a small program the way pass 2 does (records in the window beside the lines as
+// Translates a small program the way pass 2 does (a cursor over the records beside the lines as
 // written) and returns its .SRC lines without their comment fields, tabs shown as single blanks.
 class DispatcherTest : public ::testing::Test {
 protected:
     std::unique_ptr<Context> ctx = fresh_context();
+    bool lookahead_left = false;  // a line read ahead that no later line took
 
-    void SetUp() override {
-        ctx->template_index = build_template_index();
-        ctx->pass2.output = std::tmpfile();
-        ASSERT_NE(ctx->pass2.output, nullptr);
-    }
+    void SetUp() override { ctx->template_index = build_template_index(); }
 
     std::vector<std::string> translate(const std::vector<std::string>& lines) {
-        EXPECT_LE(lines.size(), RecordWindow::half);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            ctx->line_buffer = upper_case(lines[i] + "\n");
+        std::vector<LineRecord> records;
+        for (const std::string& text : lines) {
+            const std::string upper = upper_case(text + "\n");
             LineRecord record;
-            if (is_instruction(scan_line(*ctx, record))) classify_operands(*ctx, record);
-            ctx->pass2.window.slots[RecordWindow::half + i] = record;
+            if (is_instruction(scan_line(*ctx, upper, record))) classify_operands(*ctx, upper, record);
+            records.push_back(record);
         }
-        ctx->total_lines = static_cast<std::uint16_t>(lines.size());
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            ctx->pass2.record_number = static_cast<std::uint16_t>(i + 1);
-            ctx->pass2.current_slot = RecordWindow::half + i;
-            ctx->line_buffer = lines[i] + "\n";
+        RecordCursor cursor = cursor_over(records);
+        std::string text;
+        for (const std::string& written : lines) {
+            EXPECT_EQ(cursor.advance(ctx->console), RecordCursor::Step::record);
+            const std::string line = written + "\n";
             ++ctx->includes.levels[0].line_count;
-            LineRecord& record = ctx->pass2.window.slots[ctx->pass2.current_slot];
-            if (is_instruction(record.code)) {
-                translate_instruction(*ctx, record);
-            } else {
-                write_source_line(*ctx, record, true);
-            }
+            LineRecord& record = cursor.current();
+            const Translation translation = is_instruction(record.code)
+                                                ? translate_instruction(*ctx, cursor, record, line)
+                                                : Translation{source_line_of(record)};
+            text += render_translation(translation, line);
         }
-        return written_lines();
+        std::string unused;
+        lookahead_left = cursor.take_lookahead(unused);
+        return compact_lines(text);
     }
 
-    std::vector<std::string> written_lines() {
+    static std::vector<std::string> compact_lines(const std::string& text) {
         std::vector<std::string> result;
         std::string line;
-        for (char ch : written_output(*ctx)) {
+        for (char ch : text) {
             if (ch != '\n') {
                 line.push_back(static_cast<char>(ch));
                 continue;
@@ -221,7 +218,7 @@ TEST_F(DispatcherTest, JrPairsThatDoNotMerge) {
 TEST_F(DispatcherTest, JrZToCWithoutAFileToReadAheadStaysTwoBranches) {
     // No source file is open here, so the look-ahead reads nothing.
     EXPECT_EQ(translate({" SUB B", " JR Z,X", " JR C,X"}), (Lines{"SUB.B R1H,R0H", "BEQ X", "BCS X"}));
-    EXPECT_FALSE(ctx->pass2.lookahead_pending);
+    EXPECT_FALSE(lookahead_left);
 }
 
 TEST_F(DispatcherTest, ParityConditionsAfterBlockInstructions) {
@@ -260,7 +257,11 @@ TEST_F(DispatcherTest, NeighbourWalkStopsAtTheEndsOfTheSource) {
     LineRecord record;
     record.code = kw::INC;
     record.form = Form::reg;
-    EXPECT_FALSE(track_branches_and_flags(*ctx, record, previous, next));
+    RecordCursor cursor = cursor_over({record});
+    std::string target;
+    Translation out;
+    EXPECT_FALSE(track_branches_and_flags(*ctx, cursor, record, " INC A\n", previous, next, target, out));
+    EXPECT_TRUE(out.empty());
     EXPECT_EQ(next.form, Form::cond_po);
 }
 

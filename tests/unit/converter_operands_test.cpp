@@ -6,6 +6,7 @@
 
 #include "keywords.h"
 #include "operands.h"
+#include "output_writer.h"
 #include "test_support.h"
 
 namespace {
@@ -13,31 +14,39 @@ namespace {
 class OperandTest : public ::testing::Test {
 protected:
     std::unique_ptr<Context> ctx = fresh_context();
-    OperandSlots& slots = ctx->pass2.slots;
+    OperandSlots slots;
+    std::string line;     // the current source line
+    std::string written;  // the error lines rendered so far
 
     void SetUp() override {
-        ctx->pass2.output = std::tmpfile();
-        ASSERT_NE(ctx->pass2.output, nullptr);
         data_name_put(ctx->data_names, ctx->console, "V", 5, name_kind::value);
         data_name_put(ctx->data_names, ctx->console, "X", 0x1A2B, name_kind::value);
         data_name_put(ctx->data_names, ctx->console, "BITNO", 3, name_kind::value);
     }
 
     // What has been written to the .SRC file so far.
-    std::string output() { return written_output(*ctx); }
+    std::string output() const { return written; }
 
-    // A record of `code` and `form` whose operand columns point into `line`, the current line.
-    LineRecord record_on(std::string line, std::uint16_t code, Form form, std::uint8_t reg1,
-                         std::uint8_t reg2, std::string_view col1_text, std::string_view col2_text = {}) {
-        ctx->line_buffer = std::move(line);
+    // A record of `code` and `form` whose operand columns point into `text`, the current line.
+    LineRecord record_on(std::string text, std::uint16_t code, Form form, std::uint8_t reg1, std::uint8_t reg2,
+                         std::string_view col1_text, std::string_view col2_text = {}) {
+        line = std::move(text);
         LineRecord record;
         record.code = code;
         record.form = form;
         record.reg1 = reg1;
         record.reg2 = reg2;
-        record.col1 = static_cast<std::uint8_t>(ctx->line_buffer.find(col1_text));
-        if (!col2_text.empty()) record.col2 = static_cast<std::uint8_t>(ctx->line_buffer.find(col2_text));
+        record.col1 = static_cast<std::uint8_t>(line.find(col1_text));
+        if (!col2_text.empty()) record.col2 = static_cast<std::uint8_t>(line.find(col2_text));
         return record;
+    }
+
+    // Renders the record's operands against the current line, as the dispatcher does.
+    bool render(LineRecord& record) {
+        Translation out;
+        const bool rendered = render_operands(*ctx, record, line, slots, out);
+        written += render_translation(out, line);
+        return rendered;
     }
 };
 
@@ -83,44 +92,44 @@ TEST_F(OperandTest, ImmediateIsTranslatedOrElseEvaluated) {
         {"\"A\"\n", Width::byte, "#H'41"},
     };
     for (const Case& c : cases) {
-        EXPECT_TRUE(render_immediate(*ctx, c.text, c.width).ok()) << c.text;
+        EXPECT_TRUE(render_immediate(*ctx, c.text, c.width, slots.imm).ok()) << c.text;
         EXPECT_EQ(slots.imm, c.imm) << c.text;
     }
 }
 
 TEST_F(OperandTest, UndefinedNameIsToleratedOnlyIn16BitImmediates) {
-    EXPECT_TRUE(render_immediate(*ctx, "LABEL+1\n", Width::word).ok());
+    EXPECT_TRUE(render_immediate(*ctx, "LABEL+1\n", Width::word, slots.imm).ok());
     EXPECT_EQ(slots.imm, "#LABEL+H'1");
 
-    Outcome byte = render_immediate(*ctx, "LABEL\n", Width::byte);
+    Outcome byte = render_immediate(*ctx, "LABEL\n", Width::byte, slots.imm);
     EXPECT_EQ(byte.status, EvalStatus::undefined_name);
     EXPECT_EQ(byte.undefined_name, "LABEL");
 
     // Undefined, and not rewritable either.
-    EXPECT_EQ(render_immediate(*ctx, "LABEL SHL 2\n", Width::word).status, EvalStatus::undefined_name);
+    EXPECT_EQ(render_immediate(*ctx, "LABEL SHL 2\n", Width::word, slots.imm).status, EvalStatus::undefined_name);
     // Malformed: no tolerance whatever the width.
-    EXPECT_EQ(render_immediate(*ctx, "(1+2\n", Width::word).status, EvalStatus::malformed);
+    EXPECT_EQ(render_immediate(*ctx, "(1+2\n", Width::word, slots.imm).status, EvalStatus::malformed);
 }
 
 TEST_F(OperandTest, DirectAddressEndsAtTheLastParenthesisOfTheOperand) {
-    EXPECT_TRUE(render_direct(*ctx, "1234H)\n", Width::word, true).ok());
+    EXPECT_TRUE(render_direct(*ctx, "1234H)\n", Width::word, true, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@H'1234");
-    EXPECT_TRUE(render_direct(*ctx, "BUF) ; (buffer)\n", Width::word, true).ok());
+    EXPECT_TRUE(render_direct(*ctx, "BUF) ; (buffer)\n", Width::word, true, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@BUF");
-    EXPECT_TRUE(render_direct(*ctx, "(X+1)*2),A\n", Width::word, false).ok());
+    EXPECT_TRUE(render_direct(*ctx, "(X+1)*2),A\n", Width::word, false, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@(X+H'1)*H'2");
     // No closing parenthesis: the operand up to its end.
-    EXPECT_TRUE(render_direct(*ctx, "V+2\n", Width::word, false).ok());
+    EXPECT_TRUE(render_direct(*ctx, "V+2\n", Width::word, false, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@V+H'2");
 }
 
 TEST_F(OperandTest, DirectAddressWidthAndToleranceAreSeparate) {
     // A store address keeps its 16 bits...
-    EXPECT_TRUE(render_direct(*ctx, "8000H),A\n", Width::word, false).ok());
+    EXPECT_TRUE(render_direct(*ctx, "8000H),A\n", Width::word, false, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@H'8000");
     // ...but an undefined name there is an error, while a load may name it.
-    EXPECT_EQ(render_direct(*ctx, "BUF),A\n", Width::word, false).undefined_name, "BUF");
-    EXPECT_TRUE(render_direct(*ctx, "BUF),A\n", Width::word, true).ok());
+    EXPECT_EQ(render_direct(*ctx, "BUF),A\n", Width::word, false, slots.mem).undefined_name, "BUF");
+    EXPECT_TRUE(render_direct(*ctx, "BUF),A\n", Width::word, true, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@BUF");
 }
 
@@ -130,62 +139,62 @@ TEST_F(OperandTest, IndexedOperandNamesItsPair) {
         {reg::AF, "@(H'5,R0)"}, {reg::BC, "@(H'5,R1)"}, {reg::DE, "@(H'5,R2)"}, {reg::SP, "@(H'5,SP)"},
     };
     for (const auto& [pair, mem] : pairs) {
-        EXPECT_TRUE(render_indexed(*ctx, "5),A\n", pair).ok());
+        EXPECT_TRUE(render_indexed(*ctx, "5),A\n", pair, slots.mem).ok());
         EXPECT_EQ(slots.mem, mem);
     }
-    EXPECT_TRUE(render_indexed(*ctx, "V)\n", reg::IY).ok());
+    EXPECT_TRUE(render_indexed(*ctx, "V)\n", reg::IY, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@(V,R5)");
-    EXPECT_TRUE(render_indexed(*ctx, "123H)\n", reg::IX).ok());
+    EXPECT_TRUE(render_indexed(*ctx, "123H)\n", reg::IX, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@(H'23,R4)");  // the displacement is a byte
-    EXPECT_EQ(render_indexed(*ctx, "OFS)\n", reg::IX).undefined_name, "OFS");
+    EXPECT_EQ(render_indexed(*ctx, "OFS)\n", reg::IX, slots.mem).undefined_name, "OFS");
 }
 
 TEST_F(OperandTest, LongOperandsAreRenderedWhole) {
     const std::string long_sum = "V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V+V";
-    EXPECT_TRUE(render_indexed(*ctx, long_sum + ")\n", reg::IX).ok());
+    EXPECT_TRUE(render_indexed(*ctx, long_sum + ")\n", reg::IX, slots.mem).ok());
     std::string expected = long_sum;
     EXPECT_EQ(slots.mem, "@(" + expected + ",R4)");
-    EXPECT_TRUE(render_direct(*ctx, long_sum + ")\n", Width::word, true).ok());
+    EXPECT_TRUE(render_direct(*ctx, long_sum + ")\n", Width::word, true, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@" + expected);
 }
 
 TEST_F(OperandTest, BitNumberDropsThePrefixOfOneDigit) {
-    EXPECT_TRUE(render_bit_number(*ctx, "3,A\n").ok());
+    EXPECT_TRUE(render_bit_number(*ctx, "3,A\n", slots.bit).ok());
     EXPECT_EQ(slots.bit, "#3");
-    EXPECT_TRUE(render_bit_number(*ctx, "10,A\n").ok());
+    EXPECT_TRUE(render_bit_number(*ctx, "10,A\n", slots.bit).ok());
     EXPECT_EQ(slots.bit, "#H'A");
-    EXPECT_TRUE(render_bit_number(*ctx, "BITNO,(HL)\n").ok());
+    EXPECT_TRUE(render_bit_number(*ctx, "BITNO,(HL)\n", slots.bit).ok());
     EXPECT_EQ(slots.bit, "#BITNO");
-    EXPECT_TRUE(render_bit_number(*ctx, "1+1,A\n").ok());
+    EXPECT_TRUE(render_bit_number(*ctx, "1+1,A\n", slots.bit).ok());
     EXPECT_EQ(slots.bit, "#H'1+H'1");
-    EXPECT_EQ(render_bit_number(*ctx, "NOBIT,A\n").undefined_name, "NOBIT");
+    EXPECT_EQ(render_bit_number(*ctx, "NOBIT,A\n", slots.bit).undefined_name, "NOBIT");
 }
 
 TEST_F(OperandTest, FormsFillTheirSlots) {
     LineRecord ld = record_on("\tLD\t(IY+1),7\n", kw::LD, Form::indexed_imm, reg::IY, 0, "1),", "7\n");
-    EXPECT_TRUE(render_operands(*ctx, ld));
+    EXPECT_TRUE(render(ld));
     EXPECT_EQ(slots.mem, "@(H'1,R5)");
     EXPECT_EQ(slots.imm, "#H'7");
 
     LineRecord bit = record_on("\tBIT\t7,(IX+3)\n", kw::BIT, Form::bit_indexed, reg::IX, 0, "3)", "7,");
-    EXPECT_TRUE(render_operands(*ctx, bit));
+    EXPECT_TRUE(render(bit));
     EXPECT_EQ(slots.bit, "#7");
     EXPECT_EQ(slots.mem, "@(H'3,R4)");
 
     LineRecord adc = record_on("\tADC\tHL,SP\n", kw::ADC, Form::pair_pair, reg::HL, reg::SP, "HL");
-    EXPECT_TRUE(render_operands(*ctx, adc));
+    EXPECT_TRUE(render(adc));
     EXPECT_EQ(slots.reg1H + slots.reg1L + slots.reg2H + slots.reg2L, "R3HR3LR7HR7L");
 
     LineRecord add = record_on("\tADD\tHL,SP\n", kw::ADD, Form::pair_pair, reg::HL, reg::SP, "HL");
-    EXPECT_TRUE(render_operands(*ctx, add));
+    EXPECT_TRUE(render(add));
     EXPECT_EQ(slots.reg2, "SP");
 
     LineRecord mlt = record_on("\tMLT\tSP\n", kw::MLT, Form::pair, reg::SP, 0, "SP");
-    EXPECT_TRUE(render_operands(*ctx, mlt));
+    EXPECT_TRUE(render(mlt));
     EXPECT_EQ(slots.reg1H + "," + slots.reg1, "R7H,SP");
 
     LineRecord store = record_on("\tld\t(8000h),a\n", kw::LD, Form::mem_reg, 0, reg::A, "8000h");
-    EXPECT_TRUE(render_operands(*ctx, store));
+    EXPECT_TRUE(render(store));
     EXPECT_EQ(slots.reg2 + "," + slots.mem, "R0H,@H'8000");
     EXPECT_EQ(output(), "");
 }
@@ -194,11 +203,11 @@ TEST_F(OperandTest, FirstFailureDecidesTheReport) {
     ctx->includes.levels[0].line_count = 7;
     // The bit number fails first (undefined); the displacement after it is fine.
     LineRecord res = record_on("\tRES\tNOBIT,(IX+4)\n", kw::RES, Form::bit_indexed, reg::IX, 0, "4)", "NOBIT");
-    EXPECT_FALSE(render_operands(*ctx, res));
+    EXPECT_FALSE(render(res));
     EXPECT_EQ(res.code, kw::RES + 0x8000);
     // A malformed displacement fails first; the undefined immediate after it does not name itself.
     LineRecord ld = record_on("\tLD\t(IX+(1),NONAME\n", kw::LD, Form::indexed_imm, reg::IX, 0, "(1)", "NONAME");
-    EXPECT_FALSE(render_operands(*ctx, ld));
+    EXPECT_FALSE(render(ld));
     EXPECT_EQ(ctx->console.captured, "(7) ERROR: undefined symbol 'NOBIT'\n(7) ERROR: illegal operand\n");
     EXPECT_EQ(output(),
               "\tNOP\t\t;*** error ***\t;\t\tRES\tNOBIT,(IX+4)\n"
@@ -208,12 +217,12 @@ TEST_F(OperandTest, FirstFailureDecidesTheReport) {
 TEST_F(OperandTest, RegisterFailureIsAnIllegalOperandEvenAfterAToleratedName) {
     // LD A,(IX) merged with INC IX would name (IX) post-incremented, which has no name.
     LineRecord ld = record_on("\tLD\tA,(IX)\n", kw::LD, Form::reg_postinc, reg::A, 29 + 64, "A,");
-    EXPECT_FALSE(render_operands(*ctx, ld));
+    EXPECT_FALSE(render(ld));
     EXPECT_EQ(ctx->console.captured, "register error 5D\n(0) ERROR: illegal operand\n");
 
     ctx->console.captured.clear();
     LineRecord load = record_on("\tLD\tHL,(EXT)\n", kw::LD, Form::pair_mem, 25, 0, "EXT");
-    EXPECT_FALSE(render_operands(*ctx, load));
+    EXPECT_FALSE(render(load));
     EXPECT_EQ(ctx->console.captured, "register error 19\n(0) ERROR: illegal operand\n");
 }
 
@@ -221,8 +230,8 @@ TEST_F(OperandTest, OperandWithoutValueIsIllegal) {
     ctx->includes.levels[0].line_count = 3;
     auto expect_illegal = [&](LineRecord record) {
         ctx->console.captured.clear();
-        EXPECT_FALSE(render_operands(*ctx, record)) << ctx->line_buffer;
-        EXPECT_EQ(ctx->console.captured, "(3) ERROR: illegal operand\n") << ctx->line_buffer;
+        EXPECT_FALSE(render(record)) << line;
+        EXPECT_EQ(ctx->console.captured, "(3) ERROR: illegal operand\n") << line;
     };
     expect_illegal(record_on("\tLD\tA,\n", kw::LD, Form::reg_imm, reg::A, 0, "\n"));
     expect_illegal(record_on("\tLD\tA,()\n", kw::LD, Form::reg_mem, reg::A, 0, ")"));

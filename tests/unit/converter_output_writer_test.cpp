@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "operands.h"
 #include "output_writer.h"
 #include "test_support.h"
 
@@ -13,37 +14,20 @@ class OutputWriterTest : public ::testing::Test {
 protected:
     std::unique_ptr<Context> ctx = fresh_context();
 
-    void SetUp() override {
-        ctx->pass2.output = std::tmpfile();
-        ASSERT_NE(ctx->pass2.output, nullptr);
+    static std::string write_step(std::string_view source, TemplateStep step, std::string_view label = {}) {
+        return render_translation(fill_template(std::span<const TemplateStep>(&step, 1), {}, label), source);
     }
 
-    std::string written() { return written_output(*ctx); }
-
-    std::string write_step(std::string_view source, TemplateStep step, std::string_view label = {}) {
-        ctx->line_buffer = source;
-        write_line_list(*ctx, std::span<const TemplateStep>(&step, 1), true, label);
-        std::string text = written();
-        std::fclose(ctx->pass2.output);
-        ctx->pass2.output = std::tmpfile();
-        return text;
-    }
-
-    std::string write_record(std::string_view source, std::uint16_t code, std::string_view label = {}) {
-        ctx->line_buffer = source;
+    static std::string write_record(std::string_view source, std::uint16_t code, std::string_view label = {}) {
         LineRecord record;
         record.code = code;
         record.set_label(label);
-        write_source_line(*ctx, record, true);
-        std::string text = written();
-        std::fclose(ctx->pass2.output);
-        ctx->pass2.output = std::tmpfile();
-        return text;
+        return render_translation({source_line_of(record)}, source);
     }
 };
 
 TEST_F(OutputWriterTest, LabelFieldWidths) {
-    const TemplateStep step{"", "NOP", "", ""};
+    const TemplateStep step{"NOP", "", ""};
     EXPECT_EQ(write_step("X\n", step, "SEVEN_7"), "SEVEN_7\tNOP\t\t\t\t;\tX\n");
     EXPECT_EQ(write_step("X\n", step, "EIGHT__8"), "EIGHT__8 NOP\t\t\t\t;\tX\n");
     EXPECT_EQ(write_step("X\n", step, "SIXTEEN_CHARS_16"), "SIXTEEN_CHARS_16 NOP\t\t\t;\tX\n");
@@ -52,28 +36,27 @@ TEST_F(OutputWriterTest, LabelFieldWidths) {
 
 TEST_F(OutputWriterTest, OperandsAndTheCommentColumn) {
     const std::string source = "LOOP:\tLD\tA,(HL)\t; get\n";
-    EXPECT_EQ(write_step(source, {"", "MOV.B", "@R3", "R0H"}, "LOOP"), "LOOP\tMOV.B\t@R3,R0H\t\t\t;\t" + source);
+    EXPECT_EQ(write_step(source, {"MOV.B", "@R3", "R0H"}, "LOOP"), "LOOP\tMOV.B\t@R3,R0H\t\t\t;\t" + source);
     // operand2 without operand1 is not written
-    EXPECT_EQ(write_step("X\n", {"", "RTS", "", "R0"}), "\tRTS\t\t\t\t;\tX\n");
+    EXPECT_EQ(write_step("X\n", {"RTS", "", "R0"}), "\tRTS\t\t\t\t;\tX\n");
     // text that already reaches column 40 gets exactly one tab before the ';'
-    EXPECT_EQ(write_step("X\n", {"", ".SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000", "", ""}),
+    EXPECT_EQ(write_step("X\n", {".SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000", "", ""}),
               "\t.SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000\t;\tX\n");
 }
 
 TEST_F(OutputWriterTest, OnlyTheFirstLineCarriesTheComment) {
-    const TemplateStep steps[] = {{"", "MOV.B", "#H'5", "R6L"}, {"", "MOV.B", "R6L", "@R3"}};
-    ctx->line_buffer = "LOOP:\tLD\t(HL),5\n";
-    write_line_list(*ctx, steps, true, "LOOP");
-    EXPECT_EQ(written(), "LOOP\tMOV.B\t#H'5,R6L\t\t;\tLOOP:\tLD\t(HL),5\n\tMOV.B\tR6L,@R3\n");
+    const TemplateStep steps[] = {{"MOV.B", "#H'5", "R6L"}, {"MOV.B", "R6L", "@R3"}};
+    EXPECT_EQ(render_translation(fill_template(steps, {}, "LOOP"), "LOOP:\tLD\t(HL),5\n"), "LOOP\tMOV.B\t#H'5,R6L\t\t;\tLOOP:\tLD\t(HL),5\n\tMOV.B\tR6L,@R3\n");
 }
 
 TEST_F(OutputWriterTest, SlotsAreFilledOnlyForTemplateSteps) {
-    ctx->pass2.slots.reg1 = "R1H";
-    ctx->line_buffer = "X\n";
-    const TemplateStep step{"", "INC", "{reg1}", ""};
-    write_line_list(*ctx, std::span<const TemplateStep>(&step, 1), false);
-    write_line_list(*ctx, std::span<const TemplateStep>(&step, 1), false, {}, false);
-    EXPECT_EQ(written(), "\tINC\tR1H\n\tINC\t{reg1}\n");
+    OperandSlots slots;
+    slots.reg1 = "R1H";
+    const TemplateStep step{"INC", "{reg1}", ""};
+    EXPECT_EQ(render_line(fill_template(std::span<const TemplateStep>(&step, 1), slots, {}).front(), "X\n", false),
+              "\tINC\tR1H\n");
+    // A directive's own text is written as it stands.
+    EXPECT_EQ(render_line(code_line({}, "INC", "{reg1}"), "X\n", false), "\tINC\t{reg1}\n");
 }
 
 TEST_F(OutputWriterTest, SourceLineKinds) {
@@ -88,11 +71,11 @@ TEST_F(OutputWriterTest, SourceLineKinds) {
 
 TEST_F(OutputWriterTest, OperandErrorMessages) {
     ctx->includes.levels[0].line_count = 12;
-    ctx->line_buffer = "\tLD\tA,X\n";
     LineRecord record;
     record.code = 0x1100;
-    report_operand_error(*ctx, record, Outcome{EvalStatus::undefined_name, "ABCDEFGHIJKL"});
+    const OutputLine error = report_operand_error(*ctx, record, Outcome{EvalStatus::undefined_name, "ABCDEFGHIJKL"});
     EXPECT_EQ(record.code, 0x9100);
+    EXPECT_EQ(error.kind, LineKind::error);
     record.code = 0x1100;
     report_operand_error(*ctx, record, Outcome::malformed());
     EXPECT_EQ(ctx->console.captured, "(12) ERROR: undefined symbol 'ABCDEFGHIJKL'\n(12) ERROR: illegal operand\n");
@@ -100,15 +83,15 @@ TEST_F(OutputWriterTest, OperandErrorMessages) {
 
 TEST_F(OutputWriterTest, CommentFieldIsCutBeforeColumn255) {
     std::string long_source = std::string(253, 'x') + "\n";
-    std::string line = write_step(long_source, {"", "NOP", "", ""});
+    std::string line = write_step(long_source, {"NOP", "", ""});
     EXPECT_EQ(line, "\tNOP\t\t\t\t;\t" + std::string(206, 'x') + "\n");
     EXPECT_EQ(column_after(line.substr(0, line.size() - 1)), 254U);
     // Tabs in the source count to their stop.
-    std::string tabbed = write_step("\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tabc\n", {"", "NOP", "", ""});
+    std::string tabbed = write_step("\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\tabc\n", {"NOP", "", ""});
     EXPECT_EQ(tabbed, "\tNOP\t\t\t\t;\t" + std::string(25, '\t') + "\n");
     // H8/300 text that reaches column 255 itself leaves no room for source text.
     std::string wide(260, 'W');
-    EXPECT_EQ(write_step("X\n", {"", wide, "", ""}), "\t" + wide + "\t;\t\n");
+    EXPECT_EQ(render_translation({code_line({}, wide)}, "X\n"), "\t" + wide + "\t;\t\n");
 }
 
 TEST_F(OutputWriterTest, PassThroughLines) {
@@ -123,26 +106,25 @@ TEST_F(OutputWriterTest, PassThroughLines) {
         {"\\LBL:\tBSR\tSUB1\n", "LBL:\tBSR\tSUB1\n", "LBL:\tBSR\tSUB1\t\t\t; -->\tLBL:\tBSR\tSUB1\n"},
         {"\\\n", "\n", "\t\t\t\t\t; -->\t\n"},
     };
+    OutputLine passthrough;
+    passthrough.kind = LineKind::passthrough;
     for (const Case& c : cases) {
-        ctx->line_buffer = c.source;
-        ctx->settings.copy_h8_area = false;
-        put_passthrough_line(*ctx);
-        EXPECT_EQ(ctx->pass2.out_line, c.plain) << c.source;
-        ctx->settings.copy_h8_area = true;
-        put_passthrough_line(*ctx);
-        EXPECT_EQ(ctx->pass2.out_line, c.with_h) << c.source;
+        EXPECT_EQ(render_translation({passthrough}, c.source, false), c.plain) << c.source;
+        EXPECT_EQ(render_translation({passthrough}, c.source, true), c.with_h) << c.source;
     }
 }
 
 TEST_F(OutputWriterTest, FailedWriteIsFatal) {
-    std::fclose(ctx->pass2.output);
-    ctx->pass2.output = std::fopen("/dev/full", "w");
-    ASSERT_NE(ctx->pass2.output, nullptr);
-    std::setvbuf(ctx->pass2.output, nullptr, _IONBF, 0);
-    ctx->settings.output_path = "HPROG.SRC";
-    ctx->pass2.out_line = "x\n";
-    EXPECT_THROW(emit_out_line(*ctx), FatalExit);
-    EXPECT_EQ(ctx->console.captured, "\tHPROG.SRC Write Error\n");
+    // Lines wait in the buffer; the full device refuses them when they are written out.
+    SrcWriter writer(ctx->console, "/dev/full", false);
+    writer.open();
+    EXPECT_THROW(
+        {
+            for (int i = 0; i < 10000; ++i) writer.write({code_line({}, "NOP")}, "X\n");
+            writer.close();
+        },
+        FatalExit);
+    EXPECT_EQ(ctx->console.captured, "\t/dev/full Write Error\n");
 }
 
 }  // namespace

@@ -15,11 +15,11 @@ struct Scanned {
 };
 
 Scanned scan(Context& ctx, std::string_view text) {
-    ctx.line_buffer = upper_case(text) + "\n";
+    const std::string line = upper_case(text) + "\n";
     ctx.includes.levels[0].line_count = 5;
     ctx.console.captured.clear();
     Scanned result;
-    scan_line(ctx, result.record);
+    scan_line(ctx, line, result.record);
     result.console = ctx.console.captured;
     return result;
 }

@@ -17,7 +17,6 @@ std::string render(const TemplateEntry& entry) {
     std::string text;
     for (const TemplateStep& step : entry.steps) {
         if (!text.empty()) text += " ; ";
-        if (!step.label.empty()) text += "[" + std::string(step.label) + "]";
         text += step.mnemonic;
         if (!step.operand1.empty()) text += " " + std::string(step.operand1);
         if (!step.operand2.empty()) text += "," + std::string(step.operand2);

@@ -8,10 +8,12 @@ std::unique_ptr<Context> fresh_context() {
     return ctx;
 }
 
-std::string written_output(Context& ctx) {
-    std::string text;
-    std::FILE* file = ctx.pass2.output;
-    std::rewind(file);
-    for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) text.push_back(static_cast<char>(ch));
-    return text;
+RecordCursor cursor_over(const std::vector<LineRecord>& records) {
+    File work(std::tmpfile());
+    for (const LineRecord& record : records) {
+        const RecordBytes bytes = encode_record(record);
+        std::fwrite(bytes.data(), 1, bytes.size(), work.get());
+    }
+    std::rewind(work.get());
+    return RecordCursor(std::move(work), static_cast<std::uint16_t>(records.size()));
 }

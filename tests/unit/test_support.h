@@ -3,11 +3,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "context.h"
+#include "record_cursor.h"
 
 // A context whose console output is captured instead of printed.
 std::unique_ptr<Context> fresh_context();
 
-// Everything written to the context's .SRC file so far.
-std::string written_output(Context& ctx);
+// A cursor over `records`, read from a scratch work file as pass 2 reads the real one.
+RecordCursor cursor_over(const std::vector<LineRecord>& records);
