@@ -1,8 +1,9 @@
 #include "command_line.h"
 
-#include <cctype>
 #include <filesystem>
 #include <string_view>
+
+#include "text_scan.h"
 
 namespace fs = std::filesystem;
 
@@ -39,11 +40,11 @@ std::size_t base_pos(const std::string& name) {
 // out of range instead of wrapping around.
 long option_number(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && is_white_space(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     long value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+    while (i < text.size() && is_digit(text[i])) {
         if (value < 1'000'000) value = value * 10 + (text[i] - '0');
         ++i;
     }
@@ -52,7 +53,7 @@ long option_number(std::string_view text) {
 
 bool read_option(std::string_view piece, Settings& settings) {
     if (piece.size() < 2) return false;
-    char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(piece[1])));
+    const char letter = to_upper(piece[1]);
     long value = 0;
     switch (letter) {
         case 'H':

@@ -52,13 +52,10 @@ constexpr std::array<Keyword, 115> KeywordTable = {{
 }};
 // clang-format on
 
-std::uint16_t keyword_lookup(LineRecord& record, std::string_view name) {
+std::optional<std::uint16_t> keyword_lookup(std::string_view name) {
     name = name.substr(0, 16);
     for (const Keyword& keyword : KeywordTable) {
-        if (keyword.text == name) {
-            record.code = keyword.code;
-            return keyword.code;
-        }
+        if (keyword.text == name) return keyword.code;
     }
-    return 0;
+    return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <string_view>
 
@@ -17,5 +18,5 @@ struct Keyword {
 
 extern const std::array<Keyword, 115> KeywordTable;
 
-// Looks `name` (upper case) up; on a match stores the code in the record and returns it, else 0.
-std::uint16_t keyword_lookup(LineRecord& record, std::string_view name);
+// The code of the keyword `name` (upper case, significant to 16 characters), or nothing.
+std::optional<std::uint16_t> keyword_lookup(std::string_view name);

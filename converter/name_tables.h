@@ -1,6 +1,7 @@
 // The two name tables of a run: data names (EQU/DEFL/DS values, externals, macro parameters),
 // filled in pass 2, and macro names, filled in pass 1. Names are significant to 16 characters
-// and compared exactly, letter case included; the first entry stored under a name wins.
+// and compared exactly, letter case included. A name has one entry: storing a data name again
+// updates its value and kind in place, and a macro name is stored once.
 #pragma once
 
 #include <cstdint>

@@ -49,7 +49,8 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
         }
         col += consumed;
 
-        if (keyword_lookup(record, word) != 0) {
+        if (const std::optional<std::uint16_t> code = keyword_lookup(word)) {
+            record.code = *code;
             // An empty label (a prefix character stood in its place) never names a macro.
             if (label_seen && record.code == kw::MACRO && !record.label_view().empty()) {
                 macro_name_put(ctx.macro_names, ctx.console, record.label_view());

@@ -1,8 +1,9 @@
 #include "source_files.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
+
+#include "text_scan.h"
 
 namespace fs = std::filesystem;
 
@@ -11,12 +12,6 @@ namespace {
 bool is_regular_or_device(const std::string& path) {
     std::error_code error;
     return fs::exists(path, error) && !fs::is_directory(path, error);
-}
-
-std::string lower_case(std::string_view text) {
-    std::string result(text);
-    for (char& ch : result) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return result;
 }
 
 // The file to open for an include name. The name is tried as written (trailing blanks and tabs

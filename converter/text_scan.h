@@ -19,10 +19,17 @@ constexpr bool is_name_start(char ch) { return is_letter(ch) || is_digit(ch) || 
 constexpr bool is_name_char(char ch) { return is_name_start(ch) || ch == '\''; }
 
 constexpr char to_upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
+constexpr char to_lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
 inline std::string upper_case(std::string_view text) {
     std::string result(text);
     for (char& ch : result) ch = to_upper(ch);
+    return result;
+}
+
+inline std::string lower_case(std::string_view text) {
+    std::string result(text);
+    for (char& ch : result) ch = to_lower(ch);
     return result;
 }
 
