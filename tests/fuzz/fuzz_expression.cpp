@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "evaluator.h"
-#include "expression_rewriter.h"
+#include "expressions/evaluator.h"
+#include "expressions/expression_rewriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "classifier.h"
-#include "scanner.h"
-#include "text_scan.h"
+#include "reading/classifier.h"
+#include "reading/scanner.h"
+#include "reading/text_scan.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Context ctx;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "scratch_dir.h"
-#include "srcport.h"
+#include "driver/srcport.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // An include name such as /dev/stdin must not wait for input.

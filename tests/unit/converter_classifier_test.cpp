@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "classifier.h"
+#include "reading/classifier.h"
 #include "test_support.h"
 
 namespace {

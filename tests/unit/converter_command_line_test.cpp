@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "command_line.h"
+#include "driver/command_line.h"
 
 namespace {
 

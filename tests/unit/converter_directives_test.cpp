@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "text_scan.h"
-#include "directives.h"
-#include "keywords.h"
-#include "output_writer.h"
-#include "pass1.h"
-#include "scanner.h"
+#include "reading/text_scan.h"
+#include "translating/directives.h"
+#include "reading/keywords.h"
+#include "writing/output_writer.h"
+#include "reading/pass1.h"
+#include "reading/scanner.h"
 #include "test_support.h"
 #include <utility>
 

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "branches.h"
-#include "classifier.h"
-#include "dispatcher.h"
-#include "output_writer.h"
-#include "scanner.h"
+#include "translating/branches.h"
+#include "reading/classifier.h"
+#include "translating/dispatcher.h"
+#include "writing/output_writer.h"
+#include "reading/scanner.h"
 #include "test_support.h"
-#include "text_scan.h"
+#include "reading/text_scan.h"
 
 namespace {
 

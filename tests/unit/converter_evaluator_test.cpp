@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "evaluator.h"
+#include "expressions/evaluator.h"
 
 namespace {
 

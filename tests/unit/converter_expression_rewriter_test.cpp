@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "expression_rewriter.h"
+#include "expressions/expression_rewriter.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "line_record.h"
-#include "name_tables.h"
-#include "text_input.h"
+#include "reading/line_record.h"
+#include "reading/name_tables.h"
+#include "reading/text_input.h"
 
 namespace {
 

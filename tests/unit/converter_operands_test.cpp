@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "keywords.h"
-#include "operands.h"
-#include "output_writer.h"
+#include "reading/keywords.h"
+#include "translating/operands.h"
+#include "writing/output_writer.h"
 #include "test_support.h"
 
 namespace {

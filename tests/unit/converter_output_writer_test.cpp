@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "operands.h"
-#include "output_writer.h"
+#include "translating/operands.h"
+#include "writing/output_writer.h"
 #include "test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "srcport.h"
+#include "driver/srcport.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

@@ -1,10 +1,10 @@
 // The line scanner and the keyword table: what each kind of line becomes.
 #include <gtest/gtest.h>
 
-#include "text_scan.h"
-#include "keywords.h"
-#include "pass1.h"
-#include "scanner.h"
+#include "reading/text_scan.h"
+#include "reading/keywords.h"
+#include "reading/pass1.h"
+#include "reading/scanner.h"
 #include "test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "templates.h"
+#include "translating/templates.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "context.h"
-#include "record_cursor.h"
+#include "driver/context.h"
+#include "translating/record_cursor.h"
 
 // A context whose console output is captured instead of printed.
 std::unique_ptr<Context> fresh_context();

@@ -1,0 +1,71 @@
+// The state of one srcport conversion. One Context is created per run and passed by reference to
+// every pass and translator; nothing else holds mutable state, so a test can run a conversion in
+// a fresh Context and read what it printed from `console`.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "driver/console.h"
+#include "driver/file_handle.h"
+#include "expressions/evaluator.h"
+#include "reading/name_tables.h"
+#include "translating/templates.h"
+#include "reading/text_input.h"
+
+// Settings taken from the command line.
+struct Settings {
+    std::uint16_t data_name_max = 1000;
+    std::uint16_t macro_name_max = 100;
+    bool copy_h8_area = false;  // /H
+    std::string source_path;
+    std::string output_path;
+    std::string symbolic_path;
+    std::string include_path;          // the source path; include names replace the part after include_name_pos
+    std::size_t include_name_pos = 0;  // where the source's directory part ends
+};
+
+struct SourceLevel {
+    TextFile file;
+    std::string path;  // as opened
+    std::uint16_t line_count = 0;
+};
+
+// The main source file (level 0) and up to four nested include files.
+struct IncludeStack {
+    static constexpr int max_level = 4;
+    std::array<SourceLevel, max_level + 1> levels;
+    int include_level = 0;
+
+    SourceLevel& current() { return levels[static_cast<std::size_t>(include_level)]; }
+    std::uint16_t line_count() const { return levels[static_cast<std::size_t>(include_level)].line_count; }
+};
+
+// What pass 2 carries from one line to the next.
+struct Pass2State {
+    bool z_flag_unknown = true;  // the Z flag a conditional branch sees may differ from the HD64180's
+    std::uint16_t location_counter = 0;
+    bool data_section = false;
+};
+
+struct Context {
+    Console console;
+    Settings settings;
+    DataNameTable data_names;
+    MacroNameTable macro_names;
+    EvalState eval;
+    TemplateIndex template_index;
+
+    IncludeStack includes;
+    std::uint16_t total_lines = 0;
+    Descriptor work_lock;  // advisory lock on the work file, held from pass 1 to the end of pass 2
+
+    Pass2State pass2;
+
+    Context() = default;
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+};
+
+inline constexpr const char* work_file_name = "$TRSH8.$$$";

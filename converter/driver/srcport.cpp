@@ -1,0 +1,85 @@
+#include "driver/srcport.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "driver/command_line.h"
+#include "reading/pass1.h"
+#include "translating/pass2.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void print_usage(Console& console) {
+    console.write(
+        "Usage: srcport HD64180_Source_File[.ASM] [d:][dir\\][Output_File[.SRC]]\n\n"
+        " Opt.:  /D****  Data  Name max (Range:1-2000 default:1000)\n"
+        "        /M****  Macro Name max (Range:1-1000 default: 100)\n"
+        "        /H      Copy H8/300 mnemonic area to HD64180 mnemonic area\n"
+        "                at H8source(\\..) line\n"
+        "H8SRC:  insert '\\' to 0 colum\n");
+}
+
+// Whether two names lead to the same file: the same inode when both exist, else the same
+// normalised absolute path.
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    }
+    std::error_code error_a, error_b;
+    fs::path pa = fs::weakly_canonical(fs::absolute(a, error_a), error_a);
+    fs::path pb = fs::weakly_canonical(fs::absolute(b, error_b), error_b);
+    if (error_a || error_b) return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
+    return pa == pb;
+}
+
+}  // namespace
+
+int run_srcport(Context& ctx, const std::vector<std::string>& args) {
+    try {
+        for (const std::string& arg : args) {
+            if (arg == "--version") {
+                ctx.console.print("%s\n", banner_line);
+                return 0;
+            }
+            if (arg == "--help") {
+                print_usage(ctx.console);
+                return 0;
+            }
+        }
+        ctx.console.print("%s\n", banner_line);
+        ctx.console.write(" Linux edition: HD64180 source in, H8/300 source and symbol file out\n\n");
+
+        if (read_command_line(args, ctx.settings) != CommandLineResult::run) {
+            print_usage(ctx.console);
+            return 1;
+        }
+        const Settings& settings = ctx.settings;
+        ctx.console.print("HD68180 SourceFile = '%s'\n", settings.source_path.c_str());
+        ctx.console.print("H8/300  SourceFile = '%s'\n", settings.output_path.c_str());
+        ctx.console.print("      SymbolicFile = '%s'\n\n", settings.symbolic_path.c_str());
+
+        // Never write over the source, and never let the two outputs overwrite each other.
+        if (same_file(settings.source_path, settings.output_path) ||
+            same_file(settings.source_path, settings.symbolic_path) ||
+            same_file(settings.output_path, settings.symbolic_path)) {
+            ctx.console.write("\tSame file_name input,output\n");
+            return 1;
+        }
+
+        ctx.data_names.capacity = settings.data_name_max;
+        ctx.macro_names.capacity = settings.macro_name_max;
+        ctx.template_index = build_template_index();
+
+        run_pass1(ctx);
+        ctx.console.print("\t%d line(s) Source Program\n", ctx.total_lines);
+        run_pass2(ctx);
+        ctx.console.write("\nCompleted\n");
+        return 0;
+    } catch (const FatalExit& exit) {
+        return exit.status;
+    }
+}

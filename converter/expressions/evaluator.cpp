@@ -1,0 +1,330 @@
+#include "expressions/evaluator.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "reading/text_scan.h"
+
+const std::array<OperatorKeyword, 14> OperatorKeywords = {{
+    {'~', "NOT"},
+    {'&', "AND"},
+    {'|', "OR"},
+    {'^', "XOR"},
+    {op_high, "HIGH"},
+    {op_low, "LOW"},
+    {'=', "EQ"},
+    {'?', "NE"},
+    {'>', "GT"},
+    {']', "GE"},
+    {'<', "LT"},
+    {'[', "LE"},
+    {'}', "SHR"},
+    {'{', "SHL"},
+}};
+
+const std::array<std::string_view, 6> OperatorLevels = {
+    "~+-\xA2\xA3",  // 0: NOT, unary plus and minus, HIGH, LOW
+    "*/%}{",        // 1: multiply, divide, remainder, SHR, SHL
+    "+-",           // 2: add, subtract
+    "&",            // 3: AND
+    "|^",           // 4: OR, XOR
+    "=?>]<[",       // 5: EQ, NE, GT, GE, LT, LE
+};
+
+char operator_keyword_char(std::string_view upper_case_word) {
+    for (const OperatorKeyword& row : OperatorKeywords) {
+        if (row.keyword == upper_case_word) return row.op;
+    }
+    return 0;
+}
+
+bool is_level_operator(char ch, int level) {
+    if (level < 0 || level >= static_cast<int>(OperatorLevels.size())) return false;
+    return OperatorLevels[static_cast<std::size_t>(level)].find(ch) != std::string_view::npos;
+}
+
+bool is_operator_char(char ch) {
+    for (int level = 0; level < static_cast<int>(OperatorLevels.size()); ++level) {
+        if (is_level_operator(ch, level)) return true;
+    }
+    return false;
+}
+
+namespace {
+
+int digit_value(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return 99;
+}
+
+// The value of the longest prefix that scanf's %o, %x or %d (base 8, 16 or 10) would accept:
+// leading white space, an optional sign and, for base 16, an optional 0x. Digits are accumulated
+// modulo 65536, so a digit string of any length keeps its low 16 bits instead of overflowing.
+std::uint16_t scan_number(std::string_view text, unsigned base) {
+    std::size_t i = 0;
+    while (i < text.size() && is_white_space(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (base == 16 && i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        digit_value(text[i + 2]) < 16) {
+        i += 2;
+    }
+    std::uint32_t value = 0;
+    for (; i < text.size() && digit_value(text[i]) < static_cast<int>(base); ++i) {
+        value = (value * base + static_cast<std::uint32_t>(digit_value(text[i]))) & 0xFFFF;
+    }
+    if (negative) value = (0u - value) & 0xFFFF;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::uint16_t scan_binary(std::string_view text) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < text.size() && (text[i] == '0' || text[i] == '1'); ++i) {
+        value = ((value << 1) | static_cast<std::uint32_t>(text[i] - '0')) & 0xFFFF;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+std::uint32_t cut_to_width(Width width, std::uint32_t value) {
+    value &= 0xFFFF;
+    return width == Width::byte ? (value & 0xFF) : value;
+}
+
+// Applies operator `op` to A and B; false on division or remainder by zero.
+bool apply_operator(char op, std::uint32_t a, std::uint32_t b, std::uint32_t& result) {
+    switch (op) {
+        case '+': result = a + b; return true;
+        case '-': result = a - b; return true;
+        case '*': result = a * b; return true;
+        case '/':
+            if (b == 0) return false;
+            result = a / b;
+            return true;
+        case '%':
+            if (b == 0) return false;
+            result = a % b;
+            return true;
+        case '&': result = a & b; return true;
+        case '|': result = a | b; return true;
+        case '^': result = a ^ b; return true;
+        case '{': result = a << (b % 32); return true;
+        case '}': result = a >> (b % 32); return true;
+        case '=': result = a == b ? 0xFFFF : 0; return true;
+        case '?': result = a != b ? 0xFFFF : 0; return true;
+        case '>': result = a > b ? 0xFFFF : 0; return true;
+        case ']': result = a >= b ? 0xFFFF : 0; return true;
+        case '<': result = a < b ? 0xFFFF : 0; return true;
+        case '[': result = a <= b ? 0xFFFF : 0; return true;
+        case '~': result = ~b; return true;
+        case op_high: result = b >> 8; return true;
+        case op_low: result = b & 0xFF; return true;
+        default: return false;
+    }
+}
+
+// A partial result of the reduction: a number, or nothing for an empty text (an empty operand, or
+// the empty character constant '').
+struct Number {
+    std::uint32_t value = 0;
+    bool present = false;
+};
+
+bool reduce(char radix, Width width, Number& out, std::string_view text, int level);
+
+// Reduces one side of an operator; an empty side is malformed.
+bool reduce_side(char radix, Width width, std::string_view text, int level, std::uint32_t& value) {
+    Number result;
+    if (!reduce(radix, width, result, text, level) || !result.present) return false;
+    value = result.value;
+    return true;
+}
+
+// A character constant: one byte per character, of which the last two make the value; a doubled
+// delimiter stands for one.
+bool character_constant(Number& out, std::string_view text) {
+    const char delimiter = text.front();
+    std::string_view inner = text.substr(1, text.size() - 2);
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] == delimiter) {
+            if (i + 1 >= inner.size() || inner[i + 1] != delimiter) return false;
+            ++i;
+        }
+        out.value = ((out.value << 8) | static_cast<unsigned char>(inner[i])) & 0xFFFF;
+        out.present = true;
+    }
+    return true;
+}
+
+// Looks for the rightmost operator of each level from `level` down to 0 outside parentheses and
+// quotes, splits there and reduces both sides at the same level, so operators of one level group
+// from left to right. Returns false when the text is malformed.
+bool reduce(char radix, Width width, Number& out, std::string_view text, int level) {
+    out = Number{};
+    for (;;) {
+        text = trim(text);
+        if (text.empty()) return true;
+        bool parenthesis_seen = false;
+        bool quote_seen = false;
+
+        for (int scan_level = level; scan_level >= 0; --scan_level) {
+            int depth = 0;
+            std::size_t i = text.size();
+            while (i > 0) {
+                --i;
+                const char ch = text[i];
+                if (is_quote(ch)) {
+                    // Skip the quoted run leftwards to its opening quote; a doubled quote is data.
+                    quote_seen = true;
+                    bool opened = false;
+                    while (i > 0) {
+                        --i;
+                        if (text[i] != ch) continue;
+                        if (i > 0 && text[i - 1] == ch) {
+                            --i;
+                            continue;
+                        }
+                        opened = true;
+                        break;
+                    }
+                    // A constant may close with the other kind of quote ('AB"): its opening
+                    // quote is then the first character.
+                    if (!opened && !(i == 0 && is_quote(text[0]) && text[0] != ch)) return false;
+                    continue;
+                }
+                if (ch == ')') {
+                    ++depth;
+                    parenthesis_seen = true;
+                    continue;
+                }
+                if (ch == '(') {
+                    if (--depth < 0) return false;
+                    continue;
+                }
+                if (depth > 0 || !is_level_operator(ch, scan_level)) continue;
+
+                if (scan_level == 2) {
+                    std::size_t k = i;
+                    while (k > 0 && is_white_space(text[k - 1])) --k;
+                    if (k == 0) break;                            // a leading sign, applied at level 0
+                    if (is_operator_char(text[k - 1])) continue;  // a sign after another operator
+                }
+                std::uint32_t a = 0;
+                std::uint32_t b = 0;
+                if (scan_level == 0) {
+                    // Unary operators count only at the start of their part.
+                    if (i != 0) continue;
+                    if (!reduce_side(radix, width, text.substr(1), 0, b)) return false;
+                } else {
+                    if (!reduce_side(radix, width, text.substr(0, i), scan_level, a)) return false;
+                    if (!reduce_side(radix, width, text.substr(i + 1), scan_level, b)) return false;
+                }
+                std::uint32_t result = 0;
+                if (!apply_operator(ch, a, b, result)) return false;
+                out = Number{cut_to_width(width, result), true};
+                return true;
+            }
+            if (depth != 0) return false;
+        }
+
+        if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
+            text = text.substr(1, text.size() - 2);
+            level = 5;
+            continue;
+        }
+        if (parenthesis_seen) return false;  // a parenthesised part next to something else
+        if (text.size() >= 2 && is_quote(text.front()) && is_quote(text.back())) {
+            return character_constant(out, text);
+        }
+        if (quote_seen) return false;
+        out = Number{number_value(radix, text, width), true};
+        return true;
+    }
+}
+
+bool ends_operand(char ch) { return ch == ',' || ch == '.' || ch == ';' || ch == '\n' || ch == '\0'; }
+
+}  // namespace
+
+std::uint16_t number_value(char default_radix, std::string_view digits, Width width) {
+    char radix = to_upper(digits.back());
+    if (radix != 'B' && radix != 'D' && radix != 'H' && radix != 'O') radix = default_radix;
+    std::uint16_t value;
+    switch (radix) {
+        case 'B': value = scan_binary(digits); break;
+        case 'O': value = scan_number(digits, 8); break;
+        case 'H': value = scan_number(digits, 16); break;
+        default: value = scan_number(digits, 10); break;
+    }
+    return static_cast<std::uint16_t>(cut_to_width(width, value));
+}
+
+std::string hex_digits(std::uint16_t value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%X", value);
+    return buffer;
+}
+
+Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {
+    Evaluation result;
+    Outcome& outcome = result.outcome;
+
+    // Keywords become their internal operator characters and names their values (as hexadecimal
+    // numbers), so that the reduction sees only numbers, character constants and operators.
+    std::string work;
+    bool stray_internal_code = false;
+    char open_quote = 0;
+    std::size_t i = 0;
+    while (i < text.size() && !ends_operand(text[i])) {
+        const char ch = text[i];
+        if (open_quote != 0) {
+            if (ch == open_quote) open_quote = 0;
+            work.push_back(ch);
+            ++i;
+        } else if (is_quote(ch)) {
+            open_quote = ch;
+            work.push_back(ch);
+            ++i;
+        } else if (is_name_start(ch)) {
+            std::string name;
+            for (; i < text.size() && is_name_char(text[i]); ++i) name.push_back(to_upper(text[i]));
+            if (char op = operator_keyword_char(name); op != 0) {
+                work.push_back(op);
+            } else if (is_digit(name.front())) {
+                work += name;
+            } else if (const DataNameEntry* entry = data_name_find(names, name)) {
+                work += '0' + hex_digits(entry->value) + 'H';
+            } else {
+                outcome = {EvalStatus::undefined_name, name.substr(0, 12)};
+            }
+        } else {
+            // The HIGH and LOW codes are internal only: met in the source they are not operators.
+            if (ch == op_high || ch == op_low) stray_internal_code = true;
+            work.push_back(ch);
+            ++i;
+        }
+    }
+
+    if (stray_internal_code) {
+        outcome = Outcome::malformed();
+    } else if (outcome.ok()) {
+        Number number;
+        if (reduce(eval.default_radix, width, number, work, 5)) {
+            result.value = static_cast<std::uint16_t>(number.value);
+            result.has_value = number.present;
+        } else {
+            outcome = Outcome::malformed();
+        }
+    }
+
+    if (i < text.size() && (text[i] == ',' || text[i] == '.')) {
+        ++i;
+        while (i < text.size() && is_blank(text[i])) ++i;
+        result.next = i;
+    }
+    return result;
+}

@@ -1,0 +1,79 @@
+// The evaluator: the value of an HD64180 operand (numbers in every radix, character constants,
+// names from the data-name table, operator keywords, six precedence levels). It computes with
+// numbers and returns a value; text is made only where a value is written.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "reading/name_tables.h"
+
+// The width of an evaluation: a byte operand keeps the low 8 bits of every result, a word
+// operand 16.
+enum class Width : std::uint8_t { byte, word };
+
+// The settings of the source that evaluation and expression rewriting depend on; directives
+// change them as pass 2 runs.
+struct EvalState {
+    char default_radix = 'D';    // B, O, D or H; set by RADIX
+    bool in_macro_body = false;  // between MACRO and ENDM
+};
+
+enum class EvalStatus : std::uint8_t {
+    ok,
+    malformed,       // the operand is not a well-formed expression
+    undefined_name,  // it names something the data-name table does not hold
+};
+
+// How an operand fared. An undefined name is kept (its first 12 characters) for the message.
+struct Outcome {
+    EvalStatus status = EvalStatus::ok;
+    std::string undefined_name;
+
+    bool ok() const { return status == EvalStatus::ok; }
+    static Outcome malformed() { return {EvalStatus::malformed, {}}; }
+};
+
+// The value of one operand and where the next item of a list begins.
+struct Evaluation {
+    std::uint16_t value = 0;
+    bool has_value = false;  // false for an operand without value text (LD A, or '') or in error
+    Outcome outcome;
+    // The offset of the next item when the operand ended at ',' or '.', past blanks and tabs.
+    std::optional<std::size_t> next;
+
+    bool ok() const { return outcome.ok(); }
+};
+
+// Internal operator characters of HIGH and LOW; they never reach an output file.
+inline constexpr char op_high = static_cast<char>(0xA2);
+inline constexpr char op_low = static_cast<char>(0xA3);
+
+struct OperatorKeyword {
+    char op;
+    std::string_view keyword;
+};
+// NOT AND OR XOR HIGH LOW EQ NE GT GE LT LE SHR SHL, in this order.
+extern const std::array<OperatorKeyword, 14> OperatorKeywords;
+// The internal character of an operator keyword (compared in upper case), or 0.
+char operator_keyword_char(std::string_view upper_case_word);
+
+// The internal operator characters of each precedence level; level 0 binds tightest.
+extern const std::array<std::string_view, 6> OperatorLevels;
+
+bool is_operator_char(char ch);
+bool is_level_operator(char ch, int level);
+
+// Evaluates the operand at the start of `text` (it ends at ',', '.', ';', newline or the end).
+Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width);
+
+// The value of one number written in the source (a B, D, H, O or Q suffix, else the default radix),
+// cut to `width`.
+std::uint16_t number_value(char default_radix, std::string_view digits, Width width);
+
+// Upper-case hexadecimal without leading zeros, as values are written: 0, 1F, 8000.
+std::string hex_digits(std::uint16_t value);

@@ -1,0 +1,18 @@
+// The expression rewriter: rewrites an HD64180 operand expression into H8/300 assembler syntax,
+// keeping names symbolic (LABEL+1 becomes LABEL+H'1).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "expressions/evaluator.h"
+
+enum class Rewrite {
+    not_translatable,  // the caller writes the evaluated value instead
+    more_follows,      // rewritten; a ',' follows the operand
+    complete,          // rewritten; the operand ended at ';' or the end
+};
+
+// Rewrites the operand at the start of `text` into `out`. Numbers in it are converted at `width`.
+Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
+                             std::string& out);

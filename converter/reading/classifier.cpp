@@ -1,0 +1,433 @@
+#include "reading/classifier.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include "reading/text_scan.h"
+
+namespace {
+
+// What the text between parentheses turned out to be.
+enum class Inner { no_match, indirect, indexed, address };
+
+enum class Prime { no, yes };
+
+
+// A character that ends a register name: white space, the terminator `t`, or the end of the text
+// (a last line without a newline behaves like one with it).
+bool ends_name(char ch, char t) { return ch == '\0' || is_white_space(ch) || ch == t; }
+
+// The operand text of one instruction line, as offsets into the line. Reads past the end of the
+// line yield '\0', so every look-ahead is safe.
+struct Operands {
+    std::string_view line;
+    std::size_t start = 0;   // first operand
+    std::size_t end = 0;     // first ',', newline or ';' at or after start, or the end of the text
+    std::size_t second = 0;  // first non-blank after the ',' (meaningful only when has_comma())
+
+    char at(std::size_t pos) const { return pos < line.size() ? line[pos] : '\0'; }
+    std::string_view from(std::size_t pos) const {
+        return pos < line.size() ? line.substr(pos) : std::string_view{};
+    }
+    bool has_comma() const { return at(end) == ','; }
+
+    std::size_t skip_blanks(std::size_t pos) const {
+        while (is_blank(at(pos))) ++pos;
+        return pos;
+    }
+
+    // The character n places after `pos` ends a name (with `t` as an extra terminator). With a
+    // prime, an apostrophe followed by such a character also ends it, so AF' reads as AF.
+    bool ends_after(std::size_t pos, std::size_t n, char t, Prime prime = Prime::no) const {
+        char ch = at(pos + n);
+        if (ends_name(ch, t)) return true;
+        return prime == Prime::yes && ch == '\'' && ends_name(at(pos + n + 1), t);
+    }
+
+    std::uint8_t reg8_at(std::size_t pos) const { return reg8_code(from(pos)); }
+    std::uint8_t reg16_at(std::size_t pos) const { return reg16_code(from(pos)); }
+};
+
+Operands prepare(std::string_view line, std::size_t col1) {
+    line = before_nul(line);
+    Operands ops;
+    ops.line = line;
+    ops.start = col1 < line.size() ? col1 : line.size();
+    std::size_t end = line.find_first_of(",\n;", ops.start);
+    ops.end = end == std::string_view::npos ? line.size() : end;
+    if (ops.has_comma()) ops.second = ops.skip_blanks(ops.end + 1);
+    return ops;
+}
+
+// A parenthesised operand: where its text begins and the first character of the stop set at or
+// after that (or the end of the text).
+struct Paren {
+    std::size_t inner;
+    std::size_t close;
+};
+
+Paren find_paren(const Operands& ops, std::size_t open, std::string_view stops) {
+    Paren paren{};
+    paren.inner = ops.skip_blanks(open + 1);
+    paren.close = paren.inner;
+    while (paren.close < ops.line.size() && stops.find(ops.line[paren.close]) == std::string_view::npos) {
+        ++paren.close;
+    }
+    return paren;
+}
+
+// The parenthesis is really closed, and the operand ends right behind it.
+bool closed_before(const Operands& ops, const Paren& paren, char t) {
+    return ops.at(paren.close) == ')' && ends_name(ops.at(paren.close + 1), t);
+}
+
+// The text between parentheses: a pair (indirect), a pair plus displacement (indexed) or an
+// address expression. Sets `code` to the indirect or pair code, and col1 to the expression.
+Inner classify_indirect(const Operands& ops, const Paren& paren, LineRecord& record, std::uint8_t& code) {
+    std::uint8_t pair = ops.reg16_at(paren.inner);
+    if (pair == 0) {
+        record.col1 = static_cast<std::uint8_t>(paren.inner);
+        return Inner::address;
+    }
+    std::size_t pos = ops.skip_blanks(paren.inner + 2);
+    if (pos == paren.close) {
+        code = reg::indirect(pair);
+        return Inner::indirect;
+    }
+    // Only '+' displacements are recognised.
+    if (ops.at(pos) != '+') return Inner::no_match;
+    pos = ops.skip_blanks(pos + 1);
+    if (!is_name_char(ops.at(pos))) return Inner::no_match;
+    record.col1 = static_cast<std::uint8_t>(pos);
+    code = pair;
+    return Inner::indexed;
+}
+
+// Each classifier either matches (fills the record, returns the form) or returns 0. They are run
+// on a copy of the record, so a failed attempt may leave partial results behind.
+using Classifier = Form (*)(const Operands&, LineRecord&);
+
+Form set_form(LineRecord& record, Form form) {
+    record.form = form;
+    return form;
+}
+
+Form classify_single(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma()) return Form::none;
+    if (ops.ends_after(ops.start, 1, ';')) {
+        if (std::uint8_t r = ops.reg8_at(ops.start); r != 0) {
+            record.reg1 = r;
+            return set_form(record, Form::reg);
+        }
+    }
+    // A lone pair is left to classify_pair.
+    if (ops.ends_after(ops.start, 2, ';') && ops.reg16_at(ops.start) != 0) return Form::none;
+    if (ops.at(ops.start) != '(') return set_form(record, Form::imm);
+
+    Paren paren = find_paren(ops, ops.start, ");\n");
+    if (!closed_before(ops, paren, ';')) return Form::none;
+    std::uint8_t code = 0;
+    switch (classify_indirect(ops, paren, record, code)) {
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::indirect);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::indexed);
+        case Inner::address: return set_form(record, Form::mem);
+        case Inner::no_match: break;
+    }
+    return Form::none;
+}
+
+Form classify_r8_first(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma() || !ops.ends_after(ops.start, 1, ',')) return Form::none;
+    std::uint8_t r = ops.reg8_at(ops.start);
+    if (r == 0) return Form::none;
+    record.reg1 = r;
+
+    if (ops.ends_after(ops.second, 1, ';')) {
+        if (std::uint8_t s = ops.reg8_at(ops.second); s != 0) {
+            record.reg2 = s;
+            return set_form(record, Form::reg_reg);
+        }
+    }
+    if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return Form::none;
+    if (ops.at(ops.second) != '(') {
+        record.col1 = static_cast<std::uint8_t>(ops.second);
+        return set_form(record, Form::reg_imm);
+    }
+
+    // The closing parenthesis is not required here, so LD A,(HL still reads as (HL).
+    Paren paren = find_paren(ops, ops.second, ");\n");
+    std::uint8_t code = 0;
+    switch (classify_indirect(ops, paren, record, code)) {
+        case Inner::indirect: record.reg2 = code; return set_form(record, Form::reg_indirect);
+        case Inner::indexed: record.reg2 = code; return set_form(record, Form::reg_indexed);
+        case Inner::address: return set_form(record, Form::reg_mem);
+        case Inner::no_match: break;
+    }
+    return Form::none;
+}
+
+Form classify_r8_second(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma() || !ops.ends_after(ops.second, 1, ';')) return Form::none;
+    std::uint8_t s = ops.reg8_at(ops.second);
+    if (s == 0) return Form::none;
+    record.reg2 = s;
+
+    if (ops.ends_after(ops.start, 1, ',')) {
+        if (std::uint8_t r = ops.reg8_at(ops.start); r != 0) {
+            record.reg1 = r;
+            return set_form(record, Form::reg_reg);
+        }
+    }
+    if (ops.at(ops.start) != '(') return Form::none;
+    Paren paren = find_paren(ops, ops.start, "),");
+    if (!closed_before(ops, paren, ',')) return Form::none;
+    std::uint8_t code = 0;
+    switch (classify_indirect(ops, paren, record, code)) {
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::indirect_reg);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::indexed_reg);
+        case Inner::address: return set_form(record, Form::mem_reg);
+        case Inner::no_match: break;
+    }
+    return Form::none;
+}
+
+Form classify_mem_imm(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma()) return Form::none;
+    // Register operands on either side belong to the other classifiers.
+    if (ops.ends_after(ops.start, 1, ',') && ops.reg8_at(ops.start) != 0) return Form::none;
+    if (ops.ends_after(ops.start, 2, ',') && ops.reg16_at(ops.start) != 0) return Form::none;
+    if (ops.ends_after(ops.second, 1, ';') && ops.reg8_at(ops.second) != 0) return Form::none;
+    if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return Form::none;
+
+    if (ops.at(ops.start) != '(') return Form::none;
+    Paren paren = find_paren(ops, ops.start, "),");
+    if (!closed_before(ops, paren, ',')) return Form::none;
+    record.col2 = static_cast<std::uint8_t>(ops.second);
+    std::uint8_t code = 0;
+    switch (classify_indirect(ops, paren, record, code)) {
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::indirect_imm);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::indexed_imm);
+        case Inner::address:  // a store of a value to an address has no form
+        case Inner::no_match: break;
+    }
+    return Form::none;
+}
+
+Form classify_pair(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma() || !ops.ends_after(ops.start, 2, ';', Prime::yes)) return Form::none;
+    std::uint8_t p = ops.reg16_at(ops.start);
+    if (p == 0) return Form::none;
+    record.reg1 = p;
+    return set_form(record, Form::pair);
+}
+
+Form classify_pair_first(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma() || !ops.ends_after(ops.start, 2, ',')) return Form::none;
+    std::uint8_t p = ops.reg16_at(ops.start);
+    if (p == 0) return Form::none;
+    record.reg1 = p;
+
+    if (ops.ends_after(ops.second, 2, ';', Prime::yes)) {
+        if (std::uint8_t q = ops.reg16_at(ops.second); q != 0) {
+            record.reg2 = q;
+            return set_form(record, Form::pair_pair);
+        }
+    }
+    if (ops.at(ops.second) == '(') {
+        Paren paren = find_paren(ops, ops.second, ");\n");
+        if (!closed_before(ops, paren, ';')) return Form::none;
+        record.col1 = static_cast<std::uint8_t>(paren.inner);
+        return set_form(record, Form::pair_mem);
+    }
+    record.col1 = static_cast<std::uint8_t>(ops.second);
+    return set_form(record, Form::pair_imm);
+}
+
+Form classify_pair_second(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma()) return Form::none;
+    std::uint8_t q = ops.reg16_at(ops.second);
+    if (q == 0 || !ops.ends_after(ops.second, 2, ';', Prime::yes)) return Form::none;
+    record.reg2 = q;
+
+    if (ops.ends_after(ops.start, 2, ',', Prime::yes)) {
+        if (std::uint8_t p = ops.reg16_at(ops.start); p != 0) {
+            record.reg1 = p;
+            return set_form(record, Form::pair_pair);
+        }
+    }
+    if (ops.at(ops.start) != '(') return Form::none;
+    Paren paren = find_paren(ops, ops.start, "),");
+    if (ops.at(paren.close) != ')') return Form::none;
+    if (ops.ends_after(paren.inner, 2, ')', Prime::yes)) {
+        if (std::uint8_t p = ops.reg16_at(paren.inner); p != 0) {
+            record.reg1 = reg::indirect(p);
+            return set_form(record, Form::indirect_pair);
+        }
+    }
+    record.col1 = static_cast<std::uint8_t>(paren.inner);
+    return set_form(record, Form::mem_pair);
+}
+
+Form classify_bit(const Operands& ops, LineRecord& record) {
+    // The bit number stays at the scanned col1.
+    if (!ops.has_comma()) return Form::none;
+    if (ops.ends_after(ops.second, 1, ';')) {
+        if (std::uint8_t r = ops.reg8_at(ops.second); r != 0) {
+            record.reg1 = r;
+            return set_form(record, Form::bit_reg);
+        }
+    }
+    if (ops.at(ops.second) != '(') return Form::none;
+    Paren paren = find_paren(ops, ops.second, ");\n");
+    if (!closed_before(ops, paren, ';')) return Form::none;
+    record.col2 = record.col1;
+    std::uint8_t code = 0;
+    switch (classify_indirect(ops, paren, record, code)) {
+        case Inner::indirect: record.reg1 = code; return set_form(record, Form::bit_indirect);
+        case Inner::indexed: record.reg1 = code; return set_form(record, Form::bit_indexed);
+        case Inner::address:
+        case Inner::no_match: break;
+    }
+    return Form::none;
+}
+
+// Matches one of the condition names at the operand start; returns its index or -1.
+int match_condition(const Operands& ops, std::initializer_list<std::string_view> names, char t) {
+    int index = 0;
+    for (std::string_view name : names) {
+        if (ops.from(ops.start).starts_with(name) && ends_name(ops.at(ops.start + name.size()), t)) {
+            return index;
+        }
+        ++index;
+    }
+    return -1;
+}
+
+// The condition forms, in the order of the condition names.
+constexpr Form condition_forms[] = {Form::cond_c, Form::cond_nc, Form::cond_z, Form::cond_nz, Form::cond_po, Form::cond_pe};
+
+Form classify_jump_cond(const Operands& ops, LineRecord& record) {
+    if (!ops.has_comma()) return set_form(record, Form::always);
+    record.col1 = static_cast<std::uint8_t>(ops.second);
+    // P and M are not accepted.
+    int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE"}, ',');
+    if (index < 0) return Form::none;
+    return set_form(record, condition_forms[index]);
+}
+
+Form classify_ret_cond(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma()) return Form::none;
+    int index = match_condition(ops, {"C", "NC", "Z", "NZ"}, ';');
+    if (index < 0) return set_form(record, Form::always);
+    return set_form(record, condition_forms[index]);
+}
+
+// Runs the classifiers in order on copies of the record; the first match is kept.
+Form first_match(const Operands& ops, LineRecord& record, std::initializer_list<Classifier> classifiers) {
+    for (Classifier classify : classifiers) {
+        LineRecord attempt = record;
+        if (Form form = classify(ops, attempt); form != Form::none) {
+            record = attempt;
+            return form;
+        }
+    }
+    return Form::none;
+}
+
+}  // namespace
+
+std::uint8_t reg8_code(std::string_view text) {
+    if (text.empty()) return 0;
+    switch (text[0]) {
+        case 'A': return reg::A;
+        case 'F': return reg::F;
+        case 'B': return reg::B;
+        case 'C': return reg::C;
+        case 'D': return reg::D;
+        case 'E': return reg::E;
+        case 'H': return reg::H;
+        case 'L': return reg::L;
+        default: return 0;
+    }
+}
+
+std::uint8_t reg16_code(std::string_view text) {
+    static constexpr struct {
+        std::string_view name;
+        std::uint8_t code;
+    } pairs[] = {{"AF", reg::AF}, {"BC", reg::BC}, {"DE", reg::DE}, {"HL", reg::HL},
+                 {"IX", reg::IX}, {"IY", reg::IY}, {"SP", reg::SP}};
+    for (const auto& pair : pairs) {
+        if (text.starts_with(pair.name)) return pair.code;
+    }
+    return 0;
+}
+
+Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
+    if (!is_instruction(record.code)) return Form::none;
+    const Operands ops = prepare(line, record.col1);
+
+    Form form = Form::none;
+    bool needs_operands = true;  // no match means an illegal operand
+    switch (record.code) {
+        case kw::LD:
+            form = first_match(ops, record, {classify_r8_first, classify_r8_second, classify_mem_imm,
+                                             classify_pair_first, classify_pair_second});
+            break;
+        case kw::ADD: case kw::ADC: case kw::SBC:
+            form = first_match(ops, record, {classify_r8_first, classify_pair_first});
+            break;
+        case kw::SUB: case kw::AND: case kw::OR: case kw::XOR: case kw::CP:
+        case kw::RLC: case kw::RRC: case kw::RL: case kw::RR:
+        case kw::SLA: case kw::SRA: case kw::SRL: case kw::TST:
+            form = first_match(ops, record, {classify_single});
+            break;
+        case kw::INC: case kw::DEC:
+            form = first_match(ops, record, {classify_single, classify_pair});
+            break;
+        case kw::MLT:
+            form = first_match(ops, record, {classify_pair});
+            break;
+        case kw::RLCA: case kw::RRCA: case kw::RLA: case kw::RRA: case kw::RLD: case kw::RRD:
+            // These always work on A; whatever follows the mnemonic is ignored.
+            record.reg1 = reg::A;
+            form = Form::reg;
+            needs_operands = false;
+            break;
+        case kw::SET: case kw::RES: case kw::BIT:
+            form = first_match(ops, record, {classify_bit});
+            break;
+        case kw::JP:
+            // JP (HL) and friends are single operands; a plain expression is a jump target.
+            form = first_match(ops, record, {classify_single});
+            if (form == Form::imm || form == Form::none) {
+                record.form = Form::none;
+                form = first_match(ops, record, {classify_jump_cond});
+            }
+            break;
+        case kw::CALL: case kw::JR:
+            form = first_match(ops, record, {classify_jump_cond});
+            break;
+        case kw::RET:
+            form = first_match(ops, record, {classify_ret_cond});
+            break;
+        case kw::EX:
+            form = first_match(ops, record, {classify_pair_second});
+            if (form == Form::pair_pair && record.reg1 == reg::AF) form = Form::af;
+            break;
+        case kw::PUSH: case kw::POP:
+            form = first_match(ops, record, {classify_pair});
+            if (form == Form::pair && record.reg1 == reg::AF) form = Form::af;
+            break;
+        default:
+            needs_operands = false;  // translated without operand analysis
+            break;
+    }
+
+    if (form == Form::none && needs_operands) {
+        ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
+        record.code = in_error(record.code);
+    }
+    record.form = form;
+    return form;
+}

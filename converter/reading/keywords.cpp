@@ -1,0 +1,61 @@
+#include "reading/keywords.h"
+
+// clang-format off
+constexpr std::array<Keyword, 115> KeywordTable = {{
+    // Instructions
+    {kw::LD, "LD"},    {kw::ADD, "ADD"},   {kw::ADC, "ADC"},   {kw::SUB, "SUB"},
+    {kw::SBC, "SBC"},   {kw::AND, "AND"},   {kw::OR, "OR"},    {kw::XOR, "XOR"},
+    {kw::CP, "CP"},    {kw::INC, "INC"},   {kw::DEC, "DEC"},   {kw::RLC, "RLC"},
+    {kw::RRC, "RRC"},   {kw::RL, "RL"},    {kw::RR, "RR"},    {kw::RLCA, "RLCA"},
+    {kw::RRCA, "RRCA"},  {kw::RLA, "RLA"},   {kw::RRA, "RRA"},   {kw::SLA, "SLA"},
+    {kw::SRA, "SRA"},   {kw::SRL, "SRL"},   {kw::RLD, "RLD"},   {kw::RRD, "RRD"},
+    {kw::DAA, "DAA"},   {kw::CPL, "CPL"},   {kw::NEG, "NEG"},   {kw::CCF, "CCF"},
+    {kw::SCF, "SCF"},   {kw::SET, "SET"},   {kw::RES, "RES"},   {kw::BIT, "BIT"},
+    {kw::CALL, "CALL"},  {kw::RET, "RET"},   {kw::RETI, "RETI"},  {kw::RETN, "RETN"},
+    {kw::RST, "RST"},   {kw::JP, "JP"},    {kw::JR, "JR"},    {kw::DJNZ, "DJNZ"},
+    {kw::EX, "EX"},    {kw::EXX, "EXX"},   {kw::PUSH, "PUSH"},  {kw::POP, "POP"},
+    {kw::EI, "EI"},    {kw::DI, "DI"},    {kw::IM, "IM"},    {kw::NOP, "NOP"},
+    {kw::HALT, "HALT"},  {kw::SLP, "SLP"},   {kw::TST, "TST"},   {kw::MLT, "MLT"},
+    {kw::LDI, "LDI"},   {kw::LDIR, "LDIR"},  {kw::LDD, "LDD"},   {kw::LDDR, "LDDR"},
+    {kw::CPI, "CPI"},   {kw::CPIR, "CPIR"},  {kw::CPD, "CPD"},   {kw::CPDR, "CPDR"},
+    {kw::INI, "INI"},   {kw::INIR, "INIR"},  {kw::IND, "IND"},   {kw::INDR, "INDR"},
+    {kw::OUTI, "OUTI"},  {kw::OTIR, "OTIR"},  {kw::OUTD, "OUTD"},  {kw::OTDR, "OTDR"},
+    {kw::OTIM, "OTIM"},  {kw::OTIMR, "OTIMR"}, {kw::OTDM, "OTDM"},  {kw::OTDMR, "OTDMR"},
+    {kw::IN, "IN"},    {kw::OUT, "OUT"},   {kw::IN0, "IN0"},   {kw::OUT0, "OUT0"},
+    {kw::TSTIO, "TSTIO"},
+    // Directives; keywords sharing a code are synonyms
+    {kw::LIST, "LIST"},
+    {kw::ASEG, "ASEG"},
+    {kw::CSEG, "CSEG"},
+    {kw::DSEG, "DSEG"},
+    {kw::ORG, "ORG"},
+    {kw::EQU, "EQU"},
+    {kw::DEFL, "DEFL"},
+    {kw::DB, "DB"},     {kw::DB, "DEFB"},  {kw::DB, "DC"},
+    {kw::DW, "DW"},     {kw::DW, "DEFW"},
+    {kw::DS, "DS"},     {kw::DS, "DEFS"},
+    {kw::PUBLIC, "PUBLIC"}, {kw::PUBLIC, "ENTRY"}, {kw::PUBLIC, "GLOBAL"},
+    {kw::EXTRN, "EXTRN"},  {kw::EXTRN, "EXT"},   {kw::EXTRN, "EXTERNAL"},
+    {kw::RADIX, "RADIX"},
+    {kw::NAME, "NAME"},
+    {kw::TITLE, "TITLE"},
+    {kw::SUBTTL, "SUBTTL"},
+    {kw::NLIST, "NLIST"},  {kw::NLIST, "XLIST"},
+    {kw::PAGE, "PAGE"},
+    {kw::INCLUDE, "INCLUDE"}, {kw::INCLUDE, "MACLIB"},
+    {kw::END, "END"},
+    {kw::MACRO, "MACRO"},
+    {kw::ENDM, "ENDM"},
+    // Recognised and ignored
+    {kw::ignored, "Z80"},    {kw::ignored, "COMMON"}, {kw::ignored, "CREF"},
+    {kw::ignored, "XCREF"},  {kw::ignored, "PHASE"},  {kw::ignored, "DEPHASE"},
+}};
+// clang-format on
+
+std::optional<std::uint16_t> keyword_lookup(std::string_view name) {
+    name = name.substr(0, 16);
+    for (const Keyword& keyword : KeywordTable) {
+        if (keyword.text == name) return keyword.code;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,44 @@
+// LineRecord: what pass 1 learned about one source line, and the work file that carries the
+// records from pass 1 to pass 2 as a plain sequence of 24-byte little-endian records.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "reading/vocabulary.h"
+
+struct LineRecord {
+    std::uint16_t code = 0;
+    Form form = Form::none;  // for a macro call: the low byte of its macro index
+    std::uint8_t col1 = 0;  // column where the operand (or the expression the form needs) begins
+    std::uint8_t col2 = 0;  // column of a second expression (forms 11, 12, 42, 43)
+    std::uint8_t reg1 = 0;
+    std::uint8_t reg2 = 0;
+    std::array<char, 17> label{};  // at most 16 characters, zero-padded; the 17th byte stays zero
+
+    std::string_view label_view() const;
+    void set_label(std::string_view name);  // keeps the first 16 characters
+    bool operator==(const LineRecord&) const = default;
+};
+
+inline constexpr std::size_t record_size = 24;
+using RecordBytes = std::array<unsigned char, record_size>;
+
+RecordBytes encode_record(const LineRecord& record);
+LineRecord decode_record(const unsigned char* bytes);
+
+// The text of `line` from a record column on; empty when the column lies past its end.
+inline std::string_view text_at(std::string_view line, std::size_t column) {
+    return column <= line.size() ? line.substr(column) : std::string_view();
+}
+
+// The macro-table index of a macro call: its low byte in form, the high byte in col2 (which a macro
+// call does not use otherwise), so that macro number 256 and up keep their own names.
+inline std::size_t macro_index(const LineRecord& record) {
+    return static_cast<std::size_t>(record.form) | static_cast<std::size_t>(record.col2) << 8;
+}
+inline void set_macro_index(LineRecord& record, std::size_t index) {
+    record.form = static_cast<Form>(index & 0xFF);
+    record.col2 = static_cast<std::uint8_t>(index >> 8);
+}

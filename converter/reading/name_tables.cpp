@@ -1,0 +1,52 @@
+#include "reading/name_tables.h"
+
+#include <algorithm>
+
+std::string_view significant_name(std::string_view name) {
+    name = name.substr(0, std::min(name.find('\0'), name.size()));
+    return name.substr(0, std::min<std::size_t>(name.size(), 16));
+}
+
+const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name) {
+    auto found = table.index.find(std::string(significant_name(name)));
+    return found == table.index.end() ? nullptr : &table.entries[found->second];
+}
+
+void data_name_put(DataNameTable& table, Console& console, std::string_view name, std::uint16_t value,
+                   std::uint8_t kind) {
+    std::string key(significant_name(name));
+    if (auto found = table.index.find(key); found != table.index.end()) {
+        table.entries[found->second].value = value;
+        table.entries[found->second].kind = kind;
+        return;
+    }
+    if (table.entries.size() < table.capacity) {
+        table.index.emplace(key, table.entries.size());
+        table.entries.push_back({value, key, kind});
+        return;
+    }
+    if (!table.full_reported) {
+        console.write("\tData Name max over\n");
+        table.full_reported = true;
+    }
+}
+
+std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::string_view name) {
+    auto found = table.index.find(std::string(significant_name(name)));
+    if (found == table.index.end()) return std::nullopt;
+    return found->second;
+}
+
+void macro_name_put(MacroNameTable& table, Console& console, std::string_view name) {
+    std::string key(significant_name(name));
+    if (table.index.contains(key)) return;
+    if (table.names.size() < table.capacity) {
+        table.index.emplace(key, table.names.size());
+        table.names.push_back(key);
+        return;
+    }
+    if (!table.full_reported) {
+        console.write("\tMacro Name max over\n");
+        table.full_reported = true;
+    }
+}

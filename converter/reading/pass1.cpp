@@ -1,0 +1,52 @@
+#include "reading/pass1.h"
+
+#include <cstdio>
+
+#include "reading/classifier.h"
+#include "reading/keywords.h"
+#include "reading/scanner.h"
+#include "reading/source_files.h"
+#include "reading/text_scan.h"
+#include "reading/work_file.h"
+
+namespace {
+constexpr std::uint16_t max_total_lines = 65500;
+}  // namespace
+
+void run_pass1(Context& ctx) {
+    ctx.console.write("Pass1: Analize HD64180 Source program\n");
+    open_main_source(ctx);
+    lock_work_file(ctx);
+    File work = open_file(work_file_name, "wb");
+    if (work == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
+    ctx.includes.levels[0].line_count = 0;
+    ctx.total_lines = 0;
+
+    std::string written;  // the line as the source spells it
+    std::string upper;    // the line upper-cased, as keywords, registers and names are matched
+    LineRecord record;
+    for (;;) {
+        record = LineRecord{};
+        if (!read_source_line(ctx, written)) break;
+        if (ctx.total_lines == max_total_lines) {
+            ctx.console.print("\tLine max over .. Convert %dline\n", ctx.total_lines);
+            close_sources(ctx);
+            break;
+        }
+        ++ctx.total_lines;
+        ++ctx.includes.current().line_count;
+        upper = upper_case(written);
+        std::uint16_t code = scan_line(ctx, upper, record);
+        if (code == kw::INCLUDE) {  // also MACLIB
+            open_include(ctx, include_name_at(upper, record.col1), include_name_at(written, record.col1));
+        } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands
+            break;
+        } else if (is_instruction(code)) {
+            classify_operands(ctx, upper, record);
+        }
+        write_work_record(ctx, work.get(), record);
+    }
+    // The END record, or an all-zero record, ends the stream.
+    write_work_record(ctx, work.get(), record);
+    if (!close_file(work)) fatal(ctx.console, "\t%s Write Error\n", work_file_name);
+}

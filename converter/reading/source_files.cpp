@@ -1,0 +1,102 @@
+#include "reading/source_files.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "reading/text_scan.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool is_regular_or_device(const std::string& path) {
+    std::error_code error;
+    return fs::exists(path, error) && !fs::is_directory(path, error);
+}
+
+// The file to open for an include name. The name is tried as written (trailing blanks and tabs
+// dropped, since DOS ignored them); then with '\' read as '/'; then a file of that directory
+// whose name differs only in letter case, because sources written for DOS rarely agree with the
+// case of the files on disk.
+std::string resolve_include(const std::string& directory, std::string_view written_name) {
+    std::string name(written_name);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    std::string candidate = directory + name;
+    if (is_regular_or_device(candidate)) return candidate;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    candidate = directory + name;
+    if (is_regular_or_device(candidate)) return candidate;
+
+    std::size_t slash = candidate.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : candidate.substr(0, slash + 1);
+    std::string wanted = lower_case(slash == std::string::npos ? candidate : candidate.substr(slash + 1));
+    std::string best;
+    std::error_code error;
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::string entry = it->path().filename().string();
+        if (lower_case(entry) != wanted) continue;
+        std::string path = (slash == std::string::npos ? std::string() : folder) + entry;
+        if (!is_regular_or_device(path)) continue;
+        if (best.empty() || path < best) best = path;  // the same choice on every run
+    }
+    return best.empty() ? candidate : best;
+}
+
+}  // namespace
+
+void open_main_source(Context& ctx) {
+    ctx.includes.include_level = 0;
+    SourceLevel& main = ctx.includes.levels[0];
+    main.path = ctx.settings.source_path;
+    main.line_count = 0;
+    if (!main.file.open(ctx.settings.source_path)) {
+        fatal(ctx.console, "\t%s Cannot Open\n", ctx.settings.source_path.c_str());
+    }
+}
+
+bool read_source_line(Context& ctx, std::string& line) {
+    IncludeStack& stack = ctx.includes;
+    while (!stack.current().file.read_line(line)) {
+        SourceLevel& ended = stack.current();
+        ended.file.close();
+        if (stack.include_level == 0) return false;
+        ctx.console.print("--- INCLUDE-END \"%s\" %d lines ---\n", ended.path.c_str(), ended.line_count);
+        --stack.include_level;
+    }
+    return true;
+}
+
+std::string include_name_at(std::string_view line, std::size_t col1) {
+    std::size_t pos = std::min(col1, line.size());
+    if (pos < line.size() && line[pos] == '"') {
+        ++pos;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    }
+    std::size_t end = line.find_first_of(std::string_view("\0\";\n", 4), pos);
+    if (end == std::string_view::npos) end = line.size();
+    return std::string(line.substr(pos, end - pos));
+}
+
+void open_include(Context& ctx, std::string_view shown_name, std::string_view written_name) {
+    Settings& settings = ctx.settings;
+    const std::string directory = settings.include_path.substr(0, settings.include_name_pos);
+    settings.include_path = directory + std::string(shown_name);
+    ctx.console.print("--- (%d) INCLUDE \"%s\" ---\n", ctx.includes.line_count(), settings.include_path.c_str());
+
+    IncludeStack& stack = ctx.includes;
+    if (stack.include_level >= IncludeStack::max_level) {
+        fatal(ctx.console, "\t%s Cannot Open\n", settings.include_path.c_str());
+    }
+    SourceLevel& level = stack.levels[static_cast<std::size_t>(stack.include_level + 1)];
+    if (!level.file.open(resolve_include(directory, written_name))) {
+        fatal(ctx.console, "\t%s Cannot Open\n", settings.include_path.c_str());
+    }
+    level.path = settings.include_path;
+    level.line_count = 0;
+    ++stack.include_level;
+}
+
+void close_sources(Context& ctx) {
+    for (SourceLevel& level : ctx.includes.levels) level.file.close();
+}

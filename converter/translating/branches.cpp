@@ -1,0 +1,124 @@
+#include "translating/branches.h"
+
+#include <string>
+#include <string_view>
+
+#include "expressions/expression_rewriter.h"
+#include "reading/keywords.h"
+
+namespace {
+
+bool is_branch(std::uint16_t code) {
+    return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
+}
+
+// Targets are addresses: numbers in them keep all 16 bits.
+Rewrite translate_target(Context& ctx, std::string& out, std::string_view text) {
+    return translate_expression(ctx.eval, ctx.data_names, text, Width::word, out);
+}
+
+void rewrite_parity_form(LineRecord& record, Form po_form, Form pe_form) {
+    if (record.form == Form::cond_po) record.form = po_form;
+    else if (record.form == Form::cond_pe) record.form = pe_form;
+}
+
+void warn_z_flag_unknown(Context& ctx, Translation& out) {
+    ctx.console.print("(%d) WARNING: Z flag unknown\n", ctx.includes.line_count());
+    out.push_back(warning_line(Warning::z_flag_unknown));
+}
+
+// JR Z,X followed directly by JR C,X (branch when Z or C: BLS), or JR Z over a JR NC,X (branch when
+// neither: BHI). On a merge the second JR gets the merged form and this line keeps only its label
+// or its comment. The target of this JR is already in {target}; `target_complete` tells whether it
+// translated whole (a target with '$' never does).
+bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const std::string& target,
+                   bool target_complete, Translation& out) {
+    LineRecord* second = cursor.at(1);
+    if (second == nullptr || second->code != kw::JR || !second->label_view().empty()) return false;
+    bool merged = false;
+    if (second->form == Form::cond_c && target_complete) {
+        // The second JR's target text is on the next source line, which pass 2 has not read yet.
+        if (cursor.read_ahead(ctx.includes.current().file)) {
+            std::string second_target;
+            Rewrite result = translate_target(ctx, second_target, text_at(cursor.lookahead_line(), second->col1));
+            merged = result == Rewrite::complete && second_target == target;
+        }
+    } else if (second->form == Form::cond_nc) {
+        // Skipping the JR NC means landing either at $+4 or at a label right after it.
+        const LineRecord* after = cursor.at(2);
+        std::string_view label = after != nullptr ? after->label_view() : std::string_view();
+        merged = target == "$+H'4" ||
+                 (target_complete && !label.empty() && std::string_view(target).substr(0, 16) == label);
+    }
+    if (!merged) return false;
+    second->form = second->form == Form::cond_c ? Form::z_or_c : Form::nz_and_nc;
+    record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
+    out.push_back(source_line_of(record));
+    return true;
+}
+
+// Whether the Z flag a later branch sees may differ from the HD64180's, after this instruction.
+void update_z_flag(Context& ctx, const LineRecord& record) {
+    const std::uint16_t code = record.code;
+    const Form form = record.form;
+    bool& unknown = ctx.pass2.z_flag_unknown;
+    // The H8/300 MOV sets Z where LD does not; ADD.W, NOT and the block transfer loops set it too.
+    if (code == kw::LD || (code == kw::ADD && form == Form::pair_pair) || code == kw::CPL ||
+        ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed) || (code >= kw::LDI && code <= kw::LDDR)) {
+        unknown = true;
+        return;
+    }
+    // Neither processor changes Z here (or both leave it as it was).
+    if (((code == kw::INC || code == kw::DEC) && (form == Form::pair || form == Form::pair_twice)) ||
+        (code >= kw::RLC && code <= kw::RRD) || ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
+        code == kw::PUSH || code == kw::POP || code == kw::MLT || code == kw::NOP || code == kw::HALT ||
+        code == kw::SLP || code == kw::EI || code == kw::DI || code == kw::IM) {
+        return;
+    }
+    unknown = false;
+}
+
+}  // namespace
+
+bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                              const LineRecord& previous, LineRecord& next, std::string& target, Translation& out) {
+    // After a block instruction the count's end is in Z (transfer) or in the carry (compare).
+    if (previous.code >= kw::LDI && previous.code <= kw::LDDR && is_branch(record.code)) {
+        rewrite_parity_form(record, Form::po_after_transfer, Form::pe_after_transfer);
+    }
+    if (previous.code >= kw::CPI && previous.code <= kw::CPDR) {
+        if (is_branch(record.code)) rewrite_parity_form(record, Form::po_after_compare, Form::pe_after_compare);
+        // A second branch right after the first still tests the flags of the block compare.
+        if (record.code != kw::CALL && is_branch(record.code) && is_branch(next.code)) {
+            rewrite_parity_form(next, Form::po_after_compare, Form::pe_after_compare);
+        }
+    }
+
+    if (!is_branch(record.code)) {
+        update_z_flag(ctx, record);
+        return false;
+    }
+
+    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz)) warn_z_flag_unknown(ctx, out);
+
+    const std::string_view src = text_at(line, record.col1);
+    const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
+    std::string translated;
+    const Rewrite result = translate_target(ctx, translated, src);
+    if (record.code == kw::CALL || record.code == kw::JP) {
+        target = "@" + translated;
+        if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = true;  // the subroutine may change Z
+    } else {
+        target = translated;
+    }
+    if (result != Rewrite::complete) record.form = Form::illegal_branch;
+    if (jr_on_z && merge_jr_pair(ctx, cursor, record, target, result == Rewrite::complete, out)) {
+        return true;
+    }
+
+    if (record.form != Form::illegal_branch) return false;
+    ctx.console.print("(%d) ERROR: illegal CALL/JP/JR operand\n", ctx.includes.line_count());
+    record.code = in_error(record.code);
+    out.push_back(source_line_of(record));
+    return true;
+}

@@ -1,0 +1,345 @@
+#include "translating/directives.h"
+
+#include <charconv>
+
+#include "reading/classifier.h"
+#include "expressions/evaluator.h"
+#include "expressions/expression_rewriter.h"
+#include "reading/keywords.h"
+#include "translating/operands.h"
+#include "reading/text_scan.h"
+
+namespace {
+
+constexpr std::size_t name_max = 51;   // NAME keeps this many characters
+constexpr std::size_t title_max = 50;  // TITLE keeps this many between its quotes
+
+// The operand of the line from column col1, letter case as written; empty when the line has none.
+// A NUL ends the line as its end does.
+std::string_view operand_text(std::string_view line, const LineRecord& record) {
+    line = before_nul(line);
+    if (record.col1 == 0 || record.col1 >= line.size()) return {};
+    return line.substr(record.col1);
+}
+
+// One operand as evaluate_operand sees it: up to the first ',', '.', ';', newline or the end,
+// without the white space around it.
+std::string_view operand_body(std::string_view text) {
+    return trim(text.substr(0, text.find_first_of(",.;\n")));
+}
+
+std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
+
+// A line whose directive has no H8/300 counterpart keeps only its label (as a label-only line) or
+// becomes a comment line.
+OutputLine as_source_line(LineRecord& record) {
+    record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
+    return source_line_of(record);
+}
+
+// A directive that needs a value but has none: reading the operand from column 0 would take the
+// line's own label and keyword as the expression.
+OutputLine report_missing_operand(Context& ctx, LineRecord& record) {
+    return report_operand_error(ctx, record, Outcome::malformed());
+}
+
+// Evaluates a 16-bit operand; false (after adding the error line to `out`) when it is missing or in
+// error.
+bool evaluate_address(Context& ctx, LineRecord& record, std::string_view operand, std::uint16_t& value,
+                      Translation& out) {
+    if (operand_body(operand).empty()) {
+        out.push_back(report_missing_operand(ctx, record));
+        return false;
+    }
+    const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, operand, Width::word);
+    if (!evaluation.ok()) {
+        out.push_back(report_operand_error(ctx, record, evaluation.outcome));
+        return false;
+    }
+    value = evaluation.value;
+    return true;
+}
+
+void translate_section(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
+    const bool data = record.code == kw::DSEG;
+    ctx.pass2.data_section = data;
+    std::string section = ".SECTION ";
+    section += record.label_view().empty() ? std::string_view(data ? "RAM" : "ROM") : record.label_view();
+    section += data ? ",DATA" : ",CODE";
+
+    // Only the capital letters AT start an address clause: pass 2 reads the line as written.
+    std::string_view operand = operand_text(line, record);
+    if (operand.size() > 2 && operand.starts_with("AT") && is_white_space(operand[2])) {
+        std::uint16_t address = 0;
+        if (!evaluate_address(ctx, record, skip_blanks(operand.substr(2)), address, out)) return;
+        ctx.pass2.location_counter = address;
+        section += ",LOCATE=" + hex_constant(address);
+    }
+    out.push_back(code_line({}, section));
+}
+
+void translate_org(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
+    std::uint16_t address = 0;
+    if (!evaluate_address(ctx, record, operand_text(line, record), address, out)) return;
+    ctx.pass2.location_counter = address;
+    out.push_back(code_line({}, ".ORG", hex_constant(address)));
+}
+
+// EQU, DEFL and DS: the label becomes a value name (for DS the address of the reserved block).
+void translate_value_name(Context& ctx, LineRecord& record, std::string_view source_line, Translation& out) {
+    const std::string name(record.label_view());
+    const std::string_view operand = operand_text(source_line, record);
+    std::uint16_t value = 0;
+    if (!evaluate_address(ctx, record, operand, value, out)) return;
+
+    OutputLine line;
+    // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
+    if (translate_expression(ctx.eval, ctx.data_names, operand, Width::word, line.operand1) == Rewrite::not_translatable) {
+        line.operand1 = hex_constant(value);
+    }
+    std::uint16_t stored = value;
+    if (record.code == kw::EQU) {
+        line.mnemonic = ".EQU";
+    } else if (record.code == kw::DEFL) {
+        line.mnemonic = ".ASSIGN";
+    } else {
+        line.mnemonic = ".RES";
+        stored = ctx.pass2.location_counter;
+        ctx.pass2.location_counter = static_cast<std::uint16_t>(ctx.pass2.location_counter + value);
+    }
+
+    if (!name.empty()) {
+        const DataNameEntry* entry = data_name_find(ctx.data_names, name);
+        // DEFL exists to be assigned again; EQU and DS names should keep their value.
+        if (record.code != kw::DEFL && entry != nullptr && entry->value != stored) {
+            ctx.console.print("(%d) WARNING: EQU,DS redefine '%.12s'%04X->%04X\n", ctx.includes.line_count(),
+                              name.c_str(), entry->value, stored);
+            out.push_back(warning_line(Warning::redefinition));
+        }
+        data_name_put(ctx.data_names, ctx.console, name, stored, name_kind::value);
+        line.label = name;
+    }
+    out.push_back(std::move(line));
+}
+
+// The .SDATA operand of a string item: the characters between the quotes in double quotes, a
+// doubled delimiter read as one and every double quote written twice. False when text other than
+// blanks follows the closing quote: the item is then an expression such as 'A'+80H.
+bool string_operand(std::string_view item, std::string& out) {
+    const std::string_view body = operand_body(item);
+    const char delimiter = body.front();
+    out = "\"";
+    auto put = [&out](char ch) {
+        out.push_back(ch);
+        if (ch == '"') out.push_back(ch);
+    };
+    std::size_t i = 1;
+    while (i < body.size()) {
+        const char ch = body[i];
+        if (ch == delimiter && i + 1 < body.size() && body[i + 1] == delimiter) {
+            put(ch);
+            i += 2;
+            continue;
+        }
+        // A quote of the other kind at the very end closes the constant too, as in 'AB".
+        if (ch == delimiter || (is_quote(ch) && i + 1 == body.size())) {
+            ++i;
+            break;
+        }
+        put(ch);
+        ++i;
+    }
+    out.push_back('"');
+    return i == body.size();
+}
+
+// An item whose value is known: its translated expression, or the value when it has none.
+void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, std::uint16_t value, Width width) {
+    line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
+    if (translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) == Rewrite::not_translatable) {
+        line.operand1 = hex_constant(value);
+    }
+}
+
+void translate_radix(Context& ctx, const LineRecord& record, std::string_view line) {
+    const std::string_view operand = operand_text(line, record);
+    if (operand.empty() || operand.front() == '\n') {
+        ctx.eval.default_radix = 'D';
+        return;
+    }
+    unsigned long value = 0;
+    const auto [end, error] = std::from_chars(operand.data(), operand.data() + operand.size(), value);
+    char radix = 0;
+    if (error == std::errc{} && end != operand.data()) {
+        switch (value) {
+            case 2: radix = 'B'; break;
+            case 8: radix = 'O'; break;
+            case 10: radix = 'D'; break;
+            case 16: radix = 'H'; break;
+            default: break;
+        }
+    }
+    if (radix == 0) {
+        ctx.console.print("(%d) ERROR: illegal RADIX value\n", ctx.includes.line_count());
+        return;
+    }
+    ctx.eval.default_radix = radix;
+}
+
+// The operand's characters up to the first blank, tab, newline or ';', at most `max` of them.
+std::string first_word(std::string_view operand, std::size_t max) {
+    std::string word;
+    for (char ch : operand) {
+        if (word.size() == max || ch == ' ' || ch == '\t' || ch == '\n' || ch == ';') break;
+        word.push_back(ch);
+    }
+    return word;
+}
+
+}  // namespace
+
+void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width, Translation& out) {
+    if (items.empty() || items.front() == '\n' || items.front() == ';') {
+        out.push_back(report_missing_operand(ctx, record));
+        return;
+    }
+    const std::string label(record.label_view());
+    const std::uint16_t error_code = in_error(record.code);
+    std::size_t position = 0;
+    for (int i = 1;; ++i) {
+        const std::string_view item = items.substr(position);
+        const bool first = i == 1;
+        const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, item, width);
+        const std::optional<std::size_t> next = evaluation.next;
+        // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero.
+        const bool empty = operand_body(item).empty();
+
+        OutputLine line;
+        if (first) line.label = label;
+        bool written = true;
+        if (evaluation.ok() && !empty) {
+            if (is_quote(item.front()) && string_operand(item, line.operand1)) {
+                line.mnemonic = ".SDATA";
+            } else {
+                set_value_operand(ctx, line, item, evaluation.value, width);
+            }
+        } else if (evaluation.outcome.status == EvalStatus::undefined_name &&
+                   translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) !=
+                       Rewrite::not_translatable) {
+            // A name unknown here (a code label, an external, a later EQU) is written symbolically.
+            // A malformed item is not: its text, such as (1, would reach the output unreported.
+            line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
+        } else {
+            written = false;
+        }
+
+        if (written) {
+            out.push_back(std::move(line));
+        } else {
+            record.code = error_code;
+            ctx.console.print("(%d) ERROR: illegal DB/DW operand\n", ctx.includes.line_count());
+            if (!first) record.set_label({});
+            out.push_back(source_line_of(record));
+        }
+        if (!next || *next == 0 || *next > item.size()) break;
+        position += *next;
+    }
+}
+
+OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_view source_line) {
+    const std::uint16_t code = record.code;
+    const std::string label(record.label_view());
+    OutputLine line;
+    std::string list;
+    if (code == kw::MACRO) {
+        // The label names the macro; its parameters are names being defined, not references, so
+        // they get no backslash even in a definition nested in another.
+        list = label + " ";
+        ctx.eval.in_macro_body = false;
+    } else {
+        line.label = label;
+    }
+
+    const std::string_view operand = operand_text(source_line, record);
+    std::size_t position = 0;
+    while (!operand.empty()) {
+        const std::string_view item = skip_blanks(operand.substr(position));
+        std::string text;
+        // Names and macro arguments are addresses or values of any size: numbers in them keep 16 bits.
+        if (translate_expression(ctx.eval, ctx.data_names, item, Width::word, text) != Rewrite::not_translatable) {
+            if (code == kw::EXTRN) {
+                data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::external);
+            } else if (code == kw::MACRO) {
+                data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::macro_parameter);
+            } else if (code == line_code::macro_call) {
+                std::uint8_t reg = 0;
+                if (text.size() == 1) reg = reg8_code(text);
+                if (text.size() == 2) reg = reg16_code(text);
+                if (reg != 0) {
+                    ctx.console.print("(%d) ERROR: cannot use register for macro parameters\n",
+                                      ctx.includes.line_count());
+                    (void)h8_register_name(ctx.console, text, reg);
+                }
+            }
+            list += text;
+            list += ',';
+        } else {
+            ctx.console.print("(%d) ERROR: illegal PUBLIC/EXTRN/MACRO operand\n", ctx.includes.line_count());
+        }
+        const std::size_t stop = item.find_first_of(",;\n");
+        if (stop == std::string_view::npos || item[stop] != ',') break;
+        position = static_cast<std::size_t>(item.data() - operand.data()) + stop + 1;
+    }
+    if (!list.empty() && list.back() == ',') list.pop_back();
+    line.operand1 = list;
+
+    if (code == kw::PUBLIC) {
+        line.mnemonic = ".EXPORT";
+    } else if (code == kw::EXTRN) {
+        line.mnemonic = ".IMPORT";
+    } else if (code == kw::MACRO) {
+        line.mnemonic = ".MACRO";
+    } else if (std::size_t index = macro_index(record); index < ctx.macro_names.names.size()) {
+        line.mnemonic = significant_name(ctx.macro_names.names[index]);
+    }
+    return line;
+}
+
+Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line) {
+    Translation out;
+    switch (record.code) {
+        case kw::LIST: out.push_back(code_line({}, ".LIST")); break;
+        case kw::NLIST: out.push_back(code_line({}, ".NOLIST")); break;
+        case kw::PAGE: out.push_back(code_line({}, ".PAGE")); break;
+        case kw::END: out.push_back(code_line({}, ".END")); break;
+        case kw::ENDM:
+            ctx.eval.in_macro_body = false;
+            out.push_back(code_line({}, ".ENDM"));
+            break;
+        case kw::CSEG:
+        case kw::DSEG: translate_section(ctx, record, line, out); break;
+        case kw::ORG: translate_org(ctx, record, line, out); break;
+        case kw::EQU:
+        case kw::DEFL:
+        case kw::DS: translate_value_name(ctx, record, line, out); break;
+        case kw::DB: translate_data_list(ctx, record, operand_text(line, record), Width::byte, out); break;
+        case kw::DW: translate_data_list(ctx, record, operand_text(line, record), Width::word, out); break;
+        case kw::PUBLIC:
+        case kw::EXTRN:
+        case kw::MACRO:
+        case line_code::macro_call:
+            out.push_back(translate_name_list(ctx, record, line));
+            if (record.code == kw::MACRO) ctx.eval.in_macro_body = true;
+            break;
+        case kw::RADIX:
+            translate_radix(ctx, record, line);
+            out.push_back(as_source_line(record));
+            break;
+        case kw::NAME: out.push_back(code_line({}, ".PROGRAM", first_word(operand_text(line, record), name_max))); break;
+        case kw::TITLE:
+            out.push_back(code_line({}, ".HEADING", "\"" + first_word(operand_text(line, record), title_max) + "\""));
+            break;
+        default: out.push_back(as_source_line(record)); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
+    }
+    return out;
+}

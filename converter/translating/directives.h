@@ -1,0 +1,20 @@
+// Directive translation: every assembler directive and every call of a macro defined in the source
+// becomes its H8/300 assembler line(s); the data-name table fills here as pass 2 runs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/context.h"
+#include "writing/output_line.h"
+
+// Translates one directive or macro-call line, `line` as the source spells it.
+Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line);
+
+// DB-like (byte) and DW-like (word) lists: one output line per item of `items`; an item that
+// neither evaluates nor translates becomes an error line of its own.
+void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width, Translation& out);
+
+// PUBLIC, EXTRN, MACRO and macro calls: the line with the label, the mnemonic and the translated
+// name list; stores external names and macro parameters.
+OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_view line);

@@ -1,0 +1,150 @@
+#include "translating/dispatcher.h"
+
+#include <string>
+
+#include "translating/branches.h"
+#include "reading/keywords.h"
+#include "translating/operands.h"
+
+namespace {
+
+// The neighbouring instruction records of the current line. A walk that finds none (the start or
+// end of the source, or of the window) takes the all-zero record `none`, which merges with nothing.
+struct Neighbours {
+    LineRecord none{};
+    LineRecord* previous = nullptr;
+    LineRecord* next = nullptr;
+    int next_offset = 0;  // places from the current record to `next`
+};
+
+void find_next(RecordCursor& cursor, Neighbours& n, int from) {
+    n.next_offset = from;
+    LineRecord* found = cursor.find_instruction(n.next_offset, 1);
+    n.next = found != nullptr ? found : &n.none;
+}
+
+// The next record becomes a comment line of its own (its instruction is part of this line's
+// translation); the record after it becomes the next one.
+void absorb_next(RecordCursor& cursor, Neighbours& n) {
+    n.next->code = line_code::comment;
+    find_next(cursor, n, n.next_offset + 1);
+}
+
+bool is_a_test(const LineRecord& record, std::string_view logic) {
+    return record.code == kw::LOGIC && logic != "XOR" && record.form == Form::reg && record.reg1 == reg::A;
+}
+
+// The pairs whose post-increment and pre-decrement addressing has an H8/300 name.
+bool has_auto_step_name(std::uint8_t pair) { return pair == reg::BC || pair == reg::DE || pair == reg::HL; }
+
+// Merges the instruction with the next one where the H8/300 has a better sequence for the pair.
+void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_view logic, Neighbours& n) {
+    if (!n.next->label_view().empty()) return;
+    if (record.code == kw::SCF && n.next->code == kw::CCF) {
+        record.code = kw::SCF_CCF;  // carry cleared
+        absorb_next(cursor, n);
+        if (!n.next->label_view().empty()) return;
+    }
+    // A test that clears the carry, then SBC: one SUB.W.
+    if ((is_a_test(record, logic) || record.code == kw::SCF_CCF) && n.next->code == kw::SBC &&
+        (n.next->form == Form::pair_imm || n.next->form == Form::pair_pair)) {
+        record.code = kw::SUB;
+        record.form = n.next->form;
+        record.reg1 = n.next->reg1;
+        record.reg2 = n.next->reg2;
+        absorb_next(cursor, n);
+        if (!n.next->label_view().empty()) return;
+    }
+
+    LineRecord& next = *n.next;
+    const bool next_inc_pair = next.code == kw::INC && next.form == Form::pair;
+    if (next_inc_pair && record.code == kw::INC && record.form == Form::pair && record.reg1 == next.reg1) {
+        record.form = Form::pair_twice;  // ADDS #2
+    } else if (next_inc_pair && record.code == kw::LD && record.form == Form::reg_indirect && has_auto_step_name(next.reg1) &&
+               record.reg2 == reg::indirect(next.reg1)) {
+        record.form = Form::reg_postinc;  // @rr+
+        record.reg2 = reg::postincrement(record.reg2);
+    } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::DEC && next.form == Form::pair &&
+               record.reg1 == next.reg1) {
+        record.form = Form::pair_twice;  // SUBS #2
+    } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::LD && next.form == Form::indirect_reg &&
+               has_auto_step_name(record.reg1) && next.reg1 == reg::indirect(record.reg1)) {
+        record.code = kw::LD;
+        record.form = Form::predec_reg;  // @-rr
+        record.reg1 = reg::predecrement(next.reg1);
+        record.reg2 = next.reg2;
+    } else if (record.code == kw::PUSH && record.form == Form::pair && next.code == kw::POP && next.form == Form::pair) {
+        record.code = kw::LD;
+        record.form = Form::pair_pair;  // MOV.W from the pushed to the popped pair
+        record.reg2 = record.reg1;
+        record.reg1 = next.reg1;
+    } else {
+        return;
+    }
+    absorb_next(cursor, n);
+}
+
+// CP 0, AND A or OR A right before JP/JR Z/NZ adds nothing on the H8/300 when the instruction
+// before was an 8-bit MOV of A: the MOV has already set Z from the same value.
+bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, const Neighbours& n) {
+    if (record.code != kw::LOGIC || !record.label_view().empty()) return false;
+    const bool compare_with_zero = slots.logic == "CMP.B" && record.form == Form::imm && slots.imm == "#H'0";
+    const bool test_a = (slots.logic == "AND" || slots.logic == "OR") && record.form == Form::reg && record.reg1 == reg::A;
+    if (!compare_with_zero && !test_a) return false;
+    const LineRecord& next = *n.next;
+    if ((next.code != kw::JP && next.code != kw::JR) || (next.form != Form::cond_z && next.form != Form::cond_nz)) return false;
+    const LineRecord& previous = *n.previous;
+    return previous.code == kw::LD && previous.form >= Form::reg_imm && previous.form <= Form::indexed_reg &&
+           (previous.reg1 == reg::A || previous.reg2 == reg::A);
+}
+
+}  // namespace
+
+Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line) {
+    OperandSlots slots;
+    switch (record.code) {
+        case kw::AND: slots.logic = "AND"; break;
+        case kw::OR: slots.logic = "OR"; break;
+        case kw::XOR: slots.logic = "XOR"; break;
+        case kw::CP: slots.logic = "CMP.B"; break;
+        default: break;
+    }
+    if (!slots.logic.empty()) record.code = kw::LOGIC;
+
+    // A label can be reached by a jump, with whatever Z flag the jump had.
+    const std::string label(record.label_view());
+    if (!label.empty()) ctx.pass2.z_flag_unknown = true;
+
+    Neighbours n;
+    int previous_offset = -1;
+    LineRecord* previous = cursor.find_instruction(previous_offset, -1);
+    n.previous = previous != nullptr ? previous : &n.none;
+    find_next(cursor, n, 1);
+
+    fuse_with_neighbours(cursor, record, slots.logic, n);
+
+    Translation out;
+    if (!render_operands(ctx, record, line, slots, out)) return out;
+    if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots.target, out)) return out;
+
+    if (is_redundant_test(record, slots, n)) {
+        record.code = line_code::comment;
+        out.push_back(source_line_of(record));
+        return out;
+    }
+
+    const TemplateEntry& entry = find_template(ctx.template_index, key(record.code, record.form));
+    if (entry.key == 0) {
+        ctx.console.print("(%d) ERROR: unknown mnemonic\n", ctx.includes.line_count());
+    } else if (entry.steps.empty()) {
+        ctx.console.print("(%d) ERROR: unsupport mnemonic '%s'\n", ctx.includes.line_count(),
+                          std::string(entry.display).c_str());
+    } else {
+        Translation lines = fill_template(entry.steps, slots, label);
+        out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+        return out;
+    }
+    record.code = in_error(record.code);
+    out.push_back(source_line_of(record));
+    return out;
+}

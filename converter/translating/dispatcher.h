@@ -1,0 +1,12 @@
+// The instruction dispatcher: turns one HD64180 instruction line into its H8/300 lines, merging it
+// with the next instruction where a better H8/300 sequence exists and dropping redundant tests.
+#pragma once
+
+#include <string_view>
+
+#include "driver/context.h"
+#include "writing/output_line.h"
+#include "translating/record_cursor.h"
+
+// Translates the instruction line `line` whose record is the cursor's current one.
+Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line);

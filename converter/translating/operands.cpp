@@ -1,0 +1,235 @@
+#include "translating/operands.h"
+
+#include <array>
+
+#include "expressions/evaluator.h"
+#include "expressions/expression_rewriter.h"
+#include "reading/keywords.h"
+
+namespace {
+
+struct RegisterName {
+    std::uint8_t code;
+    std::string_view name;
+};
+
+// Every register code that has an H8/300 name; any other code is a register error.
+constexpr std::array<RegisterName, 28> register_names{{
+    {reg::A, "R0H"},  {reg::F, "CCR"},  {reg::B, "R1H"},  {reg::C, "R1L"},  {reg::D, "R2H"},
+    {reg::E, "R2L"},  {reg::H, "R3H"},  {reg::L, "R3L"},  {reg::AF, "R0"},  {reg::BC, "R1"},
+    {reg::DE, "R2"},  {reg::HL, "R3"},  {reg::IX, "R4"},  {reg::IY, "R5"},  {reg::SP, "SP"},
+    {reg::indirect(reg::BC), "@R1"},
+    {reg::indirect(reg::DE), "@R2"},
+    {reg::indirect(reg::HL), "@R3"},
+    {reg::indirect(reg::IX), "@R4"},
+    {reg::indirect(reg::IY), "@R5"},
+    {reg::indirect(reg::SP), "@SP"},
+    {reg::sp_as_general, "R7"},
+    {reg::predecrement(reg::indirect(reg::BC)), "@-R1"},
+    {reg::predecrement(reg::indirect(reg::DE)), "@-R2"},
+    {reg::predecrement(reg::indirect(reg::HL)), "@-R3"},
+    {reg::postincrement(reg::indirect(reg::BC)), "@R1+"},
+    {reg::postincrement(reg::indirect(reg::DE)), "@R2+"},
+    {reg::postincrement(reg::indirect(reg::HL)), "@R3+"},
+}};
+
+// The address or displacement at the start of `text`: up to the last ')' before the first ',',
+// ';' or newline (the whole operand when no ')' stands there).
+std::string_view parenthesised_text(std::string_view text) {
+    std::size_t end = text.find_first_of(",;\n");
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view operand = text.substr(0, end);
+    std::size_t close = operand.rfind(')');
+    return close == std::string_view::npos ? operand : operand.substr(0, close);
+}
+
+// Writes `prefix` and the operand into `slot`: the rewritten expression when the rewriter can
+// rewrite it, otherwise the evaluated value. An undefined name fails the operand unless
+// `tolerate_undefined` and the expression can be kept symbolic.
+Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const Evaluation& value,
+                     Width width, bool tolerate_undefined) {
+    slot.assign(1, prefix);
+    std::string translated;
+    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, width, translated);
+    if (!value.ok()) {
+        if (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name &&
+            rewrite != Rewrite::not_translatable) {
+            slot += translated;
+            return {};
+        }
+        return value.outcome;
+    }
+    if (rewrite != Rewrite::not_translatable) {
+        slot += translated;
+    } else if (!value.has_value) {
+        // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
+        // would reach the H8/300 source unreported.
+        return Outcome::malformed();
+    } else {
+        slot += "H'";
+        slot += hex_digits(value.value);
+    }
+    return {};
+}
+
+// Keeps the first operand failure of a line, so that later operands cannot hide it.
+void note_operand(Outcome& first, Outcome result) {
+    if (!result.ok() && first.ok()) first = std::move(result);
+}
+
+// A register without a name fails as an illegal operand (no undefined name to report).
+void render_register(Context& ctx, Outcome& first, std::string& slot, std::uint8_t code) {
+    if (!h8_register_name(ctx.console, slot, code)) note_operand(first, Outcome::malformed());
+}
+
+// {regH}/{regL}: the pair's name with "H" or "L" appended; SP counts as R7 here.
+void render_byte_halves(Context& ctx, Outcome& first, std::string* high, std::string* low,
+                        std::uint8_t code) {
+    std::string name;
+    render_register(ctx, first, name, code == reg::SP ? reg::sp_as_general : code);
+    if (high != nullptr) *high = name + "H";
+    if (low != nullptr) *low = name + "L";
+}
+
+}  // namespace
+
+bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
+    if (code != 0) {
+        for (const RegisterName& entry : register_names) {
+            if (entry.code == code) {
+                slot = entry.name;
+                return true;
+            }
+        }
+    }
+    console.print("register error %X\n", code);
+    return false;
+}
+
+Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm) {
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, width);
+    return render_value(ctx, imm, '#', text, value, width, width == Width::word);
+}
+
+Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem) {
+    std::string_view address = parenthesised_text(text);
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, address, width);
+    return render_value(ctx, mem, '@', address, value, width, tolerate_undefined);
+}
+
+Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem) {
+    std::string displacement;
+    if (Outcome outcome = render_immediate(ctx, parenthesised_text(text), Width::byte, displacement); !outcome.ok()) {
+        return outcome;
+    }
+    std::string index_name;
+    // The displacement evaluated cleanly; a failure now is the register's.
+    if (!h8_register_name(ctx.console, index_name, index_register)) return Outcome::malformed();
+    mem = "@(" + displacement.substr(1) + "," + index_name + ")";
+    return {};
+}
+
+Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit) {
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, Width::byte);
+    if (Outcome outcome = render_value(ctx, bit, '#', text, value, Width::byte, false); !outcome.ok()) return outcome;
+    // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
+    if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
+    return {};
+}
+
+bool render_operands(Context& ctx, LineRecord& record, std::string_view line, OperandSlots& slots, Translation& out) {
+    const std::string_view src = text_at(line, record.col1);
+    const std::string_view src2 = text_at(line, record.col2);
+    Outcome first;
+    auto reg1 = [&] { render_register(ctx, first, slots.reg1, record.reg1); };
+    auto reg2 = [&] { render_register(ctx, first, slots.reg2, record.reg2); };
+
+    switch (record.form) {
+        case Form::reg_imm:
+            reg1();
+            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
+            break;
+        case Form::reg_reg: case Form::reg_indirect: case Form::reg_postinc: case Form::indirect_reg: case Form::predec_reg: case Form::indirect_pair:
+            reg1();
+            reg2();
+            break;
+        case Form::reg_mem: case Form::pair_mem:
+            reg1();
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
+            break;
+        case Form::reg_indexed:
+            reg1();
+            note_operand(first, render_indexed(ctx, src, record.reg2, slots.mem));
+            break;
+        case Form::mem_reg: case Form::mem_pair:
+            reg2();
+            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem));
+            break;
+        case Form::indexed_reg:
+            reg2();
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            break;
+        case Form::indirect_imm:
+            reg1();
+            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
+            break;
+        case Form::indexed_imm:
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
+            break;
+        case Form::reg: case Form::indirect: case Form::pair_twice:
+            reg1();
+            break;
+        case Form::imm:
+            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
+            break;
+        case Form::mem:
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
+            break;
+        case Form::indexed:
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            break;
+        case Form::pair:
+            reg1();
+            if (record.code == kw::MLT) render_byte_halves(ctx, first, &slots.reg1H, nullptr, record.reg1);
+            break;
+        case Form::pair_imm:
+            reg1();
+            note_operand(first, render_immediate(ctx, src, Width::word, slots.imm));
+            break;
+        case Form::pair_pair:
+            if (record.code == kw::ADC || record.code == kw::SBC) {
+                render_byte_halves(ctx, first, &slots.reg1H, &slots.reg1L, record.reg1);
+                render_byte_halves(ctx, first, &slots.reg2H, &slots.reg2L, record.reg2);
+            } else {
+                reg1();
+                reg2();
+            }
+            break;
+        case Form::bit_reg: case Form::bit_indirect:
+            reg1();
+            note_operand(first, render_bit_number(ctx, src, slots.bit));
+            break;
+        case Form::bit_indexed:
+            note_operand(first, render_bit_number(ctx, src2, slots.bit));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            break;
+        default:
+            break;  // no operand slots; branch targets are rendered with the branch
+    }
+
+    if (first.ok()) return true;
+    out.push_back(report_operand_error(ctx, record, first));
+    return false;
+}
+
+OutputLine report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome) {
+    record.code = in_error(record.code);
+    if (!outcome.undefined_name.empty()) {
+        ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
+                          outcome.undefined_name.c_str());
+    } else {
+        ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
+    }
+    return source_line_of(record);
+}

@@ -1,0 +1,86 @@
+#include "translating/pass2.h"
+
+#include <string>
+
+#include "translating/directives.h"
+#include "translating/dispatcher.h"
+#include "writing/output_writer.h"
+#include "translating/record_cursor.h"
+#include "reading/source_files.h"
+#include "reading/work_file.h"
+
+namespace {
+
+// Translates one source line, `line` as the source spells it, by its record's code.
+Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line) {
+    const std::uint16_t code = record.code;
+    if (code == line_code::passthrough) {
+        OutputLine passthrough;
+        passthrough.kind = LineKind::passthrough;
+        return {passthrough};
+    }
+    if (code == line_code::label_only || code >= line_code::comment) return {source_line_of(record)};
+    if (is_instruction(code)) return translate_instruction(ctx, cursor, record, line);
+    if (code == kw::INCLUDE) {  // also MACLIB: the file is read from the next line on
+        std::string name = include_name_at(line, record.col1);
+        open_include(ctx, name, name);
+    }
+    return translate_directive(ctx, record, line);
+}
+
+void translate_records(Context& ctx, RecordCursor& cursor, SrcWriter& writer) {
+    ctx.includes.levels[0].line_count = 0;
+    std::string line;  // the current source line as written, always ending with its newline
+    for (;;) {
+        switch (cursor.advance(ctx.console)) {
+            case RecordCursor::Step::record: break;
+            case RecordCursor::Step::end: close_sources(ctx); return;
+            case RecordCursor::Step::read_error: return;
+        }
+        if (!cursor.take_lookahead(line) && !read_source_line(ctx, line)) {
+            ctx.console.print("\t%s Read Error\n", ctx.settings.source_path.c_str());
+            return;
+        }
+        ++ctx.includes.current().line_count;
+        writer.write(translate_line(ctx, cursor, cursor.current(), line), line);
+    }
+}
+
+}  // namespace
+
+void write_symbolic_file(Context& ctx) {
+    const std::string& path = ctx.settings.symbolic_path;
+    File file = open_file(path.c_str(), "w");
+    if (file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
+    bool written = true;
+    for (const DataNameEntry& entry : ctx.data_names.entries) {
+        std::string line;
+        if (entry.kind == name_kind::external) {
+            line = format_text("%-16s EXTRN\n", entry.name.c_str());
+        } else if (entry.kind == name_kind::macro_parameter) {
+            line = format_text("%-16s MACRO\n", entry.name.c_str());
+        } else {
+            line = format_text("%-16s  %4X\n", entry.name.c_str(), entry.value);
+        }
+        written &= std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+    }
+    written &= close_file(file);
+    // A symbol file that silently lost its end would be worse than none: say so.
+    if (!written) fatal(ctx.console, "\t%s Write Error\n", path.c_str());
+}
+
+void run_pass2(Context& ctx) {
+    ctx.console.write("Pass2:  Translate HD64180 to H8/300\n");
+    open_main_source(ctx);
+    SrcWriter writer(ctx.console, ctx.settings.output_path, ctx.settings.copy_h8_area);
+    writer.open();
+    File work = open_file(work_file_name, "rb");
+    if (work == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
+    RecordCursor cursor(std::move(work), ctx.total_lines);
+
+    translate_records(ctx, cursor, writer);
+
+    writer.close();
+    remove_work_file(ctx);
+    write_symbolic_file(ctx);
+}

@@ -1,0 +1,66 @@
+#include "translating/record_cursor.h"
+
+#include <algorithm>
+
+#include "reading/work_file.h"
+
+RecordCursor::RecordCursor(File work, std::uint16_t total) : work_(std::move(work)), total_(total) {}
+
+bool RecordCursor::fill_upper_half(Console& console, std::size_t count) {
+    if (count == 0) return true;
+    if (read_work_records(work_.get(), &window_[half], count) == count) return true;
+    console.print("\t%s Read Error\n", work_file_name);
+    return false;
+}
+
+RecordCursor::Step RecordCursor::advance(Console& console) {
+    auto slide = [this] { std::copy(window_.begin() + half, window_.end(), window_.begin()); };
+    if (number_ == 0) {
+        slide();  // the upper half is still zero: this clears the lower half
+        if (!fill_upper_half(console, std::min<std::size_t>(total_, half))) return Step::read_error;
+        number_ = 1;
+        current_slot_ = half;
+    } else {
+        ++number_;
+        ++current_slot_;
+    }
+    if (number_ > total_) return Step::end;
+    if ((number_ - 1) % half == 48) {
+        slide();
+        current_slot_ -= half;
+        const long unread = static_cast<long>(total_) - number_ - 47;
+        if (unread > 0 && !fill_upper_half(console, static_cast<std::size_t>(std::min<long>(unread, half)))) {
+            return Step::read_error;
+        }
+    }
+    return Step::record;
+}
+
+LineRecord* RecordCursor::at(int offset) {
+    const long number = static_cast<long>(number_) + offset;
+    const long slot = static_cast<long>(current_slot_) + offset;
+    if (number < 1 || number > total_) return nullptr;
+    if (slot < 0 || slot >= static_cast<long>(window_size)) return nullptr;
+    return &window_[static_cast<std::size_t>(slot)];
+}
+
+LineRecord* RecordCursor::find_instruction(int& offset, int step) {
+    for (LineRecord* record = at(offset); record != nullptr; record = at(offset)) {
+        if (record->code != line_code::comment) return record;
+        offset += step;
+    }
+    return nullptr;
+}
+
+bool RecordCursor::read_ahead(TextFile& source) {
+    lookahead_pending_ = source.read_line(lookahead_line_);
+    return lookahead_pending_;
+}
+
+bool RecordCursor::take_lookahead(std::string& line) {
+    if (!lookahead_pending_) return false;
+    line = std::move(lookahead_line_);
+    lookahead_line_.clear();
+    lookahead_pending_ = false;
+    return true;
+}

@@ -1,0 +1,58 @@
+// Pass 2's view of the records: the current record with its neighbours, read from the work file
+// through a window of 192 records, and the source line read ahead when a translation needs to see
+// the next line before its turn.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "driver/console.h"
+#include "driver/file_handle.h"
+#include "reading/line_record.h"
+#include "reading/text_input.h"
+
+class RecordCursor {
+public:
+    static constexpr std::size_t window_size = 192;
+    static constexpr std::size_t half = 96;
+
+    enum class Step { record, end, read_error };
+
+    // `work` is the work file opened for reading; it holds `total` records.
+    RecordCursor(File work, std::uint16_t total);
+
+    // Moves to the next record (the first one on the first call). At least the 48 records before
+    // the current one and the 48 after it are always at hand. A short read of the work file prints
+    // "\t$TRSH8.$$$ Read Error" and ends the walk.
+    Step advance(Console& console);
+
+    LineRecord& current() { return window_[current_slot_]; }
+    std::uint16_t number() const { return number_; }
+
+    // The record `offset` places from the current one (negative: earlier), or nullptr when that
+    // place lies before record 1, after the last record, or outside the window.
+    LineRecord* at(int offset);
+
+    // The nearest record from `offset` on, walking by `step`, that is not a comment record (the
+    // neighbour walk); `offset` is left at the place reached. Nullptr when there is none.
+    LineRecord* find_instruction(int& offset, int step);
+
+    // Reads the next line of `source` ahead; pass 2 then takes it as its next line instead of
+    // reading one. False at the end of that file.
+    bool read_ahead(TextFile& source);
+    const std::string& lookahead_line() const { return lookahead_line_; }
+    // Moves the line read ahead, if any, into `line`.
+    bool take_lookahead(std::string& line);
+
+private:
+    bool fill_upper_half(Console& console, std::size_t count);
+
+    File work_;
+    std::uint16_t total_;
+    std::array<LineRecord, window_size> window_{};
+    std::size_t current_slot_ = half;
+    std::uint16_t number_ = 0;  // 1-based number of the current record; 0 before the first
+    std::string lookahead_line_;
+    bool lookahead_pending_ = false;
+};

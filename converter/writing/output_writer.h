@@ -1,0 +1,43 @@
+// The .SRC writer: lays every output line out in its fixed columns (H8/300 label, mnemonic and
+// operands on the left, and from column 40 a comment field that repeats the HD64180 source line,
+// cut before column 255) and owns the .SRC file. Rendering is a pure function of the line, so the
+// layout lives in this one place.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/console.h"
+#include "driver/file_handle.h"
+#include "writing/output_line.h"
+
+// The display column reached after `text` starting at `start` (a tab goes to the next multiple of 8).
+std::size_t column_after(std::string_view text, std::size_t start = 0);
+
+// The text of one line, newline included. `source_line` is the HD64180 line as read; with
+// `with_comment` it fills the comment field. A pass-through line copies the source line, and with
+// `copy_h8_area` (/H) also shows it in the comment field.
+std::string render_line(const OutputLine& line, std::string_view source_line, bool with_comment,
+                        bool copy_h8_area = false);
+
+// The text of a whole translation: the first line that is not a warning gets the comment field.
+std::string render_translation(const Translation& lines, std::string_view source_line, bool copy_h8_area = false);
+
+class SrcWriter {
+public:
+    SrcWriter(Console& console, std::string path, bool copy_h8_area);
+
+    // Opens the file; ends the run with "\t%s Cannot Open" when it cannot.
+    void open();
+    // Writes a source line's translation; a failed write ends the run with "\t%s Write Error".
+    void write(const Translation& lines, std::string_view source_line);
+    // Closes the file; buffered lines reach the disk only now, so a failure here is a Write Error too.
+    void close();
+
+private:
+    Console& console_;
+    std::string path_;
+    bool copy_h8_area_;
+    File file_;
+    std::string text_;  // reused for every line
+};
