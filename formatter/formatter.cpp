@@ -17,9 +17,7 @@ constexpr int source_text_column = 48;
 
 // The two ways srcport follows the ';' of its comment field: a tab for translated lines and
 // " -->\t" for the copies of H8/300 text.
-bool follows_marker(std::string_view rest) {
-    return rest.starts_with('\t') || rest.starts_with(" -->\t");
-}
+bool follows_marker(std::string_view rest) { return rest.starts_with('\t') || rest.starts_with(" -->\t"); }
 
 std::string_view trim_trailing_blanks(std::string_view text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -98,9 +96,7 @@ int compare_nocase(std::string_view a, std::string_view b, std::size_t n) {
     return difference;
 }
 
-int advance_column(int column, char c) {
-    return c == '\t' ? column / 8 * 8 + 8 : column + 1;
-}
+int advance_column(int column, char c) { return c == '\t' ? column / 8 * 8 + 8 : column + 1; }
 
 int read_text_line(TextInput& input, std::string& buffer, int limit) {
     buffer.clear();
@@ -156,8 +152,7 @@ std::string format_line(std::string_view line) {
 }
 
 bool write_text_line(NeatenRun& run, std::string_view text) {
-    if (std::fwrite(text.data(), 1, text.size(), run.output) != text.size() ||
-        std::fputc('\n', run.output) == EOF) {
+    if (std::fwrite(text.data(), 1, text.size(), run.output) != text.size() || std::fputc('\n', run.output) == EOF) {
         run.console << "\t Write Error\n";
         return false;
     }
@@ -177,8 +172,7 @@ NeatenNames build_names(const std::vector<std::string>& args) {
 }
 
 bool same_file_name(std::string_view input, std::string_view output) {
-    return compare_nocase(input, output, 8) == 0 &&
-           compare_nocase(extension_of(input), extension_of(output), 3) == 0;
+    return compare_nocase(input, output, 8) == 0 && compare_nocase(extension_of(input), extension_of(output), 3) == 0;
 }
 
 int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {

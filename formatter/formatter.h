@@ -19,8 +19,8 @@ inline constexpr int line_column_limit = 255;
 // ends the file.
 struct TextInput {
     std::FILE* file = nullptr;
-    bool ended = false;   // end of file or Ctrl-Z seen: nothing more is read
-    int pending = -2;     // byte read ahead after a CR, or -2 for none
+    bool ended = false;  // end of file or Ctrl-Z seen: nothing more is read
+    int pending = -2;    // byte read ahead after a CR, or -2 for none
 };
 
 // State of one run: where the console text goes and the output file being written.

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a plain build, then one under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Checks the formatting, then builds and runs every test twice: a plain build, then one under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+
+# The layout stays as .clang-format says: any difference fails the run before anything is built.
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"

@@ -56,9 +56,7 @@ bool read_option(std::string_view piece, Settings& settings) {
     const char letter = to_upper(piece[1]);
     long value = 0;
     switch (letter) {
-        case 'H':
-            settings.copy_h8_area = true;
-            return true;
+        case 'H': settings.copy_h8_area = true; return true;
         case 'D':
             value = option_number(piece.substr(2));
             if (value < 1 || value > 2000) return false;
@@ -69,8 +67,7 @@ bool read_option(std::string_view piece, Settings& settings) {
             if (value < 1 || value > 1000) return false;
             settings.macro_name_max = static_cast<std::uint16_t>(value);
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 
@@ -89,8 +86,7 @@ bool read_file_argument(const std::string& piece, FileState& state, Settings& se
                 state = FileState::output_file;
             }
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -11,8 +11,8 @@
 #include "driver/file_handle.h"
 #include "expressions/evaluator.h"
 #include "reading/name_tables.h"
-#include "translating/templates.h"
 #include "reading/text_input.h"
+#include "translating/templates.h"
 
 // Settings taken from the command line.
 struct Settings {

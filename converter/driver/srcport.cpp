@@ -25,7 +25,8 @@ void print_usage(Console& console) {
 // Whether two names lead to the same file: the same inode when both exist, else the same
 // normalised absolute path.
 bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     }

@@ -12,7 +12,6 @@ enum class Inner { no_match, indirect, indexed, address };
 
 enum class Prime { no, yes };
 
-
 // A character that ends a register name: white space, the terminator `t`, or the end of the text
 // (a last line without a newline behaves like one with it).
 bool ends_name(char ch, char t) { return ch == '\0' || is_white_space(ch) || ch == t; }
@@ -26,9 +25,7 @@ struct Operands {
     std::size_t second = 0;  // first non-blank after the ',' (meaningful only when has_comma())
 
     char at(std::size_t pos) const { return pos < line.size() ? line[pos] : '\0'; }
-    std::string_view from(std::size_t pos) const {
-        return pos < line.size() ? line.substr(pos) : std::string_view{};
-    }
+    std::string_view from(std::size_t pos) const { return pos < line.size() ? line.substr(pos) : std::string_view{}; }
     bool has_comma() const { return at(end) == ','; }
 
     std::size_t skip_blanks(std::size_t pos) const {
@@ -304,7 +301,8 @@ int match_condition(const Operands& ops, std::initializer_list<std::string_view>
 }
 
 // The condition forms, in the order of the condition names.
-constexpr Form condition_forms[] = {Form::cond_c, Form::cond_nc, Form::cond_z, Form::cond_nz, Form::cond_po, Form::cond_pe};
+constexpr Form condition_forms[] = {Form::cond_c,  Form::cond_nc, Form::cond_z,
+                                    Form::cond_nz, Form::cond_po, Form::cond_pe};
 
 Form classify_jump_cond(const Operands& ops, LineRecord& record) {
     if (!ops.has_comma()) return set_form(record, Form::always);
@@ -371,32 +369,43 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
     bool needs_operands = true;  // no match means an illegal operand
     switch (record.code) {
         case kw::LD:
-            form = first_match(ops, record, {classify_r8_first, classify_r8_second, classify_mem_imm,
-                                             classify_pair_first, classify_pair_second});
+            form = first_match(
+                ops, record,
+                {classify_r8_first, classify_r8_second, classify_mem_imm, classify_pair_first, classify_pair_second});
             break;
-        case kw::ADD: case kw::ADC: case kw::SBC:
-            form = first_match(ops, record, {classify_r8_first, classify_pair_first});
-            break;
-        case kw::SUB: case kw::AND: case kw::OR: case kw::XOR: case kw::CP:
-        case kw::RLC: case kw::RRC: case kw::RL: case kw::RR:
-        case kw::SLA: case kw::SRA: case kw::SRL: case kw::TST:
-            form = first_match(ops, record, {classify_single});
-            break;
-        case kw::INC: case kw::DEC:
-            form = first_match(ops, record, {classify_single, classify_pair});
-            break;
-        case kw::MLT:
-            form = first_match(ops, record, {classify_pair});
-            break;
-        case kw::RLCA: case kw::RRCA: case kw::RLA: case kw::RRA: case kw::RLD: case kw::RRD:
+        case kw::ADD:
+        case kw::ADC:
+        case kw::SBC: form = first_match(ops, record, {classify_r8_first, classify_pair_first}); break;
+        case kw::SUB:
+        case kw::AND:
+        case kw::OR:
+        case kw::XOR:
+        case kw::CP:
+        case kw::RLC:
+        case kw::RRC:
+        case kw::RL:
+        case kw::RR:
+        case kw::SLA:
+        case kw::SRA:
+        case kw::SRL:
+        case kw::TST: form = first_match(ops, record, {classify_single}); break;
+        case kw::INC:
+        case kw::DEC: form = first_match(ops, record, {classify_single, classify_pair}); break;
+        case kw::MLT: form = first_match(ops, record, {classify_pair}); break;
+        case kw::RLCA:
+        case kw::RRCA:
+        case kw::RLA:
+        case kw::RRA:
+        case kw::RLD:
+        case kw::RRD:
             // These always work on A; whatever follows the mnemonic is ignored.
             record.reg1 = reg::A;
             form = Form::reg;
             needs_operands = false;
             break;
-        case kw::SET: case kw::RES: case kw::BIT:
-            form = first_match(ops, record, {classify_bit});
-            break;
+        case kw::SET:
+        case kw::RES:
+        case kw::BIT: form = first_match(ops, record, {classify_bit}); break;
         case kw::JP:
             // JP (HL) and friends are single operands; a plain expression is a jump target.
             form = first_match(ops, record, {classify_single});
@@ -405,17 +414,15 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
                 form = first_match(ops, record, {classify_jump_cond});
             }
             break;
-        case kw::CALL: case kw::JR:
-            form = first_match(ops, record, {classify_jump_cond});
-            break;
-        case kw::RET:
-            form = first_match(ops, record, {classify_ret_cond});
-            break;
+        case kw::CALL:
+        case kw::JR: form = first_match(ops, record, {classify_jump_cond}); break;
+        case kw::RET: form = first_match(ops, record, {classify_ret_cond}); break;
         case kw::EX:
             form = first_match(ops, record, {classify_pair_second});
             if (form == Form::pair_pair && record.reg1 == reg::AF) form = Form::af;
             break;
-        case kw::PUSH: case kw::POP:
+        case kw::PUSH:
+        case kw::POP:
             form = first_match(ops, record, {classify_pair});
             if (form == Form::pair && record.reg1 == reg::AF) form = Form::af;
             break;

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "reading/line_record.h"

@@ -11,8 +11,8 @@
 struct LineRecord {
     std::uint16_t code = 0;
     Form form = Form::none;  // for a macro call: the low byte of its macro index
-    std::uint8_t col1 = 0;  // column where the operand (or the expression the form needs) begins
-    std::uint8_t col2 = 0;  // column of a second expression (forms 11, 12, 42, 43)
+    std::uint8_t col1 = 0;   // column where the operand (or the expression the form needs) begins
+    std::uint8_t col2 = 0;   // column of a second expression (forms 11, 12, 42, 43)
     std::uint8_t reg1 = 0;
     std::uint8_t reg2 = 0;
     std::array<char, 17> label{};  // at most 16 characters, zero-padded; the 17th byte stays zero

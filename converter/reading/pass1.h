@@ -5,4 +5,3 @@
 #include "driver/context.h"
 
 void run_pass1(Context& ctx);
-

@@ -39,8 +39,7 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
         std::size_t length = name_scan(word, line.substr(col), 16);
         std::size_t consumed = length;
         if (length == 16 && col + 16 < line.size() && is_name_char(line[col + 16])) {
-            ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16,
-                              word.c_str());
+            ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16, word.c_str());
             while (col + consumed < line.size() && is_name_char(line[col + consumed])) {
                 ctx.console.write(line.substr(col + consumed, 1));
                 ++consumed;

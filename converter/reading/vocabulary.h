@@ -9,26 +9,24 @@
 // code + form is the key of its template; a directive code is a multiple of 0x10 below 0x1000.
 namespace kw {
 // Directives.
-inline constexpr std::uint16_t LIST = 0x0100, ASEG = 0x0110, CSEG = 0x0120, DSEG = 0x0130, ORG = 0x0140,
-                               EQU = 0x0150, DEFL = 0x0160, DB = 0x0170, DW = 0x0180, DS = 0x0190,
-                               PUBLIC = 0x01A0, EXTRN = 0x01B0, RADIX = 0x01C0, NAME = 0x01D0, TITLE = 0x01E0,
-                               SUBTTL = 0x01F0, NLIST = 0x0210, PAGE = 0x0230, INCLUDE = 0x0240, END = 0x0250,
-                               MACRO = 0x0260, ENDM = 0x0270;
+inline constexpr std::uint16_t LIST = 0x0100, ASEG = 0x0110, CSEG = 0x0120, DSEG = 0x0130, ORG = 0x0140, EQU = 0x0150,
+                               DEFL = 0x0160, DB = 0x0170, DW = 0x0180, DS = 0x0190, PUBLIC = 0x01A0, EXTRN = 0x01B0,
+                               RADIX = 0x01C0, NAME = 0x01D0, TITLE = 0x01E0, SUBTTL = 0x01F0, NLIST = 0x0210,
+                               PAGE = 0x0230, INCLUDE = 0x0240, END = 0x0250, MACRO = 0x0260, ENDM = 0x0270;
 // Instructions.
 inline constexpr std::uint16_t LD = 0x1100, ADD = 0x1200, ADC = 0x1300, SUB = 0x1400, SBC = 0x1500, AND = 0x1600,
                                OR = 0x1700, XOR = 0x1800, CP = 0x1900, INC = 0x1A00, DEC = 0x1B00, RLC = 0x1C00,
                                RRC = 0x1D00, RL = 0x1E00, RR = 0x1F00, RLCA = 0x2000, RRCA = 0x2100, RLA = 0x2200,
                                RRA = 0x2300, SLA = 0x2400, SRA = 0x2500, SRL = 0x2600, RLD = 0x2700, RRD = 0x2800,
                                DAA = 0x2900, CPL = 0x2B00, NEG = 0x2C00, CCF = 0x2D00, SCF = 0x2E00, SET = 0x3000,
-                               RES = 0x3100, BIT = 0x3200, CALL = 0x3300, RET = 0x3400, RETI = 0x3500,
-                               RETN = 0x3600, RST = 0x3700, JP = 0x3800, JR = 0x3900, DJNZ = 0x3A00, EX = 0x3B00,
-                               EXX = 0x3C00, PUSH = 0x3D00, POP = 0x3E00, EI = 0x3F00, DI = 0x4000, IM = 0x4100,
-                               NOP = 0x4200, HALT = 0x4300, SLP = 0x4400, TST = 0x4500, MLT = 0x4600,
-                               LDI = 0x5000, LDIR = 0x5100, LDD = 0x5200, LDDR = 0x5300, CPI = 0x5400,
-                               CPIR = 0x5500, CPD = 0x5600, CPDR = 0x5700, INI = 0x5800, INIR = 0x5900,
-                               IND = 0x5A00, INDR = 0x5B00, OUTI = 0x5C00, OTIR = 0x5D00, OUTD = 0x5E00,
-                               OTDR = 0x5F00, OTIM = 0x6000, OTIMR = 0x6100, OTDM = 0x6200, OTDMR = 0x6300,
-                               IN = 0x6400, OUT = 0x6500, IN0 = 0x6600, OUT0 = 0x6700, TSTIO = 0x6800;
+                               RES = 0x3100, BIT = 0x3200, CALL = 0x3300, RET = 0x3400, RETI = 0x3500, RETN = 0x3600,
+                               RST = 0x3700, JP = 0x3800, JR = 0x3900, DJNZ = 0x3A00, EX = 0x3B00, EXX = 0x3C00,
+                               PUSH = 0x3D00, POP = 0x3E00, EI = 0x3F00, DI = 0x4000, IM = 0x4100, NOP = 0x4200,
+                               HALT = 0x4300, SLP = 0x4400, TST = 0x4500, MLT = 0x4600, LDI = 0x5000, LDIR = 0x5100,
+                               LDD = 0x5200, LDDR = 0x5300, CPI = 0x5400, CPIR = 0x5500, CPD = 0x5600, CPDR = 0x5700,
+                               INI = 0x5800, INIR = 0x5900, IND = 0x5A00, INDR = 0x5B00, OUTI = 0x5C00, OTIR = 0x5D00,
+                               OUTD = 0x5E00, OTDR = 0x5F00, OTIM = 0x6000, OTIMR = 0x6100, OTDM = 0x6200,
+                               OTDMR = 0x6300, IN = 0x6400, OUT = 0x6500, IN0 = 0x6600, OUT0 = 0x6700, TSTIO = 0x6800;
 // Instruction codes start here; directive codes lie below.
 inline constexpr std::uint16_t first_instruction = 0x1000;
 // Keywords that are recognised and ignored (Z80, COMMON, CREF, ...): their lines are comments.
@@ -58,44 +56,44 @@ constexpr std::uint16_t in_error(std::uint16_t code) { return static_cast<std::u
 // indexed operand, nn: an expression); pass 2 rewrites some of them when it merges instructions or
 // reads a branch condition in the light of the instruction before.
 enum class Form : std::uint8_t {
-    none = 0,            // not analysed: NOP, DJNZ LOOP
-    reg_imm = 1,         // r,n          LD A,10H
-    reg_reg = 2,         // r,r          LD A,B
-    reg_mem = 3,         // r,(nn)       LD A,(ADDR)
-    reg_indirect = 4,    // r,(rr)       LD A,(HL)
-    reg_postinc = 5,     // r,(rr+)      LD A,(HL) + INC HL, merged in pass 2
-    reg_indexed = 6,     // r,(rr+d)     LD A,(IX+5)
-    mem_reg = 7,         // (nn),r       LD (ADDR),A
-    indirect_reg = 8,    // (rr),r       LD (HL),A
-    predec_reg = 9,      // (-rr),r      DEC HL + LD (HL),A, merged in pass 2
-    indexed_reg = 10,    // (rr+d),r     LD (IX+5),A
-    indirect_imm = 11,   // (rr),n       LD (HL),5
-    indexed_imm = 12,    // (rr+d),n     LD (IX+5),5
-    reg = 21,            // r            INC A; RLCA and friends (on A)
-    imm = 22,            // n            SUB 10
-    mem = 23,            // (nn)         JP (ADDR)
-    indirect = 24,       // (rr)         INC (HL), JP (IX)
-    indexed = 25,        // (rr+d)       INC (IX+5)
-    pair = 31,           // rr           PUSH BC, INC HL, MLT DE
-    af = 32,             // AF           PUSH AF, EX AF,AF'
-    pair_imm = 33,       // rr,nn        LD HL,1234H
-    pair_pair = 34,      // rr,rr        ADD HL,DE; PUSH rr + POP qq merged in pass 2
-    pair_mem = 35,       // rr,(nn)      LD HL,(ADDR)
-    mem_pair = 36,       // (nn),rr      LD (ADDR),HL
-    indirect_pair = 37,  // (rr),rr      EX (SP),HL
-    bit_reg = 41,        // b,r          SET 3,A
-    bit_indirect = 42,   // b,(rr)       SET 3,(HL)
-    bit_indexed = 43,    // b,(rr+d)     SET 3,(IX+5)
-    always = 51,         // nn           JP nn, RET
-    cond_c = 52,         // C,nn
-    cond_nc = 53,        // NC,nn
-    cond_z = 54,         // Z,nn
-    cond_nz = 55,        // NZ,nn
-    cond_po = 56,        // PO,nn
-    cond_pe = 57,        // PE,nn
-    nz_and_nc = 59,      // JR Z over a JR NC, merged in pass 2: BHI
-    z_or_c = 60,         // JR Z + JR C to one target, merged in pass 2: BLS
-    pair_twice = 61,     // INC rr + INC rr (or DEC), merged in pass 2
+    none = 0,                // not analysed: NOP, DJNZ LOOP
+    reg_imm = 1,             // r,n          LD A,10H
+    reg_reg = 2,             // r,r          LD A,B
+    reg_mem = 3,             // r,(nn)       LD A,(ADDR)
+    reg_indirect = 4,        // r,(rr)       LD A,(HL)
+    reg_postinc = 5,         // r,(rr+)      LD A,(HL) + INC HL, merged in pass 2
+    reg_indexed = 6,         // r,(rr+d)     LD A,(IX+5)
+    mem_reg = 7,             // (nn),r       LD (ADDR),A
+    indirect_reg = 8,        // (rr),r       LD (HL),A
+    predec_reg = 9,          // (-rr),r      DEC HL + LD (HL),A, merged in pass 2
+    indexed_reg = 10,        // (rr+d),r     LD (IX+5),A
+    indirect_imm = 11,       // (rr),n       LD (HL),5
+    indexed_imm = 12,        // (rr+d),n     LD (IX+5),5
+    reg = 21,                // r            INC A; RLCA and friends (on A)
+    imm = 22,                // n            SUB 10
+    mem = 23,                // (nn)         JP (ADDR)
+    indirect = 24,           // (rr)         INC (HL), JP (IX)
+    indexed = 25,            // (rr+d)       INC (IX+5)
+    pair = 31,               // rr           PUSH BC, INC HL, MLT DE
+    af = 32,                 // AF           PUSH AF, EX AF,AF'
+    pair_imm = 33,           // rr,nn        LD HL,1234H
+    pair_pair = 34,          // rr,rr        ADD HL,DE; PUSH rr + POP qq merged in pass 2
+    pair_mem = 35,           // rr,(nn)      LD HL,(ADDR)
+    mem_pair = 36,           // (nn),rr      LD (ADDR),HL
+    indirect_pair = 37,      // (rr),rr      EX (SP),HL
+    bit_reg = 41,            // b,r          SET 3,A
+    bit_indirect = 42,       // b,(rr)       SET 3,(HL)
+    bit_indexed = 43,        // b,(rr+d)     SET 3,(IX+5)
+    always = 51,             // nn           JP nn, RET
+    cond_c = 52,             // C,nn
+    cond_nc = 53,            // NC,nn
+    cond_z = 54,             // Z,nn
+    cond_nz = 55,            // NZ,nn
+    cond_po = 56,            // PO,nn
+    cond_pe = 57,            // PE,nn
+    nz_and_nc = 59,          // JR Z over a JR NC, merged in pass 2: BHI
+    z_or_c = 60,             // JR Z + JR C to one target, merged in pass 2: BLS
+    pair_twice = 61,         // INC rr + INC rr (or DEC), merged in pass 2
     po_after_transfer = 62,  // PO after a block transfer: BC has reached 0
     pe_after_transfer = 63,
     po_after_compare = 64,  // PO after a block compare

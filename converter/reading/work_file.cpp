@@ -18,7 +18,8 @@ void lock_work_file(Context& ctx) {
             ::close(fd);
             break;
         }
-        struct stat locked {}, named {};
+        struct stat locked {
+        }, named{};
         if (::fstat(fd, &locked) == 0 && ::stat(work_file_name, &named) == 0 && locked.st_dev == named.st_dev &&
             locked.st_ino == named.st_ino) {
             ctx.work_lock = Descriptor(fd);

@@ -8,9 +8,7 @@
 
 namespace {
 
-bool is_branch(std::uint16_t code) {
-    return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
-}
+bool is_branch(std::uint16_t code) { return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ; }
 
 // Targets are addresses: numbers in them keep all 16 bits.
 Rewrite translate_target(Context& ctx, std::string& out, std::string_view text) {
@@ -18,8 +16,10 @@ Rewrite translate_target(Context& ctx, std::string& out, std::string_view text) 
 }
 
 void rewrite_parity_form(LineRecord& record, Form po_form, Form pe_form) {
-    if (record.form == Form::cond_po) record.form = po_form;
-    else if (record.form == Form::cond_pe) record.form = pe_form;
+    if (record.form == Form::cond_po)
+        record.form = po_form;
+    else if (record.form == Form::cond_pe)
+        record.form = pe_form;
 }
 
 void warn_z_flag_unknown(Context& ctx, Translation& out) {
@@ -47,8 +47,8 @@ bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const
         // Skipping the JR NC means landing either at $+4 or at a label right after it.
         const LineRecord* after = cursor.at(2);
         std::string_view label = after != nullptr ? after->label_view() : std::string_view();
-        merged = target == "$+H'4" ||
-                 (target_complete && !label.empty() && std::string_view(target).substr(0, 16) == label);
+        merged =
+            target == "$+H'4" || (target_complete && !label.empty() && std::string_view(target).substr(0, 16) == label);
     }
     if (!merged) return false;
     second->form = second->form == Form::cond_c ? Form::z_or_c : Form::nz_and_nc;
@@ -70,7 +70,8 @@ void update_z_flag(Context& ctx, const LineRecord& record) {
     }
     // Neither processor changes Z here (or both leave it as it was).
     if (((code == kw::INC || code == kw::DEC) && (form == Form::pair || form == Form::pair_twice)) ||
-        (code >= kw::RLC && code <= kw::RRD) || ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
+        (code >= kw::RLC && code <= kw::RRD) ||
+        ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
         code == kw::PUSH || code == kw::POP || code == kw::MLT || code == kw::NOP || code == kw::HALT ||
         code == kw::SLP || code == kw::EI || code == kw::DI || code == kw::IM) {
         return;
@@ -99,7 +100,8 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
         return false;
     }
 
-    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz)) warn_z_flag_unknown(ctx, out);
+    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz))
+        warn_z_flag_unknown(ctx, out);
 
     const std::string_view src = text_at(line, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;

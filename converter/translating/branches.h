@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "driver/context.h"
-#include "writing/output_line.h"
 #include "translating/record_cursor.h"
+#include "writing/output_line.h"
 
 // Called for every instruction line after its operands are rendered. `previous` and `next` are the
 // neighbouring instruction records (comment records skipped; all-zero where there is none); the

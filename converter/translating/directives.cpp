@@ -2,12 +2,12 @@
 
 #include <charconv>
 
-#include "reading/classifier.h"
 #include "expressions/evaluator.h"
 #include "expressions/expression_rewriter.h"
+#include "reading/classifier.h"
 #include "reading/keywords.h"
-#include "translating/operands.h"
 #include "reading/text_scan.h"
+#include "translating/operands.h"
 
 namespace {
 
@@ -24,9 +24,7 @@ std::string_view operand_text(std::string_view line, const LineRecord& record) {
 
 // One operand as evaluate_operand sees it: up to the first ',', '.', ';', newline or the end,
 // without the white space around it.
-std::string_view operand_body(std::string_view text) {
-    return trim(text.substr(0, text.find_first_of(",.;\n")));
-}
+std::string_view operand_body(std::string_view text) { return trim(text.substr(0, text.find_first_of(",.;\n"))); }
 
 std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
 
@@ -94,7 +92,8 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 
     OutputLine line;
     // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
-    if (translate_expression(ctx.eval, ctx.data_names, operand, Width::word, line.operand1) == Rewrite::not_translatable) {
+    if (translate_expression(ctx.eval, ctx.data_names, operand, Width::word, line.operand1) ==
+        Rewrite::not_translatable) {
         line.operand1 = hex_constant(value);
     }
     std::uint16_t stored = value;
@@ -335,7 +334,9 @@ Translation translate_directive(Context& ctx, LineRecord& record, std::string_vi
             translate_radix(ctx, record, line);
             out.push_back(as_source_line(record));
             break;
-        case kw::NAME: out.push_back(code_line({}, ".PROGRAM", first_word(operand_text(line, record), name_max))); break;
+        case kw::NAME:
+            out.push_back(code_line({}, ".PROGRAM", first_word(operand_text(line, record), name_max)));
+            break;
         case kw::TITLE:
             out.push_back(code_line({}, ".HEADING", "\"" + first_word(operand_text(line, record), title_max) + "\""));
             break;

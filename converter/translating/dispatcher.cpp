@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "translating/branches.h"
 #include "reading/keywords.h"
+#include "translating/branches.h"
 #include "translating/operands.h"
 
 namespace {
@@ -60,20 +60,22 @@ void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_
     const bool next_inc_pair = next.code == kw::INC && next.form == Form::pair;
     if (next_inc_pair && record.code == kw::INC && record.form == Form::pair && record.reg1 == next.reg1) {
         record.form = Form::pair_twice;  // ADDS #2
-    } else if (next_inc_pair && record.code == kw::LD && record.form == Form::reg_indirect && has_auto_step_name(next.reg1) &&
-               record.reg2 == reg::indirect(next.reg1)) {
+    } else if (next_inc_pair && record.code == kw::LD && record.form == Form::reg_indirect &&
+               has_auto_step_name(next.reg1) && record.reg2 == reg::indirect(next.reg1)) {
         record.form = Form::reg_postinc;  // @rr+
         record.reg2 = reg::postincrement(record.reg2);
     } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::DEC && next.form == Form::pair &&
                record.reg1 == next.reg1) {
         record.form = Form::pair_twice;  // SUBS #2
-    } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::LD && next.form == Form::indirect_reg &&
-               has_auto_step_name(record.reg1) && next.reg1 == reg::indirect(record.reg1)) {
+    } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::LD &&
+               next.form == Form::indirect_reg && has_auto_step_name(record.reg1) &&
+               next.reg1 == reg::indirect(record.reg1)) {
         record.code = kw::LD;
         record.form = Form::predec_reg;  // @-rr
         record.reg1 = reg::predecrement(next.reg1);
         record.reg2 = next.reg2;
-    } else if (record.code == kw::PUSH && record.form == Form::pair && next.code == kw::POP && next.form == Form::pair) {
+    } else if (record.code == kw::PUSH && record.form == Form::pair && next.code == kw::POP &&
+               next.form == Form::pair) {
         record.code = kw::LD;
         record.form = Form::pair_pair;  // MOV.W from the pushed to the popped pair
         record.reg2 = record.reg1;
@@ -89,10 +91,12 @@ void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_
 bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, const Neighbours& n) {
     if (record.code != kw::LOGIC || !record.label_view().empty()) return false;
     const bool compare_with_zero = slots.logic == "CMP.B" && record.form == Form::imm && slots.imm == "#H'0";
-    const bool test_a = (slots.logic == "AND" || slots.logic == "OR") && record.form == Form::reg && record.reg1 == reg::A;
+    const bool test_a =
+        (slots.logic == "AND" || slots.logic == "OR") && record.form == Form::reg && record.reg1 == reg::A;
     if (!compare_with_zero && !test_a) return false;
     const LineRecord& next = *n.next;
-    if ((next.code != kw::JP && next.code != kw::JR) || (next.form != Form::cond_z && next.form != Form::cond_nz)) return false;
+    if ((next.code != kw::JP && next.code != kw::JR) || (next.form != Form::cond_z && next.form != Form::cond_nz))
+        return false;
     const LineRecord& previous = *n.previous;
     return previous.code == kw::LD && previous.form >= Form::reg_imm && previous.form <= Form::indexed_reg &&
            (previous.reg1 == reg::A || previous.reg2 == reg::A);

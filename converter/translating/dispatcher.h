@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "driver/context.h"
-#include "writing/output_line.h"
 #include "translating/record_cursor.h"
+#include "writing/output_line.h"
 
 // Translates the instruction line `line` whose record is the cursor's current one.
 Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line);

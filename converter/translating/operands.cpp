@@ -15,9 +15,21 @@ struct RegisterName {
 
 // Every register code that has an H8/300 name; any other code is a register error.
 constexpr std::array<RegisterName, 28> register_names{{
-    {reg::A, "R0H"},  {reg::F, "CCR"},  {reg::B, "R1H"},  {reg::C, "R1L"},  {reg::D, "R2H"},
-    {reg::E, "R2L"},  {reg::H, "R3H"},  {reg::L, "R3L"},  {reg::AF, "R0"},  {reg::BC, "R1"},
-    {reg::DE, "R2"},  {reg::HL, "R3"},  {reg::IX, "R4"},  {reg::IY, "R5"},  {reg::SP, "SP"},
+    {reg::A, "R0H"},
+    {reg::F, "CCR"},
+    {reg::B, "R1H"},
+    {reg::C, "R1L"},
+    {reg::D, "R2H"},
+    {reg::E, "R2L"},
+    {reg::H, "R3H"},
+    {reg::L, "R3L"},
+    {reg::AF, "R0"},
+    {reg::BC, "R1"},
+    {reg::DE, "R2"},
+    {reg::HL, "R3"},
+    {reg::IX, "R4"},
+    {reg::IY, "R5"},
+    {reg::SP, "SP"},
     {reg::indirect(reg::BC), "@R1"},
     {reg::indirect(reg::DE), "@R2"},
     {reg::indirect(reg::HL), "@R3"},
@@ -83,8 +95,7 @@ void render_register(Context& ctx, Outcome& first, std::string& slot, std::uint8
 }
 
 // {regH}/{regL}: the pair's name with "H" or "L" appended; SP counts as R7 here.
-void render_byte_halves(Context& ctx, Outcome& first, std::string* high, std::string* low,
-                        std::uint8_t code) {
+void render_byte_halves(Context& ctx, Outcome& first, std::string* high, std::string* low, std::uint8_t code) {
     std::string name;
     render_register(ctx, first, name, code == reg::SP ? reg::sp_as_general : code);
     if (high != nullptr) *high = name + "H";
@@ -149,11 +160,17 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
             reg1();
             note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
             break;
-        case Form::reg_reg: case Form::reg_indirect: case Form::reg_postinc: case Form::indirect_reg: case Form::predec_reg: case Form::indirect_pair:
+        case Form::reg_reg:
+        case Form::reg_indirect:
+        case Form::reg_postinc:
+        case Form::indirect_reg:
+        case Form::predec_reg:
+        case Form::indirect_pair:
             reg1();
             reg2();
             break;
-        case Form::reg_mem: case Form::pair_mem:
+        case Form::reg_mem:
+        case Form::pair_mem:
             reg1();
             note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
             break;
@@ -161,7 +178,8 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
             reg1();
             note_operand(first, render_indexed(ctx, src, record.reg2, slots.mem));
             break;
-        case Form::mem_reg: case Form::mem_pair:
+        case Form::mem_reg:
+        case Form::mem_pair:
             reg2();
             note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem));
             break;
@@ -177,18 +195,12 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
             note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
             note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
             break;
-        case Form::reg: case Form::indirect: case Form::pair_twice:
-            reg1();
-            break;
-        case Form::imm:
-            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
-            break;
-        case Form::mem:
-            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
-            break;
-        case Form::indexed:
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
-            break;
+        case Form::reg:
+        case Form::indirect:
+        case Form::pair_twice: reg1(); break;
+        case Form::imm: note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm)); break;
+        case Form::mem: note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem)); break;
+        case Form::indexed: note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem)); break;
         case Form::pair:
             reg1();
             if (record.code == kw::MLT) render_byte_halves(ctx, first, &slots.reg1H, nullptr, record.reg1);
@@ -206,7 +218,8 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
                 reg2();
             }
             break;
-        case Form::bit_reg: case Form::bit_indirect:
+        case Form::bit_reg:
+        case Form::bit_indirect:
             reg1();
             note_operand(first, render_bit_number(ctx, src, slots.bit));
             break;
@@ -214,8 +227,7 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
             note_operand(first, render_bit_number(ctx, src2, slots.bit));
             note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
             break;
-        default:
-            break;  // no operand slots; branch targets are rendered with the branch
+        default: break;  // no operand slots; branch targets are rendered with the branch
     }
 
     if (first.ok()) return true;

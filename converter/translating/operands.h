@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "driver/context.h"
-#include "writing/output_line.h"
 #include "translating/templates.h"
+#include "writing/output_line.h"
 
 // The H8/300 name of an HD64180 register code (A R0H ... HL R3, (HL) @R3, post-increment @R3+ ...).
 // True with the name in `slot`; false after printing "register error %X\n", `slot` unchanged.

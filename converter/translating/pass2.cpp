@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "translating/directives.h"
-#include "translating/dispatcher.h"
-#include "writing/output_writer.h"
-#include "translating/record_cursor.h"
 #include "reading/source_files.h"
 #include "reading/work_file.h"
+#include "translating/directives.h"
+#include "translating/dispatcher.h"
+#include "translating/record_cursor.h"
+#include "writing/output_writer.h"
 
 namespace {
 

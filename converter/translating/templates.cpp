@@ -10,6 +10,8 @@
 
 namespace {
 
+// One step or one row a line, as the translation table reads:
+// clang-format off
 // Data transfer.
 constexpr TemplateStep mov_b_imm_reg1[] = {{"MOV.B", "{imm}", "{reg1}"}};
 constexpr TemplateStep mov_b_reg2_reg1[] = {{"MOV.B", "{reg2}", "{reg1}"}};
@@ -505,6 +507,8 @@ constexpr std::array table{
     TemplateEntry{},  // end of table
 };
 
+// clang-format on
+
 }  // namespace
 
 std::span<const TemplateEntry> template_table() { return table; }
@@ -530,10 +534,9 @@ Translation fill_template(std::span<const TemplateStep> steps, const OperandSlot
     Translation lines;
     lines.reserve(steps.size());
     for (const TemplateStep& step : steps) {
-        lines.push_back(code_line(lines.empty() ? std::string(label) : std::string(),
-                                  std::string(resolve_slot(slots, step.mnemonic)),
-                                  std::string(resolve_slot(slots, step.operand1)),
-                                  std::string(resolve_slot(slots, step.operand2))));
+        lines.push_back(code_line(
+            lines.empty() ? std::string(label) : std::string(), std::string(resolve_slot(slots, step.mnemonic)),
+            std::string(resolve_slot(slots, step.operand1)), std::string(resolve_slot(slots, step.operand2))));
     }
     return lines;
 }

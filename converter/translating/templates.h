@@ -20,7 +20,7 @@ struct TemplateStep {
 };
 
 struct TemplateEntry {
-    std::uint16_t key = 0;  // instruction code + form; 0 ends the table
+    std::uint16_t key = 0;                // instruction code + form; 0 ends the table
     std::span<const TemplateStep> steps;  // empty for an instruction that is recognised but not translated
     std::string_view display;             // shown in the unsupport message when there are no steps
 };

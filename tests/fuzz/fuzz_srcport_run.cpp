@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "scratch_dir.h"
 #include "driver/srcport.h"
+#include "scratch_dir.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // An include name such as /dev/stdin must not wait for input.

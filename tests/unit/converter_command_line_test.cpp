@@ -76,9 +76,20 @@ TEST(CommandLine, MissingDirectoryMakesSlashesOptions) {
 
 TEST(CommandLine, UsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
-        {},           {"/D500"},         {"FOO", "/D0"},    {"FOO", "/D2001"},  {"FOO", "/M1001"},
-        {"FOO", "/Dabc"}, {"FOO", "/X"}, {"FOO", "/D"},     {"A", "B", "C"},    {"FOO", "/D65537"},
-        {"FOO", "/M70000"}, {"FOO", "/D99999999999999999999"}, {"FOO", "/D-1"}, {"FOO", "-Q"},
+        {},
+        {"/D500"},
+        {"FOO", "/D0"},
+        {"FOO", "/D2001"},
+        {"FOO", "/M1001"},
+        {"FOO", "/Dabc"},
+        {"FOO", "/X"},
+        {"FOO", "/D"},
+        {"A", "B", "C"},
+        {"FOO", "/D65537"},
+        {"FOO", "/M70000"},
+        {"FOO", "/D99999999999999999999"},
+        {"FOO", "/D-1"},
+        {"FOO", "-Q"},
     };
     for (const auto& args : cases) {
         Settings settings;

@@ -4,15 +4,15 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "reading/text_scan.h"
-#include "translating/directives.h"
 #include "reading/keywords.h"
-#include "writing/output_writer.h"
 #include "reading/pass1.h"
 #include "reading/scanner.h"
+#include "reading/text_scan.h"
 #include "test_support.h"
-#include <utility>
+#include "translating/directives.h"
+#include "writing/output_writer.h"
 
 namespace {
 

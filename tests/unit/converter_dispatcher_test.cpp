@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "translating/branches.h"
 #include "reading/classifier.h"
+#include "reading/scanner.h"
+#include "reading/text_scan.h"
+#include "test_support.h"
+#include "translating/branches.h"
 #include "translating/dispatcher.h"
 #include "writing/output_writer.h"
-#include "reading/scanner.h"
-#include "test_support.h"
-#include "reading/text_scan.h"
 
 namespace {
 
@@ -60,8 +60,10 @@ protected:
             if (comment != std::string::npos) line.erase(comment);
             std::string compact;
             for (char c : line) {
-                if (c != '\t') compact.push_back(c);
-                else if (!compact.empty() && compact.back() != ' ') compact.push_back(' ');
+                if (c != '\t')
+                    compact.push_back(c);
+                else if (!compact.empty() && compact.back() != ' ')
+                    compact.push_back(' ');
             }
             while (!compact.empty() && compact.back() == ' ') compact.pop_back();
             result.push_back(compact);
@@ -97,14 +99,14 @@ TEST_F(DispatcherTest, PairIncrementsMergeOncePerLine) {
 }
 
 TEST_F(DispatcherTest, LabelOnTheSecondLinePreventsEveryMerge) {
-    EXPECT_EQ(translate({" INC HL", "L1: INC HL", " LD A,(HL)", "L2: INC HL", " SCF", "L3: CCF"}),
-              (Lines{"ADDS #1,R3", "L1 ADDS #1,R3", "MOV.B @R3,R0H", "L2 ADDS #1,R3", "ORC #H'01,CCR",
-                     "L3 XORC #H'01,CCR"}));
+    EXPECT_EQ(
+        translate({" INC HL", "L1: INC HL", " LD A,(HL)", "L2: INC HL", " SCF", "L3: CCF"}),
+        (Lines{"ADDS #1,R3", "L1 ADDS #1,R3", "MOV.B @R3,R0H", "L2 ADDS #1,R3", "ORC #H'01,CCR", "L3 XORC #H'01,CCR"}));
 }
 
 TEST_F(DispatcherTest, PostIncrementAndPreDecrementMerges) {
-    EXPECT_EQ(translate({"LOOP: LD A,(HL)", "; comment", " INC HL", " LD A,(HL)", " INC DE", " DEC HL",
-                         " LD (HL),B", " LD C,(DE)", " INC DE", " DEC BC", " LD (BC),A"}),
+    EXPECT_EQ(translate({"LOOP: LD A,(HL)", "; comment", " INC HL", " LD A,(HL)", " INC DE", " DEC HL", " LD (HL),B",
+                         " LD C,(DE)", " INC DE", " DEC BC", " LD (BC),A"}),
               (Lines{"LOOP MOV.B @R3+,R0H", ";", ";", "MOV.B @R3,R0H", "ADDS #1,R2", "MOV.B R1H,@-R3", ";",
                      "MOV.B @R2+,R1L", ";", "MOV.B R0H,@-R1", ";"}));
 }
@@ -124,22 +126,21 @@ TEST_F(DispatcherTest, PushPopBecomesMoveExceptForAf) {
 TEST_F(DispatcherTest, RedundantTestAfterLoadOfAIsDropped) {
     EXPECT_EQ(translate({" LD A,(X)", " OR A", " JR Z,L", " LD A,B", " CP 0", " JP NZ,L", " LD (HL),A", " AND A",
                          " JR NZ,L"}),
-              (Lines{"MOV.B @X,R0H", ";", "BEQ L", "MOV.B R1H,R0H", ";", "BEQ $+6", "JMP @L", "MOV.B R0H,@R3",
-                     ";", "BNE L"}));
+              (Lines{"MOV.B @X,R0H", ";", "BEQ L", "MOV.B R1H,R0H", ";", "BEQ $+6", "JMP @L", "MOV.B R0H,@R3", ";",
+                     "BNE L"}));
     EXPECT_EQ(console(), "");
 }
 
 TEST_F(DispatcherTest, TestStaysWhenANotLoadedLabelledOrXor) {
-    EXPECT_EQ(translate({" LD B,C", " OR A", " JR Z,L", " LD A,B", "T: OR A", " JR Z,L", " LD A,B", " XOR A",
-                         " JR Z,L", " LD A,B", " CP 1", " JR Z,L", " LD A,B", " OR A", " RET Z"}),
-              (Lines{"MOV.B R1L,R1H", "OR R0H,R0H", "BEQ L", "MOV.B R1H,R0H", "T OR R0H,R0H", "BEQ L",
-                     "MOV.B R1H,R0H", "XOR R0H,R0H", "BEQ L", "MOV.B R1H,R0H", "CMP.B #H'1,R0H", "BEQ L",
-                     "MOV.B R1H,R0H", "OR R0H,R0H", "BNE $+4", "RTS"}));
+    EXPECT_EQ(translate({" LD B,C", " OR A", " JR Z,L", " LD A,B", "T: OR A", " JR Z,L", " LD A,B", " XOR A", " JR Z,L",
+                         " LD A,B", " CP 1", " JR Z,L", " LD A,B", " OR A", " RET Z"}),
+              (Lines{"MOV.B R1L,R1H", "OR R0H,R0H", "BEQ L", "MOV.B R1H,R0H", "T OR R0H,R0H", "BEQ L", "MOV.B R1H,R0H",
+                     "XOR R0H,R0H", "BEQ L", "MOV.B R1H,R0H", "CMP.B #H'1,R0H", "BEQ L", "MOV.B R1H,R0H", "OR R0H,R0H",
+                     "BNE $+4", "RTS"}));
 }
 
 TEST_F(DispatcherTest, LogicalGroupAndErrors) {
-    EXPECT_EQ(translate({" XOR B", " CP (HL)", " EXX", " IN A,(0)", " EX AF,AF'", " ADD A,(1234H)",
-                         "LOOP: LD (HL),5"}),
+    EXPECT_EQ(translate({" XOR B", " CP (HL)", " EXX", " IN A,(0)", " EX AF,AF'", " ADD A,(1234H)", "LOOP: LD (HL),5"}),
               (Lines{"XOR R1H,R0H", "MOV.B @R3,R6L", "CMP.B R6L,R0H", "NOP ;*** error ***", "NOP ;*** error ***",
                      "NOP ;*** error ***", "NOP ;*** error ***", "LOOP MOV.B #H'5,R6L", "MOV.B R6L,@R3"}));
     EXPECT_EQ(console(),
@@ -150,11 +151,28 @@ TEST_F(DispatcherTest, LogicalGroupAndErrors) {
 TEST_F(DispatcherTest, ZFlagWarningFollowsTheLastInstruction) {
     EXPECT_EQ(translate({" JR Z,L", " SUB B", " INC HL", " JR Z,L", " LD A,(X)", " JR NZ,L", " SUB B", " CALL X",
                          " JP Z,L", " SUB B", "L1: JP NZ,L2", " SUB B", " RLCA", " PUSH BC", " JR C,L", " JR NZ,L"}),
-              (Lines{"; *** warning: Z flag unknown ***", "BEQ L", "SUB.B R1H,R0H", "ADDS #1,R3", "BEQ L",
-                     "MOV.B @X,R0H", "; *** warning: Z flag unknown ***", "BNE L", "SUB.B R1H,R0H", "JSR @X",
-                     "; *** warning: Z flag unknown ***", "BNE $+6", "JMP @L", "SUB.B R1H,R0H",
-                     "; *** warning: Z flag unknown ***", "L1 BEQ $+6", "JMP @L2", "SUB.B R1H,R0H", "ROTL R0H",
-                     "PUSH R1", "BCS L", "BNE L"}));
+              (Lines{"; *** warning: Z flag unknown ***",
+                     "BEQ L",
+                     "SUB.B R1H,R0H",
+                     "ADDS #1,R3",
+                     "BEQ L",
+                     "MOV.B @X,R0H",
+                     "; *** warning: Z flag unknown ***",
+                     "BNE L",
+                     "SUB.B R1H,R0H",
+                     "JSR @X",
+                     "; *** warning: Z flag unknown ***",
+                     "BNE $+6",
+                     "JMP @L",
+                     "SUB.B R1H,R0H",
+                     "; *** warning: Z flag unknown ***",
+                     "L1 BEQ $+6",
+                     "JMP @L2",
+                     "SUB.B R1H,R0H",
+                     "ROTL R0H",
+                     "PUSH R1",
+                     "BCS L",
+                     "BNE L"}));
     EXPECT_EQ(console(),
               "(1) WARNING: Z flag unknown\n(6) WARNING: Z flag unknown\n(9) WARNING: Z flag unknown\n"
               "(11) WARNING: Z flag unknown\n");
@@ -167,13 +185,13 @@ TEST_F(DispatcherTest, ZFlagStateAfterEachClass) {
         const char* instruction;
         bool unknown_after_known;
     } cases[] = {
-        {" LD A,B", true},       {" LD HL,5", true},      {" ADD HL,DE", true},   {" CPL", true},
-        {" SET 1,(IX+2)", true}, {" RES 1,(IY+2)", true}, {" LDIR", true},        {" LDD", true},
-        {" INC HL", false},      {" DEC DE", false},      {" RLC B", false},      {" SRL A", false},
-        {" SET 1,A", false},     {" RES 2,(HL)", false},  {" PUSH BC", false},    {" POP AF", false},
-        {" MLT DE", false},      {" NOP", false},         {" EI", false},         {" DI", false},
+        {" LD A,B", true},       {" LD HL,5", true},      {" ADD HL,DE", true},     {" CPL", true},
+        {" SET 1,(IX+2)", true}, {" RES 1,(IY+2)", true}, {" LDIR", true},          {" LDD", true},
+        {" INC HL", false},      {" DEC DE", false},      {" RLC B", false},        {" SRL A", false},
+        {" SET 1,A", false},     {" RES 2,(HL)", false},  {" PUSH BC", false},      {" POP AF", false},
+        {" MLT DE", false},      {" NOP", false},         {" EI", false},           {" DI", false},
         {" ADD A,B", false},     {" INC A", false},       {" BIT 1,(IX+2)", false}, {" CPIR", false},
-        {" DAA", false},         {" RET NZ", false},      {" EX DE,HL", false},   {" TST B", false},
+        {" DAA", false},         {" RET NZ", false},      {" EX DE,HL", false},     {" TST B", false},
     };
     for (const Case& c : cases) {
         ctx = fresh_context();
@@ -222,21 +240,34 @@ TEST_F(DispatcherTest, JrZToCWithoutAFileToReadAheadStaysTwoBranches) {
 }
 
 TEST_F(DispatcherTest, ParityConditionsAfterBlockInstructions) {
-    EXPECT_EQ(translate({" LDIR", " JP PE,LOOP", " LDI", " CALL PO,S", " CPIR", " JR Z,FOUND", " JP PE,AGAIN",
-                         " CPD", " JP PO,X", " LD A,B", " JP PO,X", " CPI", " JR PE,X"}),
-              (Lines{"MOV.B @R3+,R6L", "MOV.B R6L,@R2", "ADDS #1,R2", "SUBS #1,R1", "MOV.W R1,R1", "BNE $-10",
-                     "BEQ $+6", "JMP @LOOP",
-                     "MOV.B @R3+,R6L", "MOV.B R6L,@R2", "ADDS #1,R2", "SUBS #1,R1", "MOV.W R1,R1",
-                     "BNE $+6", "JSR @S",
-                     "MOV.B @R3+,R6L", "SUBS #1,R1", "MOV.W R1,R1", "BEQ $+10", "CMP.B R6L,R0H", "BNE $-10",
-                     "ANDC #H'FE,CCR", "BRA $+6", "CMP.B R6L,R0H", "ORC #H'01,CCR",
-                     "BEQ FOUND", "BCS $+6", "JMP @AGAIN",
-                     "MOV.B @R3,R6L", "SUBS #1,R3", "SUBS #1,R1", "MOV.W R1,R1", "BEQ $+8", "CMP.B R6L,R0H",
-                     "ANDC #H'FE,CCR", "BRA $+6", "CMP.B R6L,R0H", "ORC #H'01,CCR",
-                     "BCC $+6", "JMP @X",
-                     "MOV.B R1H,R0H", "NOP ;*** error ***",
-                     "MOV.B @R3+,R6L", "SUBS #1,R1", "MOV.W R1,R1", "BEQ $+8", "CMP.B R6L,R0H", "ANDC #H'FE,CCR",
-                     "BRA $+6", "CMP.B R6L,R0H", "ORC #H'01,CCR", "NOP ;*** error ***"}));
+    EXPECT_EQ(translate({" LDIR", " JP PE,LOOP", " LDI", " CALL PO,S", " CPIR", " JR Z,FOUND", " JP PE,AGAIN", " CPD",
+                         " JP PO,X", " LD A,B", " JP PO,X", " CPI", " JR PE,X"}),
+              (Lines{"MOV.B @R3+,R6L", "MOV.B R6L,@R2",
+                     "ADDS #1,R2",     "SUBS #1,R1",
+                     "MOV.W R1,R1",    "BNE $-10",
+                     "BEQ $+6",        "JMP @LOOP",
+                     "MOV.B @R3+,R6L", "MOV.B R6L,@R2",
+                     "ADDS #1,R2",     "SUBS #1,R1",
+                     "MOV.W R1,R1",    "BNE $+6",
+                     "JSR @S",         "MOV.B @R3+,R6L",
+                     "SUBS #1,R1",     "MOV.W R1,R1",
+                     "BEQ $+10",       "CMP.B R6L,R0H",
+                     "BNE $-10",       "ANDC #H'FE,CCR",
+                     "BRA $+6",        "CMP.B R6L,R0H",
+                     "ORC #H'01,CCR",  "BEQ FOUND",
+                     "BCS $+6",        "JMP @AGAIN",
+                     "MOV.B @R3,R6L",  "SUBS #1,R3",
+                     "SUBS #1,R1",     "MOV.W R1,R1",
+                     "BEQ $+8",        "CMP.B R6L,R0H",
+                     "ANDC #H'FE,CCR", "BRA $+6",
+                     "CMP.B R6L,R0H",  "ORC #H'01,CCR",
+                     "BCC $+6",        "JMP @X",
+                     "MOV.B R1H,R0H",  "NOP ;*** error ***",
+                     "MOV.B @R3+,R6L", "SUBS #1,R1",
+                     "MOV.W R1,R1",    "BEQ $+8",
+                     "CMP.B R6L,R0H",  "ANDC #H'FE,CCR",
+                     "BRA $+6",        "CMP.B R6L,R0H",
+                     "ORC #H'01,CCR",  "NOP ;*** error ***"}));
     EXPECT_EQ(console(), "(11) ERROR: unknown mnemonic\n(13) ERROR: unknown mnemonic\n");
 }
 

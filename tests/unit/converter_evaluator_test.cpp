@@ -40,16 +40,12 @@ protected:
         result.next = evaluation.next;
         result.undefined = evaluation.outcome.undefined_name;
         switch (evaluation.outcome.status) {
-            case EvalStatus::ok:
-                result.out = evaluation.has_value ? hex_digits(evaluation.value) : "";
-                break;
+            case EvalStatus::ok: result.out = evaluation.has_value ? hex_digits(evaluation.value) : ""; break;
             case EvalStatus::malformed:
                 result.out = "0";
                 result.status = 1;
                 break;
-            case EvalStatus::undefined_name:
-                result.status = 3;
-                break;
+            case EvalStatus::undefined_name: result.status = 3; break;
         }
         return result;
     }
@@ -80,10 +76,22 @@ protected:
 
 TEST_F(EvaluatorTest, WorkedResults) {
     expect_values({
-        {"0FFH", "FF", "FF"}, {"1234H", "1234", "34"}, {"1010B", "A", "A"}, {"377O", "FF", "FF"},
-        {"17Q", "11", "11"}, {"'A'", "41", "41"}, {"'AB'", "4142", "4142"}, {"HIGH 1234H", "12", "0"},
-        {"LOW 1234H", "34", "34"}, {"NOT 0", "FFFF", "FF"}, {"-1", "FFFF", "FF"}, {"2+3*4", "E", "E"},
-        {"(2+3)*4", "14", "14"}, {"1 EQ 1", "FFFF", "FF"}, {"1 SHL 4", "10", "10"}, {"$", "0", "0"},
+        {"0FFH", "FF", "FF"},
+        {"1234H", "1234", "34"},
+        {"1010B", "A", "A"},
+        {"377O", "FF", "FF"},
+        {"17Q", "11", "11"},
+        {"'A'", "41", "41"},
+        {"'AB'", "4142", "4142"},
+        {"HIGH 1234H", "12", "0"},
+        {"LOW 1234H", "34", "34"},
+        {"NOT 0", "FFFF", "FF"},
+        {"-1", "FFFF", "FF"},
+        {"2+3*4", "E", "E"},
+        {"(2+3)*4", "14", "14"},
+        {"1 EQ 1", "FFFF", "FF"},
+        {"1 SHL 4", "10", "10"},
+        {"$", "0", "0"},
         {"X+1", "1A2C", "2C"},
     });
     expect_values({{"99D", "63", "63"}, {"10", "10", "10"}, {"12AB", "1", "1"}}, 'H');
@@ -97,11 +105,14 @@ TEST_F(EvaluatorTest, WorkedResults) {
 
 TEST_F(EvaluatorTest, RadixAndNumberScan) {
     expect_values({
-        {"0ffh", "FF", "FF"}, {"377o", "FF", "FF"},
+        {"0ffh", "FF", "FF"},
+        {"377o", "FF", "FF"},
         {"102B", "2", "2"},  // binary digits stop at the 2
         {"8O", "0", "0"},    // no octal digit
-        {"0X1FH", "1F", "1F"}, {"0XH", "0", "0"},  // %x takes a 0x prefix
-        {"65536", "0", "0"}, {"70000", "1170", "70"},
+        {"0X1FH", "1F", "1F"},
+        {"0XH", "0", "0"},  // %x takes a 0x prefix
+        {"65536", "0", "0"},
+        {"70000", "1170", "70"},
         {"12345678901234567890", "AD2", "D2"},  // long digit strings keep their low 16 bits
         {"1 2", "1", "1"},                      // the scan stops at the blank
         {"2~3", "2", "2"},                      // NOT inside a part is not applied
@@ -126,13 +137,22 @@ TEST_F(EvaluatorTest, NumberValues) {
 TEST_F(EvaluatorTest, CharacterConstants) {
     expect_values({
         {"'A''B'", "2742", "2742"},  // a doubled delimiter stands for one; the last two bytes count
-        {"\"A\"", "41", "41"}, {"'\"'", "22", "22"}, {"\"\"\"\"", "22", "22"}, {"''''", "27", "27"},
+        {"\"A\"", "41", "41"},
+        {"'\"'", "22", "22"},
+        {"\"\"\"\"", "22", "22"},
+        {"''''", "27", "27"},
         {"'ABC'", "4243", "4243"},
         {"'ABC'+0", "4243", "43"},  // as an operand only the low 16 bits count
-        {"'AB'+0", "4142", "42"}, {"'A'+1", "42", "42"}, {"('A')", "41", "41"},
-        {"'\t'", "9", "9"}, {"'\x01\x02'", "102", "102"},  // control characters are values like any other
-        {"'AB\"", "4142", "4142"}, {"\"A'", "41", "41"},  // closed by the other kind of quote
-        {"'\xC8'", "C8", "C8"}, {"'(' + 1", "29", "29"}, {"'x' EQ 'x'", "FFFF", "FF"},
+        {"'AB'+0", "4142", "42"},
+        {"'A'+1", "42", "42"},
+        {"('A')", "41", "41"},
+        {"'\t'", "9", "9"},
+        {"'\x01\x02'", "102", "102"},  // control characters are values like any other
+        {"'AB\"", "4142", "4142"},
+        {"\"A'", "41", "41"},  // closed by the other kind of quote
+        {"'\xC8'", "C8", "C8"},
+        {"'(' + 1", "29", "29"},
+        {"'x' EQ 'x'", "FFFF", "FF"},
     });
     expect_malformed({"'A,B'", "'A.B'", "'A;B'", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "''+1"});
     Result empty = evaluate("''");
@@ -144,14 +164,16 @@ TEST_F(EvaluatorTest, NamesAndUndefinedNames) {
     expect_values({
         {"x+1", "1A2C", "2C"},  // names are looked up in upper case
         {"W", "ABCD", "CD"},    // substituted as abcdh, still a number
-        {"1 and 3", "1", "1"}, {"high 1234h", "12", "0"},
+        {"1 and 3", "1", "1"},
+        {"high 1234h", "12", "0"},
     });
 
     struct Case {
         std::string_view text, undefined;
     };
-    for (const Case& c : {Case{"Y+1", "Y"}, Case{"first+second", "SECOND"}, Case{"LONG_UNDEFINED_NAME+X", "LONG_UNDEFIN"},
-                          Case{"Y+(", "Y"}, Case{"_Q", "_Q"}, Case{"Z'", "Z'"}}) {
+    for (const Case& c :
+         {Case{"Y+1", "Y"}, Case{"first+second", "SECOND"}, Case{"LONG_UNDEFINED_NAME+X", "LONG_UNDEFIN"},
+          Case{"Y+(", "Y"}, Case{"_Q", "_Q"}, Case{"Z'", "Z'"}}) {
         Result result = evaluate(c.text);
         EXPECT_EQ(result.out, "") << c.text;
         EXPECT_EQ(result.status, 3) << c.text;
@@ -164,20 +186,23 @@ TEST_F(EvaluatorTest, NamesAndUndefinedNames) {
 
 TEST_F(EvaluatorTest, PrecedenceAndGrouping) {
     expect_values({
-        {"10-1-1", "8", "8"}, {"100/10/2", "5", "5"}, {"2*-3", "FFFA", "FA"}, {"1--2", "3", "3"},
-        {"- -1", "1", "1"}, {"-1+2", "1", "1"}, {"3-NOT 0", "4", "4"}, {"NOT NOT 5", "5", "5"},
-        {"1 OR 2 AND 3", "3", "3"}, {"1+2 SHL 1", "5", "5"}, {"1 EQ 1 AND 0", "0", "0"}, {"5 XOR 3", "6", "6"},
-        {"1 NE 2", "FFFF", "FF"}, {"2 GT 1", "FFFF", "FF"}, {"1 GE 2", "0", "0"}, {"1 LT 2", "FFFF", "FF"},
-        {"2 LE 2", "FFFF", "FF"}, {"0 LT -1", "FFFF", "FF"}, {"8 SHR 2", "2", "2"}, {"1 SHL 16", "0", "0"},
+        {"10-1-1", "8", "8"},       {"100/10/2", "5", "5"},      {"2*-3", "FFFA", "FA"},     {"1--2", "3", "3"},
+        {"- -1", "1", "1"},         {"-1+2", "1", "1"},          {"3-NOT 0", "4", "4"},      {"NOT NOT 5", "5", "5"},
+        {"1 OR 2 AND 3", "3", "3"}, {"1+2 SHL 1", "5", "5"},     {"1 EQ 1 AND 0", "0", "0"}, {"5 XOR 3", "6", "6"},
+        {"1 NE 2", "FFFF", "FF"},   {"2 GT 1", "FFFF", "FF"},    {"1 GE 2", "0", "0"},       {"1 LT 2", "FFFF", "FF"},
+        {"2 LE 2", "FFFF", "FF"},   {"0 LT -1", "FFFF", "FF"},   {"8 SHR 2", "2", "2"},      {"1 SHL 16", "0", "0"},
         {"1 SHL 33", "2", "2"},  // shift counts are taken mod 32
-        {"7 % 3", "1", "1"}, {"0FFFFH*0FFFFH", "1", "1"}, {"((1+2))*3", "9", "9"}, {"-(2)", "FFFE", "FE"},
-        {"(1)+(2)", "3", "3"}, {" \t1 + 2\t ", "3", "3"},
+        {"7 % 3", "1", "1"},        {"0FFFFH*0FFFFH", "1", "1"}, {"((1+2))*3", "9", "9"},    {"-(2)", "FFFE", "FE"},
+        {"(1)+(2)", "3", "3"},      {" \t1 + 2\t ", "3", "3"},
     });
 }
 
 TEST_F(EvaluatorTest, EightBitEvaluationCutsEveryValue) {
-    expect_values({{"1234H/10H", "123", "3"}, {"100H+1", "101", "1"}, {"0FFH+1", "100", "0"},
-                   {"HIGH (1234H+0)", "12", "0"}, {"100H EQ 0", "0", "FF"}});
+    expect_values({{"1234H/10H", "123", "3"},
+                   {"100H+1", "101", "1"},
+                   {"0FFH+1", "100", "0"},
+                   {"HIGH (1234H+0)", "12", "0"},
+                   {"100H EQ 0", "0", "FF"}});
 }
 
 TEST_F(EvaluatorTest, MalformedOperands) {
@@ -192,9 +217,10 @@ TEST_F(EvaluatorTest, OperandEndAndNextItem) {
         std::string_view text, out;
         std::optional<std::size_t> next;
     };
-    for (const Case& c : {Case{"1, 2", "1", 3}, Case{"1,\t 2", "1", 4}, Case{"1.5", "1", 2}, Case{"1;,2", "1", std::nullopt},
-                          Case{"1\n,2", "1", std::nullopt}, Case{"1", "1", std::nullopt}, Case{"1,", "1", 2},
-                          Case{std::string_view("1\0,2", 4), "1", std::nullopt}, Case{"'A,B'", "0", 3}}) {
+    for (const Case& c :
+         {Case{"1, 2", "1", 3}, Case{"1,\t 2", "1", 4}, Case{"1.5", "1", 2}, Case{"1;,2", "1", std::nullopt},
+          Case{"1\n,2", "1", std::nullopt}, Case{"1", "1", std::nullopt}, Case{"1,", "1", 2},
+          Case{std::string_view("1\0,2", 4), "1", std::nullopt}, Case{"'A,B'", "0", 3}}) {
         Result result = evaluate(c.text);
         EXPECT_EQ(result.out, c.out) << c.text;
         EXPECT_EQ(result.next, c.next) << c.text;

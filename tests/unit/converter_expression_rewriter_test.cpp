@@ -41,9 +41,17 @@ protected:
 
 TEST_F(RewriterTest, WorkedResults) {
     expect_translations({
-        {"LABEL+1", "LABEL+H'1", 2}, {"0FFH", "H'FF", 2}, {"NOT MASK", "~MASK", 2}, {"A1 XOR 0FH", "A1~H'F", 2},
-        {"HIGH(ADDR)", "HIGH (ADDR)", 2}, {"(X+1)*2", "(X+H'1)*H'2", 2}, {"P, 1", "P", 1}, {"X SHL 2", "X", 0},
-        {"$+3", "$+H'3", 0}, {"X 5", "X", 0}, {"'A'", "'A'", 2},
+        {"LABEL+1", "LABEL+H'1", 2},
+        {"0FFH", "H'FF", 2},
+        {"NOT MASK", "~MASK", 2},
+        {"A1 XOR 0FH", "A1~H'F", 2},
+        {"HIGH(ADDR)", "HIGH (ADDR)", 2},
+        {"(X+1)*2", "(X+H'1)*H'2", 2},
+        {"P, 1", "P", 1},
+        {"X SHL 2", "X", 0},
+        {"$+3", "$+H'3", 0},
+        {"X 5", "X", 0},
+        {"'A'", "'A'", 2},
     });
     width = Width::byte;
     expect_translations({{"1234H", "H'34", 2}});
@@ -53,20 +61,38 @@ TEST_F(RewriterTest, WorkedResults) {
 
 TEST_F(RewriterTest, OperatorsAndKeywordsInAnyCase) {
     expect_translations({
-        {"x and y", "x&y", 2}, {"not m", "~m", 2}, {"a1 xor 0fh", "a1~H'F", 2}, {"X or Y", "X|Y", 2},
-        {"X^Y", "X~Y", 2}, {"high(addr)", "high (addr)", 2}, {"Low X", "Low X", 2}, {"-X", "-X", 2},
-        {"~X", "~X", 2}, {"X%2/3*4", "X%H'2/H'3*H'4", 2}, {"X&1|2", "X&H'1|H'2", 2}, {"((X))", "((X))", 2},
+        {"x and y", "x&y", 2},
+        {"not m", "~m", 2},
+        {"a1 xor 0fh", "a1~H'F", 2},
+        {"X or Y", "X|Y", 2},
+        {"X^Y", "X~Y", 2},
+        {"high(addr)", "high (addr)", 2},
+        {"Low X", "Low X", 2},
+        {"-X", "-X", 2},
+        {"~X", "~X", 2},
+        {"X%2/3*4", "X%H'2/H'3*H'4", 2},
+        {"X&1|2", "X&H'1|H'2", 2},
+        {"((X))", "((X))", 2},
         {"X)", "X)", 2},  // parentheses are written without a balance check
         {"NOT_X", "NOT_X", 2},
     });
     // Comparisons and shifts have no H8/300 operator.
-    expect_translations({{"x shl 2", "x", 0}, {"X SHR 2", "X", 0}, {"X EQ 1", "X", 0}, {"X ne 1", "X", 0},
-                         {"X GT 1", "X", 0}, {"X GE 1", "X", 0}, {"X LT 1", "X", 0}, {"X le 1", "X", 0}});
+    expect_translations({{"x shl 2", "x", 0},
+                         {"X SHR 2", "X", 0},
+                         {"X EQ 1", "X", 0},
+                         {"X ne 1", "X", 0},
+                         {"X GT 1", "X", 0},
+                         {"X GE 1", "X", 0},
+                         {"X LT 1", "X", 0},
+                         {"X le 1", "X", 0}});
 }
 
 TEST_F(RewriterTest, Numbers) {
     expect_translations({
-        {"0", "H'0", 2}, {"0FFFFH", "H'FFFF", 2}, {"1010B", "H'A", 2}, {"377O", "H'FF", 2},
+        {"0", "H'0", 2},
+        {"0FFFFH", "H'FFFF", 2},
+        {"1010B", "H'A", 2},
+        {"377O", "H'FF", 2},
         {"12345678901234567890", "H'BAC0", 2},  // converted from its first 16 characters
     });
     width = Width::byte;
@@ -78,17 +104,35 @@ TEST_F(RewriterTest, Numbers) {
 
 TEST_F(RewriterTest, NamesAndCharacterConstants) {
     expect_translations({
-        {"X Y", "XY", 2}, {"ABCDEFGHIJKLMNOPQRST+1", "ABCDEFGHIJKLMNOP+H'1", 2}, {"' '", "''", 2},
-        {"'A'+1", "'A'+H'1", 2}, {"\"A\"", "", 0}, {"_L1+L_2", "_L1+L_2", 2},
+        {"X Y", "XY", 2},
+        {"ABCDEFGHIJKLMNOPQRST+1", "ABCDEFGHIJKLMNOP+H'1", 2},
+        {"' '", "''", 2},
+        {"'A'+1", "'A'+H'1", 2},
+        {"\"A\"", "", 0},
+        {"_L1+L_2", "_L1+L_2", 2},
     });
 }
 
 TEST_F(RewriterTest, ResultsAndStops) {
     expect_translations({
-        {"X,Y", "X", 1}, {"  X  ,  Y", "X", 1}, {"X ;comment", "X", 2}, {"X\n", "X", 2}, {"X,$", "X", 1},
-        {std::string_view("X\0+1", 4), "X", 2}, {"X+", "X+", 0}, {"NOT", "~", 0}, {"", "", 0}, {",X", "", 0},
-        {"X.Y", "X", 0}, {"X(1)", "X", 0}, {"X#", "X", 0}, {"X\"", "X", 0}, {"$", "$", 0}, {"X+$", "X+$", 0},
-        {"HIGH $", "HIGH $", 0}, {"X+\xA2", "X+", 0},
+        {"X,Y", "X", 1},
+        {"  X  ,  Y", "X", 1},
+        {"X ;comment", "X", 2},
+        {"X\n", "X", 2},
+        {"X,$", "X", 1},
+        {std::string_view("X\0+1", 4), "X", 2},
+        {"X+", "X+", 0},
+        {"NOT", "~", 0},
+        {"", "", 0},
+        {",X", "", 0},
+        {"X.Y", "X", 0},
+        {"X(1)", "X", 0},
+        {"X#", "X", 0},
+        {"X\"", "X", 0},
+        {"$", "$", 0},
+        {"X+$", "X+$", 0},
+        {"HIGH $", "HIGH $", 0},
+        {"X+\xA2", "X+", 0},
     });
 }
 
@@ -96,7 +140,8 @@ TEST_F(RewriterTest, MacroParameters) {
     expect_translations({{"PAR+1", "PAR+H'1", 2}});  // outside a macro body
     eval.in_macro_body = true;
     expect_translations({
-        {"PAR+1", "\\PAR+H'1", 2}, {"HIGH PAR", "HIGH \\PAR", 2},
+        {"PAR+1", "\\PAR+H'1", 2},
+        {"HIGH PAR", "HIGH \\PAR", 2},
         {"(PAR)*V", "(\\PAR)*V", 2},  // V has a value, it is no parameter
         {"par", "par", 2},            // parameters are matched as written
         {"PAR,2", "\\PAR", 1},

@@ -94,7 +94,9 @@ TEST(TextInput, DosTextRules) {
     using Lines = std::vector<std::string>;
     EXPECT_EQ(read_all("A\r\nB\r\n"), (Lines{"A\n", "B\n"}));
     EXPECT_EQ(read_all("A\rB\n"), (Lines{"A\rB\n"}));
-    EXPECT_EQ(read_all("A\nB\x1A" "C\nD\n"), (Lines{"A\n", "B\n"}));
+    EXPECT_EQ(read_all("A\nB\x1A"
+                       "C\nD\n"),
+              (Lines{"A\n", "B\n"}));
     EXPECT_EQ(read_all("last"), (Lines{"last\n"}));
     EXPECT_EQ(read_all(""), (Lines{}));
     EXPECT_EQ(read_all("\n\n"), (Lines{"\n", "\n"}));

@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "reading/keywords.h"
+#include "test_support.h"
 #include "translating/operands.h"
 #include "writing/output_writer.h"
-#include "test_support.h"
 
 namespace {
 
@@ -52,10 +52,10 @@ protected:
 
 TEST_F(OperandTest, RegisterNamesFollowTheRegisterModel) {
     const std::pair<std::uint8_t, std::string_view> names[] = {
-        {1, "R0H"},   {2, "CCR"},   {3, "R1H"},   {4, "R1L"},   {5, "R2H"},   {6, "R2L"},  {7, "R3H"},
-        {8, "R3L"},   {9, "R0"},    {10, "R1"},   {11, "R2"},   {12, "R3"},   {13, "R4"},  {14, "R5"},
-        {15, "SP"},   {26, "@R1"},  {27, "@R2"},  {28, "@R3"},  {29, "@R4"},  {30, "@R5"}, {31, "@SP"},
-        {47, "R7"},   {58, "@-R1"}, {59, "@-R2"}, {60, "@-R3"}, {90, "@R1+"}, {91, "@R2+"}, {92, "@R3+"},
+        {1, "R0H"}, {2, "CCR"},   {3, "R1H"},   {4, "R1L"},   {5, "R2H"},   {6, "R2L"},   {7, "R3H"},
+        {8, "R3L"}, {9, "R0"},    {10, "R1"},   {11, "R2"},   {12, "R3"},   {13, "R4"},   {14, "R5"},
+        {15, "SP"}, {26, "@R1"},  {27, "@R2"},  {28, "@R3"},  {29, "@R4"},  {30, "@R5"},  {31, "@SP"},
+        {47, "R7"}, {58, "@-R1"}, {59, "@-R2"}, {60, "@-R3"}, {90, "@R1+"}, {91, "@R2+"}, {92, "@R3+"},
     };
     for (const auto& [code, name] : names) {
         std::string slot;
@@ -83,12 +83,10 @@ TEST_F(OperandTest, ImmediateIsTranslatedOrElseEvaluated) {
         Width width;
         std::string_view imm;
     } cases[] = {
-        {"5\n", Width::byte, "#H'5"},
-        {"1234H ; load\n", Width::byte, "#H'34"},   // 8 bits keep the low byte
-        {"1234H\n", Width::word, "#H'1234"},
-        {"V+1,A\n", Width::byte, "#V+H'1"},        // defined names stay symbolic
-        {"$+3\n", Width::word, "#H'3"},             // '$' cannot be rewritten: the value is written
-        {"X SHL 2\n", Width::word, "#H'68AC"},      // nor can SHL
+        {"5\n", Width::byte, "#H'5"},          {"1234H ; load\n", Width::byte, "#H'34"},  // 8 bits keep the low byte
+        {"1234H\n", Width::word, "#H'1234"},   {"V+1,A\n", Width::byte, "#V+H'1"},        // defined names stay symbolic
+        {"$+3\n", Width::word, "#H'3"},         // '$' cannot be rewritten: the value is written
+        {"X SHL 2\n", Width::word, "#H'68AC"},  // nor can SHL
         {"\"A\"\n", Width::byte, "#H'41"},
     };
     for (const Case& c : cases) {
@@ -135,8 +133,8 @@ TEST_F(OperandTest, DirectAddressWidthAndToleranceAreSeparate) {
 
 TEST_F(OperandTest, IndexedOperandNamesItsPair) {
     const std::pair<std::uint8_t, std::string_view> pairs[] = {
-        {reg::IX, "@(H'5,R4)"}, {reg::IY, "@(H'5,R5)"}, {reg::HL, "@(H'5,R3)"},
-        {reg::AF, "@(H'5,R0)"}, {reg::BC, "@(H'5,R1)"}, {reg::DE, "@(H'5,R2)"}, {reg::SP, "@(H'5,SP)"},
+        {reg::IX, "@(H'5,R4)"}, {reg::IY, "@(H'5,R5)"}, {reg::HL, "@(H'5,R3)"}, {reg::AF, "@(H'5,R0)"},
+        {reg::BC, "@(H'5,R1)"}, {reg::DE, "@(H'5,R2)"}, {reg::SP, "@(H'5,SP)"},
     };
     for (const auto& [pair, mem] : pairs) {
         EXPECT_TRUE(render_indexed(*ctx, "5),A\n", pair, slots.mem).ok());

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "test_support.h"
 #include "translating/operands.h"
 #include "writing/output_writer.h"
-#include "test_support.h"
 
 namespace {
 
@@ -46,7 +46,8 @@ TEST_F(OutputWriterTest, OperandsAndTheCommentColumn) {
 
 TEST_F(OutputWriterTest, OnlyTheFirstLineCarriesTheComment) {
     const TemplateStep steps[] = {{"MOV.B", "#H'5", "R6L"}, {"MOV.B", "R6L", "@R3"}};
-    EXPECT_EQ(render_translation(fill_template(steps, {}, "LOOP"), "LOOP:\tLD\t(HL),5\n"), "LOOP\tMOV.B\t#H'5,R6L\t\t;\tLOOP:\tLD\t(HL),5\n\tMOV.B\tR6L,@R3\n");
+    EXPECT_EQ(render_translation(fill_template(steps, {}, "LOOP"), "LOOP:\tLD\t(HL),5\n"),
+              "LOOP\tMOV.B\t#H'5,R6L\t\t;\tLOOP:\tLD\t(HL),5\n\tMOV.B\tR6L,@R3\n");
 }
 
 TEST_F(OutputWriterTest, SlotsAreFilledOnlyForTemplateSteps) {

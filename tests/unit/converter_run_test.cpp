@@ -1,7 +1,6 @@
 // Whole srcport runs inside a scratch directory: the work-file lock and left-over work files.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 

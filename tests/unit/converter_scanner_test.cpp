@@ -1,10 +1,10 @@
 // The line scanner and the keyword table: what each kind of line becomes.
 #include <gtest/gtest.h>
 
-#include "reading/text_scan.h"
 #include "reading/keywords.h"
 #include "reading/pass1.h"
 #include "reading/scanner.h"
+#include "reading/text_scan.h"
 #include "test_support.h"
 
 namespace {
@@ -133,9 +133,22 @@ TEST(Scanner, HostileBytesNeverCrash) {
 TEST(KeywordTable, SynonymsAndExactMatch) {
     EXPECT_EQ(KeywordTable.size(), 115U);
     const std::pair<const char*, std::uint16_t> cases[] = {
-        {"LD", 0x1100}, {"DEFB", 0x0170}, {"DB", 0x0170}, {"DC", 0x0170}, {"MACLIB", 0x0240},
-        {"INCLUDE", 0x0240}, {"LIST", 0x0100}, {"XLIST", 0x0210}, {"NLIST", 0x0210}, {"TSTIO", 0x6800},
-        {"EXTERNAL", 0x01B0}, {"DEPHASE", 0x7000}, {"LDX", 0}, {"L", 0}, {"ld", 0}, {"", 0},
+        {"LD", 0x1100},
+        {"DEFB", 0x0170},
+        {"DB", 0x0170},
+        {"DC", 0x0170},
+        {"MACLIB", 0x0240},
+        {"INCLUDE", 0x0240},
+        {"LIST", 0x0100},
+        {"XLIST", 0x0210},
+        {"NLIST", 0x0210},
+        {"TSTIO", 0x6800},
+        {"EXTERNAL", 0x01B0},
+        {"DEPHASE", 0x7000},
+        {"LDX", 0},
+        {"L", 0},
+        {"ld", 0},
+        {"", 0},
     };
     for (const auto& [word, code] : cases) EXPECT_EQ(keyword_lookup(word).value_or(0), code) << word;
 }

@@ -169,8 +169,7 @@ const std::map<std::uint16_t, std::string>& expected_rows() {
         {0x5000, "MOV.B @R3+,R6L ; MOV.B R6L,@R2 ; ADDS #1,R2 ; SUBS #1,R1 ; MOV.W R1,R1"},
         {0x5100, "MOV.B @R3+,R6L ; MOV.B R6L,@R2 ; ADDS #1,R2 ; SUBS #1,R1 ; MOV.W R1,R1 ; BNE $-10"},
         {0x5200, "MOV.B @R3,R6L ; MOV.B R6L,@R2 ; SUBS #1,R3 ; SUBS #1,R2 ; SUBS #1,R1 ; MOV.W R1,R1"},
-        {0x5300,
-         "MOV.B @R3,R6L ; MOV.B R6L,@R2 ; SUBS #1,R3 ; SUBS #1,R2 ; SUBS #1,R1 ; MOV.W R1,R1 ; BNE $-12"},
+        {0x5300, "MOV.B @R3,R6L ; MOV.B R6L,@R2 ; SUBS #1,R3 ; SUBS #1,R2 ; SUBS #1,R1 ; MOV.W R1,R1 ; BNE $-12"},
         {0x5400,
          "MOV.B @R3+,R6L ; SUBS #1,R1 ; MOV.W R1,R1 ; BEQ $+8 ; CMP.B R6L,R0H ; ANDC #H'FE,CCR ; "
          "BRA $+6 ; CMP.B R6L,R0H ; ORC #H'01,CCR"},
@@ -230,17 +229,16 @@ TEST(TemplateTable, HasAllEntriesInSeventyFiveRunsAndEndsWithTheTerminator) {
 
 TEST(TemplateTable, IndexRunsFollowTheTableOrder) {
     const std::vector<std::pair<std::uint16_t, std::uint16_t>> runs{
-        {0x1100, 16}, {0x1200, 5}, {0x1300, 5}, {0x1400, 5}, {0x1500, 5}, {0x6F00, 4}, {0x1A00, 5},
-        {0x1B00, 5},  {0x2000, 1}, {0x2100, 1}, {0x2200, 1}, {0x2300, 1}, {0x1C00, 1}, {0x1D00, 1},
-        {0x1E00, 1},  {0x1F00, 1}, {0x2400, 1}, {0x2500, 1}, {0x2600, 1}, {0x2700, 1}, {0x2800, 1},
-        {0x2D00, 1},  {0x2E00, 1}, {0x2F00, 1}, {0x2B00, 1}, {0x2C00, 1}, {0x2900, 1}, {0x3000, 3},
-        {0x3100, 3},  {0x3200, 3}, {0x3300, 9}, {0x3400, 5}, {0x3500, 1}, {0x3600, 1}, {0x3700, 1},
-        {0x3800, 10}, {0x3900, 7}, {0x3A00, 1}, {0x3B00, 3}, {0x3C00, 1}, {0x3D00, 2}, {0x3E00, 2},
-        {0x4500, 2},  {0x4600, 1}, {0x6400, 1}, {0x6500, 1}, {0x6600, 1}, {0x6700, 1}, {0x6800, 1},
-        {0x5000, 1},  {0x5100, 1}, {0x5200, 1}, {0x5300, 1}, {0x5400, 1}, {0x5500, 1}, {0x5600, 1},
-        {0x5700, 1},  {0x5800, 1}, {0x5900, 1}, {0x5A00, 1}, {0x5B00, 1}, {0x5C00, 1}, {0x5D00, 1},
-        {0x5E00, 1},  {0x5F00, 1}, {0x6000, 1}, {0x6100, 1}, {0x6200, 1}, {0x6300, 1}, {0x3F00, 1},
-        {0x4000, 1},  {0x4100, 1}, {0x4200, 1}, {0x4300, 1}, {0x4400, 1},
+        {0x1100, 16}, {0x1200, 5}, {0x1300, 5}, {0x1400, 5},  {0x1500, 5}, {0x6F00, 4}, {0x1A00, 5}, {0x1B00, 5},
+        {0x2000, 1},  {0x2100, 1}, {0x2200, 1}, {0x2300, 1},  {0x1C00, 1}, {0x1D00, 1}, {0x1E00, 1}, {0x1F00, 1},
+        {0x2400, 1},  {0x2500, 1}, {0x2600, 1}, {0x2700, 1},  {0x2800, 1}, {0x2D00, 1}, {0x2E00, 1}, {0x2F00, 1},
+        {0x2B00, 1},  {0x2C00, 1}, {0x2900, 1}, {0x3000, 3},  {0x3100, 3}, {0x3200, 3}, {0x3300, 9}, {0x3400, 5},
+        {0x3500, 1},  {0x3600, 1}, {0x3700, 1}, {0x3800, 10}, {0x3900, 7}, {0x3A00, 1}, {0x3B00, 3}, {0x3C00, 1},
+        {0x3D00, 2},  {0x3E00, 2}, {0x4500, 2}, {0x4600, 1},  {0x6400, 1}, {0x6500, 1}, {0x6600, 1}, {0x6700, 1},
+        {0x6800, 1},  {0x5000, 1}, {0x5100, 1}, {0x5200, 1},  {0x5300, 1}, {0x5400, 1}, {0x5500, 1}, {0x5600, 1},
+        {0x5700, 1},  {0x5800, 1}, {0x5900, 1}, {0x5A00, 1},  {0x5B00, 1}, {0x5C00, 1}, {0x5D00, 1}, {0x5E00, 1},
+        {0x5F00, 1},  {0x6000, 1}, {0x6100, 1}, {0x6200, 1},  {0x6300, 1}, {0x3F00, 1}, {0x4000, 1}, {0x4100, 1},
+        {0x4200, 1},  {0x4300, 1}, {0x4400, 1},
     };
     ASSERT_EQ(runs.size(), 75u);
     const TemplateIndex index = build_template_index();
@@ -276,8 +274,7 @@ TEST(TemplateTable, RelativeBranchesLandOnLinesOfTheirOwnSequence) {
         int address = 0;
         for (const TemplateStep& step : entry.steps) {
             starts.push_back(address);
-            const bool long_jump =
-                (step.mnemonic == "JMP" || step.mnemonic == "JSR") && step.operand1 == "{target}";
+            const bool long_jump = (step.mnemonic == "JMP" || step.mnemonic == "JSR") && step.operand1 == "{target}";
             address += long_jump ? 4 : 2;
         }
         starts.push_back(address);
@@ -305,13 +302,13 @@ TEST(TemplateLookup, FindsEveryEntryByItsKeyWhereverItStands) {
 TEST(TemplateLookup, UnknownCombinationsGiveTheTerminatingEntry) {
     const TemplateIndex index = build_template_index();
     const TemplateEntry& terminator = template_table().back();
-    for (std::uint16_t key : {0x1203,           // ADD A,(nn)
-                              0x3338,           // CALL PO,nn not after a block instruction
-                              0x1C00 + 24,      // RLC (HL)
-                              0x3800 + 21,      // JP r
-                              0x4500 + 22,      // TST n
-                              0x0000, 0x4700,   // no code, a code without a keyword
-                              0x6F00 + 23}) {   // AND (nn)
+    for (std::uint16_t key : {0x1203,          // ADD A,(nn)
+                              0x3338,          // CALL PO,nn not after a block instruction
+                              0x1C00 + 24,     // RLC (HL)
+                              0x3800 + 21,     // JP r
+                              0x4500 + 22,     // TST n
+                              0x0000, 0x4700,  // no code, a code without a keyword
+                              0x6F00 + 23}) {  // AND (nn)
         EXPECT_EQ(&find_template(index, key), &terminator) << std::hex << key;
     }
 }

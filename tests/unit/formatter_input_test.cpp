@@ -51,15 +51,16 @@ TEST(FormatterReadTextLine, LineEndsAndFileEnd) {
 }
 
 TEST(FormatterReadTextLine, CtrlZEndsTheFile) {
-    EXPECT_EQ(texts(read_all("ab\x1A" "cd\nef\n")), (Texts{"ab"}));
+    EXPECT_EQ(texts(read_all("ab\x1A"
+                             "cd\nef\n")),
+              (Texts{"ab"}));
     EXPECT_EQ(texts(read_all("ab\r\n\x1A\r\nmore\r\n")), (Texts{"ab"}));
     EXPECT_EQ(texts(read_all("ab\r\x1Amore\n")), (Texts{"ab\r"}));
     EXPECT_EQ(texts(read_all("\x1A")), Texts{});
 }
 
 TEST(FormatterReadTextLine, NulAndHighBytesAreText) {
-    EXPECT_EQ(texts(read_all(std::string("a\0b\n\xFF\xC4\n", 7))),
-              (Texts{std::string("a\0b", 3), "\xFF\xC4"}));
+    EXPECT_EQ(texts(read_all(std::string("a\0b\n\xFF\xC4\n", 7))), (Texts{std::string("a\0b", 3), "\xFF\xC4"}));
 }
 
 // The column is returned, a tab counting to the next multiple of 8; a line is cut once it has
@@ -101,7 +102,7 @@ TEST(FormatterCompareNocase, DifferenceOfLastComparedPair) {
         {"abc", "abd", 3, 'C' - 'D'},
         {"abd", "abc", 3, 'D' - 'C'},
         {"abc", "abd", 2, 0},
-        {"ab", "ab", 8, 0},       // stops at the end of `a`
+        {"ab", "ab", 8, 0},  // stops at the end of `a`
         {"ab", "abc", 8, -'C'},
         {"abc", "ab", 8, 'C'},
         {"x", "y", 0, 0},
@@ -142,14 +143,9 @@ TEST(FormatterNames, SameFileNameCheck) {
         bool same;
     };
     const std::vector<Case> cases = {
-        {"PROG.ASM", "PROG.ASM", true},
-        {"prog.asm", "PROG.ASM", true},
-        {"PROGRAM_A.SRC", "PROGRAM_B.SRX", true},
-        {"PROG.SRC", "PROG.ASM", false},
-        {"PROG.SRC", "PROG2.SRC", false},
-        {"PROGRAM_A.SRC", "PROGRAM_B.ASM", false},
-        {"A.SR", "A.SRC", false},
-        {"..\\PROG.SRC", ".ASM", false},
+        {"PROG.ASM", "PROG.ASM", true},  {"prog.asm", "PROG.ASM", true},   {"PROGRAM_A.SRC", "PROGRAM_B.SRX", true},
+        {"PROG.SRC", "PROG.ASM", false}, {"PROG.SRC", "PROG2.SRC", false}, {"PROGRAM_A.SRC", "PROGRAM_B.ASM", false},
+        {"A.SR", "A.SRC", false},        {"..\\PROG.SRC", ".ASM", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(same_file_name(c.input, c.output), c.same) << c.input << " / " << c.output;
