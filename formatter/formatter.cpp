@@ -19,6 +19,17 @@ constexpr int source_text_column = 48;
 // " -->\t" for the copies of H8/300 text.
 bool follows_marker(std::string_view rest) { return rest.starts_with('\t') || rest.starts_with(" -->\t"); }
 
+bool is_quote(char ch) { return ch == '\'' || ch == '"'; }
+bool is_name_char(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '_'; }
+
+// Whether the quote at `pos` opens a quoted string of the source text: the same quote closes it
+// before the line ends, and an apostrophe right after a name character is a prime (AF').
+bool opens_quoted_string(std::string_view text, std::size_t pos) {
+    const char quote = text[pos];
+    if (!is_quote(quote) || (quote == '\'' && pos > 0 && is_name_char(text[pos - 1]))) return false;
+    return text.find(quote, pos + 1) != std::string_view::npos;
+}
+
 std::string_view trim_trailing_blanks(std::string_view text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
@@ -127,16 +138,20 @@ std::string format_line(std::string_view line) {
     }
     if (marker == std::string_view::npos) return std::string(line);
 
-    // The first ';' of the repeated source text: its own comment, a ';' inside a quoted constant
-    // of it, or the ';' of a comment-only source line.
+    // The first ';' of the repeated source text outside quoted strings: its own comment, or the
+    // ';' of a comment-only source line ("';'" is a constant, not a comment).
     column = advance_column(column, ';');
     std::size_t comment = std::string_view::npos;
-    for (std::size_t i = marker + 1; i < line.size(); ++i) {
-        if (line[i] == ';' && column >= source_text_column) {
-            comment = i;
+    const std::string_view source = line.substr(marker + 1);
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        if (column >= source_text_column && opens_quoted_string(source, i)) {
+            const std::size_t close = source.find(source[i], i + 1);
+            for (; i < close; ++i) column = advance_column(column, source[i]);
+        } else if (source[i] == ';' && column >= source_text_column) {
+            comment = marker + 1 + i;
             break;
         }
-        column = advance_column(column, line[i]);
+        column = advance_column(column, source[i]);
     }
 
     std::string_view before = line.substr(0, marker);

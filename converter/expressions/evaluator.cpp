@@ -95,6 +95,10 @@ std::uint32_t cut_to_width(Width width, std::uint32_t value) {
     return width == Width::byte ? (value & 0xFF) : value;
 }
 
+// Every number and every intermediate result is computed at 16 bits; only the value of the whole
+// operand is cut to its width, so that HIGH 1234H in a byte operand is 12H and not HIGH 34H.
+constexpr Width internal_width = Width::word;
+
 // Applies operator `op` to A and B; false on division or remainder by zero.
 bool apply_operator(char op, std::uint32_t a, std::uint32_t b, std::uint32_t& result) {
     switch (op) {
@@ -134,12 +138,12 @@ struct Number {
     bool present = false;
 };
 
-bool reduce(char radix, Width width, Number& out, std::string_view text, int level);
+bool reduce(char radix, Number& out, std::string_view text, int level);
 
 // Reduces one side of an operator; an empty side is malformed.
-bool reduce_side(char radix, Width width, std::string_view text, int level, std::uint32_t& value) {
+bool reduce_side(char radix, std::string_view text, int level, std::uint32_t& value) {
     Number result;
-    if (!reduce(radix, width, result, text, level) || !result.present) return false;
+    if (!reduce(radix, result, text, level) || !result.present) return false;
     value = result.value;
     return true;
 }
@@ -163,7 +167,7 @@ bool character_constant(Number& out, std::string_view text) {
 // Looks for the rightmost operator of each level from `level` down to 0 outside parentheses and
 // quotes, splits there and reduces both sides at the same level, so operators of one level group
 // from left to right. Returns false when the text is malformed.
-bool reduce(char radix, Width width, Number& out, std::string_view text, int level) {
+bool reduce(char radix, Number& out, std::string_view text, int level) {
     out = Number{};
     for (;;) {
         text = trim(text);
@@ -218,14 +222,14 @@ bool reduce(char radix, Width width, Number& out, std::string_view text, int lev
                 if (scan_level == 0) {
                     // Unary operators count only at the start of their part.
                     if (i != 0) continue;
-                    if (!reduce_side(radix, width, text.substr(1), 0, b)) return false;
+                    if (!reduce_side(radix, text.substr(1), 0, b)) return false;
                 } else {
-                    if (!reduce_side(radix, width, text.substr(0, i), scan_level, a)) return false;
-                    if (!reduce_side(radix, width, text.substr(i + 1), scan_level, b)) return false;
+                    if (!reduce_side(radix, text.substr(0, i), scan_level, a)) return false;
+                    if (!reduce_side(radix, text.substr(i + 1), scan_level, b)) return false;
                 }
                 std::uint32_t result = 0;
                 if (!apply_operator(ch, a, b, result)) return false;
-                out = Number{cut_to_width(width, result), true};
+                out = Number{cut_to_width(internal_width, result), true};
                 return true;
             }
             if (depth != 0) return false;
@@ -241,7 +245,7 @@ bool reduce(char radix, Width width, Number& out, std::string_view text, int lev
             return character_constant(out, text);
         }
         if (quote_seen) return false;
-        out = Number{number_value(radix, text, width), true};
+        out = Number{number_value(radix, text, internal_width), true};
         return true;
     }
 }
@@ -278,8 +282,10 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
     std::string work;
     bool stray_internal_code = false;
     char open_quote = 0;
+    bool quote_closes = false;  // an unclosed quote does not protect a ',' ';' or '.' after it
     std::size_t i = 0;
-    while (i < text.size() && !ends_operand(text[i])) {
+    while (i < text.size() && text[i] != '\n' && text[i] != '\0' &&
+           ((open_quote != 0 && quote_closes) || !ends_operand(text[i]))) {
         const char ch = text[i];
         if (open_quote != 0) {
             if (ch == open_quote) open_quote = 0;
@@ -287,6 +293,7 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
             ++i;
         } else if (is_quote(ch)) {
             open_quote = ch;
+            quote_closes = opens_quoted_string(text, i);
             work.push_back(ch);
             ++i;
         } else if (is_name_start(ch)) {
@@ -313,8 +320,9 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
         outcome = Outcome::malformed();
     } else if (outcome.ok()) {
         Number number;
-        if (reduce(eval.default_radix, width, number, work, 5)) {
-            result.value = static_cast<std::uint16_t>(number.value);
+        if (reduce(eval.default_radix, number, work, 5)) {
+            result.value = static_cast<std::uint16_t>(cut_to_width(width, number.value));
+            result.truncated = width == Width::byte && number.value > 0xFF && number.value < 0xFF80;
             result.has_value = number.present;
         } else {
             outcome = Outcome::malformed();

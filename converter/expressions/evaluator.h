@@ -42,6 +42,7 @@ struct Outcome {
 struct Evaluation {
     std::uint16_t value = 0;
     bool has_value = false;  // false for an operand without value text (LD A, or '') or in error
+    bool truncated = false;  // a byte operand whose 16-bit value does not fit a byte (signed or not)
     Outcome outcome;
     // The offset of the next item when the operand ended at ',' or '.', past blanks and tabs.
     std::optional<std::size_t> next;

@@ -8,10 +8,27 @@ bool is_translated_operator(char ch) { return std::string_view("+-*/%&|~^").find
 // The H8/300 assembler writes exclusive-or as '~'.
 char h8_operator(char ch) { return ch == '^' ? '~' : ch; }
 
+// A character the H8/300 assembler reads inside a character constant as the HD64180 assembler does.
+bool copies_in_constant(char ch) { return is_name_start(ch) || is_translated_operator(ch); }
+
+// The length of the character constant at the start of `text` when it can be copied as it stands
+// ('A', '+'), or 0: a blank, a control character, a quote or a separator inside would be read
+// differently or not at all, so the caller writes the evaluated value instead.
+std::size_t copyable_constant(std::string_view text) {
+    const std::size_t close = text.find('\'', 1);
+    if (close == std::string_view::npos || close == 1) return 0;
+    for (std::size_t k = 1; k < close; ++k) {
+        if (!copies_in_constant(text[k])) return 0;
+    }
+    if (close + 1 < text.size() && text[close + 1] == '\'') return 0;  // a doubled quote
+    return close + 1;
+}
+
 }  // namespace
 
-Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
-                             std::string& out) {
+Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
+                             bool* symbolic) {
+    if (symbolic != nullptr) *symbolic = false;
     constexpr std::size_t token_max = 16;
     text = before_nul(text);
 
@@ -59,6 +76,17 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
             ++i;
             continue;
         }
+        if (ch == '\'') {
+            const std::size_t length = copyable_constant(text.substr(i));
+            if (length == 0) {
+                translatable = false;
+                break;
+            }
+            out += text.substr(i, length);
+            i += length;
+            expecting_operand = false;
+            continue;
+        }
 
         std::string token;
         name_scan(token, text.substr(i), token_max);
@@ -68,7 +96,8 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
         }
         if (is_digit(token.front())) {
             out += "H'";
-            token = hex_digits(number_value(eval.default_radix, token, width));
+            // The assembler computes the expression: its numbers keep all 16 bits.
+            token = hex_digits(number_value(eval.default_radix, token, Width::word));
         } else {
             const char op = operator_keyword_char(upper_case(token));
             if (op == '~' || op == '&' || op == '|' || op == '^') {
@@ -86,6 +115,7 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
                 translatable = false;
                 break;
             }
+            if (symbolic != nullptr) *symbolic = true;
             const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
             if (entry != nullptr && entry->kind == name_kind::macro_parameter) out.push_back('\\');
         }

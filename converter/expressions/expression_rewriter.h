@@ -13,6 +13,8 @@ enum class Rewrite {
     complete,          // rewritten; the operand ended at ';' or the end
 };
 
-// Rewrites the operand at the start of `text` into `out`. Numbers in it are converted at `width`.
-Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
-                             std::string& out);
+// Rewrites the operand at the start of `text` into `out`. Numbers in it keep their 16 bits: the
+// assembler computes the expression, and only its result takes the operand's width.
+// `symbolic` (when given) tells whether the rewrite keeps a name.
+Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
+                             bool* symbolic = nullptr);

@@ -50,7 +50,7 @@ Operands prepare(std::string_view line, std::size_t col1) {
     Operands ops;
     ops.line = line;
     ops.start = col1 < line.size() ? col1 : line.size();
-    std::size_t end = line.find_first_of(",\n;", ops.start);
+    std::size_t end = find_unquoted(line, ",\n;", ops.start);
     ops.end = end == std::string_view::npos ? line.size() : end;
     if (ops.has_comma()) ops.second = ops.skip_blanks(ops.end + 1);
     return ops;

@@ -54,5 +54,29 @@ constexpr std::string_view trim(std::string_view text) {
     return text;
 }
 
+// Whether the quote at `pos` opens a quoted string: the same quote must close it before the line
+// ends, and an apostrophe right after a name character is a prime (AF'), not a quote.
+constexpr bool opens_quoted_string(std::string_view text, std::size_t pos) {
+    const char quote = text[pos];
+    if (!is_quote(quote) || (quote == '\'' && pos > 0 && is_name_start(text[pos - 1]))) return false;
+    for (std::size_t k = pos + 1; k < text.size() && text[k] != '\n' && text[k] != '\0'; ++k) {
+        if (text[k] == quote) return true;
+    }
+    return false;
+}
+
+// The position of the first character of `stops` at or after `from` that stands outside quoted
+// strings, or npos: a ',' ';' or '.' inside 'A,B' is part of the string.
+constexpr std::size_t find_unquoted(std::string_view text, std::string_view stops, std::size_t from = 0) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (opens_quoted_string(text, i)) {
+            i = text.find(text[i], i + 1);  // the closing quote; a doubled quote reopens at once
+            continue;
+        }
+        if (stops.find(text[i]) != std::string_view::npos) return i;
+    }
+    return std::string_view::npos;
+}
+
 // `text` up to its first NUL: a NUL ends a line as its end does.
 constexpr std::string_view before_nul(std::string_view text) { return text.substr(0, text.find('\0')); }

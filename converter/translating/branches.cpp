@@ -12,7 +12,7 @@ bool is_branch(std::uint16_t code) { return code == kw::CALL || code == kw::JP |
 
 // Targets are addresses: numbers in them keep all 16 bits.
 Rewrite translate_target(Context& ctx, std::string& out, std::string_view text) {
-    return translate_expression(ctx.eval, ctx.data_names, text, Width::word, out);
+    return translate_expression(ctx.eval, ctx.data_names, text, out);
 }
 
 void rewrite_parity_form(LineRecord& record, Form po_form, Form pe_form) {

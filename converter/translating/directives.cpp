@@ -1,7 +1,5 @@
 #include "translating/directives.h"
 
-#include <charconv>
-
 #include "expressions/evaluator.h"
 #include "expressions/expression_rewriter.h"
 #include "reading/classifier.h"
@@ -24,7 +22,7 @@ std::string_view operand_text(std::string_view line, const LineRecord& record) {
 
 // One operand as evaluate_operand sees it: up to the first ',', '.', ';', newline or the end,
 // without the white space around it.
-std::string_view operand_body(std::string_view text) { return trim(text.substr(0, text.find_first_of(",.;\n"))); }
+std::string_view operand_body(std::string_view text) { return trim(text.substr(0, find_unquoted(text, ",.;\n"))); }
 
 std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
 
@@ -92,8 +90,7 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 
     OutputLine line;
     // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
-    if (translate_expression(ctx.eval, ctx.data_names, operand, Width::word, line.operand1) ==
-        Rewrite::not_translatable) {
+    if (translate_expression(ctx.eval, ctx.data_names, operand, line.operand1) == Rewrite::not_translatable) {
         line.operand1 = hex_constant(value);
     }
     std::uint16_t stored = value;
@@ -133,6 +130,7 @@ bool string_operand(std::string_view item, std::string& out) {
         if (ch == '"') out.push_back(ch);
     };
     std::size_t i = 1;
+    bool closed = false;
     while (i < body.size()) {
         const char ch = body[i];
         if (ch == delimiter && i + 1 < body.size() && body[i + 1] == delimiter) {
@@ -143,20 +141,25 @@ bool string_operand(std::string_view item, std::string& out) {
         // A quote of the other kind at the very end closes the constant too, as in 'AB".
         if (ch == delimiter || (is_quote(ch) && i + 1 == body.size())) {
             ++i;
+            closed = true;
             break;
         }
         put(ch);
         ++i;
     }
     out.push_back('"');
-    return i == body.size();
+    // Never closed ('A"+1): a value item, not a string that would swallow the rest.
+    return closed && i == body.size();
 }
 
 // An item whose value is known: its translated expression, or the value when it has none.
-void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, std::uint16_t value, Width width) {
+void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, const Evaluation& value, Width width) {
     line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
-    if (translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) == Rewrite::not_translatable) {
-        line.operand1 = hex_constant(value);
+    bool symbolic = false;
+    // A number too wide for its byte is written as the byte it leaves.
+    if (translate_expression(ctx.eval, ctx.data_names, item, line.operand1, &symbolic) == Rewrite::not_translatable ||
+        (value.truncated && !symbolic)) {
+        line.operand1 = hex_constant(value.value);
     }
 }
 
@@ -166,10 +169,18 @@ void translate_radix(Context& ctx, const LineRecord& record, std::string_view li
         ctx.eval.default_radix = 'D';
         return;
     }
-    unsigned long value = 0;
-    const auto [end, error] = std::from_chars(operand.data(), operand.data() + operand.size(), value);
+    // Read as a C decimal conversion reads it: white space, a sign, then digits (+8 is 8).
+    std::size_t i = 0;
+    while (i < operand.size() && is_white_space(operand[i])) ++i;
+    bool negative = false;
+    if (i < operand.size() && (operand[i] == '+' || operand[i] == '-')) negative = operand[i++] == '-';
+    long value = 0;
+    for (; i < operand.size() && is_digit(operand[i]); ++i) {
+        if (value < 1000) value = value * 10 + (operand[i] - '0');  // anything larger is illegal anyway
+    }
+    if (negative) value = -value;
     char radix = 0;
-    if (error == std::errc{} && end != operand.data()) {
+    {
         switch (value) {
             case 2: radix = 'B'; break;
             case 8: radix = 'O'; break;
@@ -212,6 +223,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         const std::optional<std::size_t> next = evaluation.next;
         // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero.
         const bool empty = operand_body(item).empty();
+        // A string that never closes ('ABC,1) swallows the rest of the line: nothing after it is
+        // data. ('AB" closed by the other quote is a constant of its own.)
+        const bool unclosed = is_quote(item.front()) && !opens_quoted_string(item, 0) && !evaluation.ok();
 
         OutputLine line;
         if (first) line.label = label;
@@ -220,11 +234,10 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             if (is_quote(item.front()) && string_operand(item, line.operand1)) {
                 line.mnemonic = ".SDATA";
             } else {
-                set_value_operand(ctx, line, item, evaluation.value, width);
+                set_value_operand(ctx, line, item, evaluation, width);
             }
         } else if (evaluation.outcome.status == EvalStatus::undefined_name &&
-                   translate_expression(ctx.eval, ctx.data_names, item, width, line.operand1) !=
-                       Rewrite::not_translatable) {
+                   translate_expression(ctx.eval, ctx.data_names, item, line.operand1) != Rewrite::not_translatable) {
             // A name unknown here (a code label, an external, a later EQU) is written symbolically.
             // A malformed item is not: its text, such as (1, would reach the output unreported.
             line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
@@ -240,7 +253,7 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             if (!first) record.set_label({});
             out.push_back(source_line_of(record));
         }
-        if (!next || *next == 0 || *next > item.size()) break;
+        if (unclosed || !next || *next == 0 || *next > item.size()) break;
         position += *next;
     }
 }
@@ -265,7 +278,7 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
         const std::string_view item = skip_blanks(operand.substr(position));
         std::string text;
         // Names and macro arguments are addresses or values of any size: numbers in them keep 16 bits.
-        if (translate_expression(ctx.eval, ctx.data_names, item, Width::word, text) != Rewrite::not_translatable) {
+        if (translate_expression(ctx.eval, ctx.data_names, item, text) != Rewrite::not_translatable) {
             if (code == kw::EXTRN) {
                 data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::external);
             } else if (code == kw::MACRO) {
@@ -285,7 +298,7 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
         } else {
             ctx.console.print("(%d) ERROR: illegal PUBLIC/EXTRN/MACRO operand\n", ctx.includes.line_count());
         }
-        const std::size_t stop = item.find_first_of(",;\n");
+        const std::size_t stop = find_unquoted(item, ",;\n");
         if (stop == std::string_view::npos || item[stop] != ',') break;
         position = static_cast<std::size_t>(item.data() - operand.data()) + stop + 1;
     }

@@ -5,6 +5,7 @@
 #include "expressions/evaluator.h"
 #include "expressions/expression_rewriter.h"
 #include "reading/keywords.h"
+#include "reading/text_scan.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ constexpr std::array<RegisterName, 28> register_names{{
 // The address or displacement at the start of `text`: up to the last ')' before the first ',',
 // ';' or newline (the whole operand when no ')' stands there).
 std::string_view parenthesised_text(std::string_view text) {
-    std::size_t end = text.find_first_of(",;\n");
+    std::size_t end = find_unquoted(text, ",;\n");
     if (end == std::string_view::npos) end = text.size();
     std::string_view operand = text.substr(0, end);
     std::size_t close = operand.rfind(')');
@@ -59,10 +60,11 @@ std::string_view parenthesised_text(std::string_view text) {
 // rewrite it, otherwise the evaluated value. An undefined name fails the operand unless
 // `tolerate_undefined` and the expression can be kept symbolic.
 Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const Evaluation& value,
-                     Width width, bool tolerate_undefined) {
+                     bool tolerate_undefined) {
     slot.assign(1, prefix);
     std::string translated;
-    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, width, translated);
+    bool symbolic = false;
+    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic);
     if (!value.ok()) {
         if (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name &&
             rewrite != Rewrite::not_translatable) {
@@ -71,7 +73,9 @@ Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_v
         }
         return value.outcome;
     }
-    if (rewrite != Rewrite::not_translatable) {
+    // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
+    // name is the assembler's to compute.
+    if (rewrite != Rewrite::not_translatable && (symbolic || !value.truncated)) {
         slot += translated;
     } else if (!value.has_value) {
         // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
@@ -119,13 +123,13 @@ bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
 
 Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm) {
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, width);
-    return render_value(ctx, imm, '#', text, value, width, width == Width::word);
+    return render_value(ctx, imm, '#', text, value, width == Width::word);
 }
 
 Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem) {
     std::string_view address = parenthesised_text(text);
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, address, width);
-    return render_value(ctx, mem, '@', address, value, width, tolerate_undefined);
+    return render_value(ctx, mem, '@', address, value, tolerate_undefined);
 }
 
 Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem) {
@@ -142,7 +146,7 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
 
 Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit) {
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, Width::byte);
-    if (Outcome outcome = render_value(ctx, bit, '#', text, value, Width::byte, false); !outcome.ok()) return outcome;
+    if (Outcome outcome = render_value(ctx, bit, '#', text, value, false); !outcome.ok()) return outcome;
     // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
     if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
     return {};

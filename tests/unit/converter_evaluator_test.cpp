@@ -82,8 +82,8 @@ TEST_F(EvaluatorTest, WorkedResults) {
         {"377O", "FF", "FF"},
         {"17Q", "11", "11"},
         {"'A'", "41", "41"},
-        {"'AB'", "4142", "4142"},
-        {"HIGH 1234H", "12", "0"},
+        {"'AB'", "4142", "42"},
+        {"HIGH 1234H", "12", "12"},
         {"LOW 1234H", "34", "34"},
         {"NOT 0", "FFFF", "FF"},
         {"-1", "FFFF", "FF"},
@@ -136,25 +136,27 @@ TEST_F(EvaluatorTest, NumberValues) {
 
 TEST_F(EvaluatorTest, CharacterConstants) {
     expect_values({
-        {"'A''B'", "2742", "2742"},  // a doubled delimiter stands for one; the last two bytes count
+        {"'A''B'", "2742", "42"},  // a doubled delimiter stands for one; the last two bytes count
         {"\"A\"", "41", "41"},
         {"'\"'", "22", "22"},
         {"\"\"\"\"", "22", "22"},
         {"''''", "27", "27"},
-        {"'ABC'", "4243", "4243"},
+        {"'ABC'", "4243", "43"},
         {"'ABC'+0", "4243", "43"},  // as an operand only the low 16 bits count
         {"'AB'+0", "4142", "42"},
         {"'A'+1", "42", "42"},
         {"('A')", "41", "41"},
         {"'\t'", "9", "9"},
-        {"'\x01\x02'", "102", "102"},  // control characters are values like any other
-        {"'AB\"", "4142", "4142"},
+        {"'\x01\x02'", "102", "2"},  // control characters are values like any other
+        {"'AB\"", "4142", "42"},
         {"\"A'", "41", "41"},  // closed by the other kind of quote
         {"'\xC8'", "C8", "C8"},
         {"'(' + 1", "29", "29"},
         {"'x' EQ 'x'", "FFFF", "FF"},
     });
-    expect_malformed({"'A,B'", "'A.B'", "'A;B'", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "''+1"});
+    // Quotes protect a ',' '.' or ';'; an unclosed quote protects nothing.
+    expect_values({{"'A,B'", "2C42", "42"}, {"'A.B'", "2E42", "42"}, {"'A;B'", "3B42", "42"}});
+    expect_malformed({"'A,B", "'A", "'''", "'1'2'", "5'A'", "'A' 'B'", "''+1"});
     Result empty = evaluate("''");
     EXPECT_EQ(empty.out, "");
     EXPECT_EQ(empty.status, 0);
@@ -165,7 +167,7 @@ TEST_F(EvaluatorTest, NamesAndUndefinedNames) {
         {"x+1", "1A2C", "2C"},  // names are looked up in upper case
         {"W", "ABCD", "CD"},    // substituted as abcdh, still a number
         {"1 and 3", "1", "1"},
-        {"high 1234h", "12", "0"},
+        {"high 1234h", "12", "12"},
     });
 
     struct Case {
@@ -197,12 +199,12 @@ TEST_F(EvaluatorTest, PrecedenceAndGrouping) {
     });
 }
 
-TEST_F(EvaluatorTest, EightBitEvaluationCutsEveryValue) {
-    expect_values({{"1234H/10H", "123", "3"},
+TEST_F(EvaluatorTest, EightBitEvaluationCutsOnlyTheResult) {
+    expect_values({{"1234H/10H", "123", "23"},
                    {"100H+1", "101", "1"},
                    {"0FFH+1", "100", "0"},
-                   {"HIGH (1234H+0)", "12", "0"},
-                   {"100H EQ 0", "0", "FF"}});
+                   {"HIGH (1234H+0)", "12", "12"},
+                   {"100H EQ 0", "0", "0"}});
 }
 
 TEST_F(EvaluatorTest, MalformedOperands) {
@@ -220,7 +222,7 @@ TEST_F(EvaluatorTest, OperandEndAndNextItem) {
     for (const Case& c :
          {Case{"1, 2", "1", 3}, Case{"1,\t 2", "1", 4}, Case{"1.5", "1", 2}, Case{"1;,2", "1", std::nullopt},
           Case{"1\n,2", "1", std::nullopt}, Case{"1", "1", std::nullopt}, Case{"1,", "1", 2},
-          Case{std::string_view("1\0,2", 4), "1", std::nullopt}, Case{"'A,B'", "0", 3}}) {
+          Case{std::string_view("1\0,2", 4), "1", std::nullopt}, Case{"'A,B',1", "2C42", 6}}) {
         Result result = evaluate(c.text);
         EXPECT_EQ(result.out, c.out) << c.text;
         EXPECT_EQ(result.next, c.next) << c.text;

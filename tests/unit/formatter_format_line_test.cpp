@@ -65,8 +65,12 @@ TEST(FormatterFormatLine, MarkerAtEndOfLine) {
 
 TEST(FormatterFormatLine, SourceCommentIsFirstSemicolonOfSourceText) {
     expect_formatted({
-        // A ';' in a quoted constant counts as the comment.
-        {tabs("TBL→.DATA.B→H'3B→→→;→TBL:→DB→';'"), tabs("TBL→.DATA.B→H'3B→→→;'")},
+        // A ';' in a quoted string is not the comment; the one after it is.
+        {tabs("TBL→.DATA.B→H'3B→→→;→TBL:→DB→';'"), tabs("TBL→.DATA.B→H'3B")},
+        {tabs("MSG→.SDATA→\"a;b\"→→→;→MSG:→DB→'a;b',0→; text"), tabs("MSG→.SDATA→\"a;b\"→→→; text")},
+        // An unclosed quote and a prime protect nothing.
+        {tabs("→→→→→;→→DB→'a;b"), tabs("→→→→→;b")},
+        {tabs("→EX→→→→;→→EX→AF,AF'→; it's"), tabs("→EX→→→→; it's")},
         // A comment-only source line with nothing after its ';'.
         {tabs(";→→→→→;→;"), ";"},
         // A comment line whose source comment holds further text with ';'.
