@@ -91,11 +91,13 @@ Inner classify_indirect(const Operands& ops, const Paren& paren, LineRecord& rec
         code = reg::indirect(pair);
         return Inner::indirect;
     }
-    // Only '+' displacements are recognised.
-    if (ops.at(pos) != '+') return Inner::no_match;
+    // (IX+d) and (IX-d). A '-' stays part of the displacement text, which pass 2 reads as signed.
+    const char sign = ops.at(pos);
+    if (sign != '+' && sign != '-') return Inner::no_match;
+    const std::size_t sign_pos = pos;
     pos = ops.skip_blanks(pos + 1);
     if (!is_name_char(ops.at(pos))) return Inner::no_match;
-    record.col1 = static_cast<std::uint8_t>(pos);
+    record.col1 = static_cast<std::uint8_t>(sign == '-' ? sign_pos : pos);
     code = pair;
     return Inner::indexed;
 }

@@ -133,14 +133,29 @@ Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tol
 }
 
 Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem) {
+    const std::string_view displacement_text = parenthesised_text(text);
+    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::byte);
     std::string displacement;
-    if (Outcome outcome = render_immediate(ctx, parenthesised_text(text), Width::byte, displacement); !outcome.ok()) {
+    if (Outcome outcome = render_value(ctx, displacement, '#', displacement_text, value, false); !outcome.ok()) {
         return outcome;
+    }
+    displacement.erase(0, 1);
+    std::string unused;
+    bool symbolic = false;
+    translate_expression(ctx.eval, ctx.data_names, displacement_text, unused, &symbolic);
+    // The HD64180 reads a displacement as a signed byte: 80H to FFH address below the register,
+    // and (IX-d) reaches down to -128. A symbolic displacement is the assembler's to compute.
+    if (!symbolic && value.has_value) {
+        if (skip_blanks(displacement_text).starts_with('-')) {
+            const std::uint16_t wide = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::word).value;
+            if (wide != 0 && wide < 0xFF80) return Outcome::malformed();
+        }
+        if (value.value >= 0x80) displacement = "-H'" + hex_digits(static_cast<std::uint16_t>(0x100 - value.value));
     }
     std::string index_name;
     // The displacement evaluated cleanly; a failure now is the register's.
     if (!h8_register_name(ctx.console, index_name, index_register)) return Outcome::malformed();
-    mem = "@(" + displacement.substr(1) + "," + index_name + ")";
+    mem = "@(" + displacement + "," + index_name + ")";
     return {};
 }
 

@@ -178,7 +178,7 @@ TEST(ClassifierEdgeCases, IllegalOperands) {
         {"LD I,A",             LD,   0,   0,  0,  3,   0,  true},
         {"LD A,HL",            LD,   0,   0,  0,  3,   0,  true},
         {"LD (HL,A",           LD,   0,   0,  0,  3,   0,  true},
-        {"LD A,(IX-1)",        LD,   0,   0,  0,  3,   0,  true},  // only '+' displacements
+        {"LD A,(IX-1)",        LD,   6,   1,  13, 8,   0},         // a - displacement keeps its sign
         {"LD (ADDR),5",        LD,   0,   0,  0,  3,   0,  true},  // failed attempts leave col1/col2 alone
         {"LD A,(HL)X",         LD,   4,   1,  28, 3,   0},         // (the text after ')' is not checked here)
         {"INC (HL)X",          INC,  0,   0,  0,  4,   0,  true},
