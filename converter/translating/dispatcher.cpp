@@ -37,6 +37,18 @@ bool is_a_test(const LineRecord& record, std::string_view logic) {
 // The pairs whose post-increment and pre-decrement addressing has an H8/300 name.
 bool has_auto_step_name(std::uint8_t pair) { return pair == reg::BC || pair == reg::DE || pair == reg::HL; }
 
+// Whether the 8-bit register is a half of the pair (H of HL). A byte moved into or out of the pair
+// that steps cannot be fused with the step: LD L,(HL) + INC HL increments the loaded byte on the
+// HD64180, while @R3+ would step the address it came from.
+bool is_half_of(std::uint8_t reg8, std::uint8_t pair) {
+    switch (pair) {
+        case reg::BC: return reg8 == reg::B || reg8 == reg::C;
+        case reg::DE: return reg8 == reg::D || reg8 == reg::E;
+        case reg::HL: return reg8 == reg::H || reg8 == reg::L;
+        default: return false;
+    }
+}
+
 // Merges the instruction with the next one where the H8/300 has a better sequence for the pair.
 void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_view logic, Neighbours& n) {
     if (!n.next->label_view().empty()) return;
@@ -61,7 +73,8 @@ void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_
     if (next_inc_pair && record.code == kw::INC && record.form == Form::pair && record.reg1 == next.reg1) {
         record.form = Form::pair_twice;  // ADDS #2
     } else if (next_inc_pair && record.code == kw::LD && record.form == Form::reg_indirect &&
-               has_auto_step_name(next.reg1) && record.reg2 == reg::indirect(next.reg1)) {
+               has_auto_step_name(next.reg1) && record.reg2 == reg::indirect(next.reg1) &&
+               !is_half_of(record.reg1, next.reg1)) {
         record.form = Form::reg_postinc;  // @rr+
         record.reg2 = reg::postincrement(record.reg2);
     } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::DEC && next.form == Form::pair &&
@@ -69,7 +82,7 @@ void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_
         record.form = Form::pair_twice;  // SUBS #2
     } else if (record.code == kw::DEC && record.form == Form::pair && next.code == kw::LD &&
                next.form == Form::indirect_reg && has_auto_step_name(record.reg1) &&
-               next.reg1 == reg::indirect(record.reg1)) {
+               next.reg1 == reg::indirect(record.reg1) && !is_half_of(next.reg2, record.reg1)) {
         record.code = kw::LD;
         record.form = Form::predec_reg;  // @-rr
         record.reg1 = reg::predecrement(next.reg1);
