@@ -42,9 +42,14 @@ struct IncludeStack {
     std::uint16_t line_count() const { return levels[static_cast<std::size_t>(include_level)].line_count; }
 };
 
+// The kind of the last arithmetic instruction, which decides how DAA adjusts.
+enum class Arithmetic : std::uint8_t { unknown, addition, subtraction };
+
 // What pass 2 carries from one line to the next.
 struct Pass2State {
-    bool z_flag_unknown = true;  // the Z flag a conditional branch sees may differ from the HD64180's
+    bool z_flag_unknown = true;   // the Z flag a conditional branch sees may differ from the HD64180's
+    bool c_flag_unknown = false;  // the carry holds a block compare's count, not the HD64180's carry
+    Arithmetic last_arithmetic = Arithmetic::unknown;
     std::uint16_t location_counter = 0;
     bool data_section = false;
 };

@@ -98,7 +98,8 @@ enum class Form : std::uint8_t {
     pe_after_transfer = 63,
     po_after_compare = 64,  // PO after a block compare
     pe_after_compare = 65,
-    illegal_branch = 99,  // a branch target that cannot be translated
+    after_subtraction = 66,  // DAA after a subtraction: DAS
+    illegal_branch = 99,     // a branch target that cannot be translated
 };
 
 // The template key of an instruction: its code plus its form.

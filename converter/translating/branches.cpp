@@ -10,6 +10,51 @@ namespace {
 
 bool is_branch(std::uint16_t code) { return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ; }
 
+bool is_return(std::uint16_t code) {
+    return code == kw::RET || code == kw::RETI || code == kw::RETN || code == kw::RST;
+}
+
+enum class CarryUse { none, reads, sets };
+
+// What an instruction does with the carry on the HD64180.
+CarryUse carry_use(const LineRecord& record) {
+    const std::uint16_t code = record.code;
+    if (record.form == Form::cond_c || record.form == Form::cond_nc || record.form == Form::z_or_c ||
+        record.form == Form::nz_and_nc) {
+        return CarryUse::reads;
+    }
+    switch (code) {
+        case kw::ADC:
+        case kw::SBC:
+        case kw::RLA:
+        case kw::RRA:
+        case kw::RL:
+        case kw::RR:
+        case kw::CCF:
+        case kw::DAA: return CarryUse::reads;
+        case kw::ADD:
+        case kw::SUB:
+        case kw::AND:
+        case kw::OR:
+        case kw::XOR:
+        case kw::CP:
+        case kw::LOGIC:
+        case kw::NEG:
+        case kw::SCF:
+        case kw::SCF_CCF:
+        case kw::RLCA:
+        case kw::RRCA:
+        case kw::RLC:
+        case kw::RRC:
+        case kw::SLA:
+        case kw::SRA:
+        case kw::SRL:
+        case kw::TST: return CarryUse::sets;
+        case kw::POP: return record.form == Form::af ? CarryUse::sets : CarryUse::none;
+        default: return CarryUse::none;
+    }
+}
+
 // Targets are addresses: numbers in them keep all 16 bits.
 Rewrite translate_target(Context& ctx, std::string& out, std::string_view text) {
     return translate_expression(ctx.eval, ctx.data_names, text, out);
@@ -62,9 +107,11 @@ void update_z_flag(Context& ctx, const LineRecord& record) {
     const std::uint16_t code = record.code;
     const Form form = record.form;
     bool& unknown = ctx.pass2.z_flag_unknown;
-    // The H8/300 MOV sets Z where LD does not; ADD.W, NOT and the block transfer loops set it too.
+    // The H8/300 sets Z where the HD64180 leaves it: MOV for LD, PUSH, POP and EX; ADD.W, NOT,
+    // the rotates of A and the block transfer loops.
     if (code == kw::LD || (code == kw::ADD && form == Form::pair_pair) || code == kw::CPL ||
-        ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed) || (code >= kw::LDI && code <= kw::LDDR)) {
+        ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed) || (code >= kw::LDI && code <= kw::LDDR) ||
+        code == kw::PUSH || code == kw::POP || code == kw::EX || (code >= kw::RLCA && code <= kw::RRA)) {
         unknown = true;
         return;
     }
@@ -72,17 +119,78 @@ void update_z_flag(Context& ctx, const LineRecord& record) {
     if (((code == kw::INC || code == kw::DEC) && (form == Form::pair || form == Form::pair_twice)) ||
         (code >= kw::RLC && code <= kw::RRD) ||
         ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
-        code == kw::PUSH || code == kw::POP || code == kw::MLT || code == kw::NOP || code == kw::HALT ||
-        code == kw::SLP || code == kw::EI || code == kw::DI || code == kw::IM) {
+        code == kw::MLT || code == kw::NOP || code == kw::HALT || code == kw::SLP || code == kw::EI || code == kw::DI ||
+        code == kw::IM || code == kw::SCF || code == kw::CCF || code == kw::SCF_CCF) {
         return;
     }
     unknown = false;
 }
 
+void warn(Context& ctx, Translation& out, const char* message, Warning warning) {
+    ctx.console.print("(%d) WARNING: %s\n", ctx.includes.line_count(), message);
+    out.push_back(warning_line(warning));
+}
+
+// The carry after a block compare holds the count's end, where the HD64180 leaves the carry as it
+// was: an instruction that reads it then reads something else.
+void update_c_flag(Context& ctx, const LineRecord& record, Translation& out) {
+    bool& unknown = ctx.pass2.c_flag_unknown;
+    const bool served = record.form >= Form::po_after_transfer && record.form <= Form::pe_after_compare;
+    switch (carry_use(record)) {
+        case CarryUse::reads:
+            if (unknown && !served) warn(ctx, out, "C flag unknown", Warning::c_flag_unknown);
+            break;
+        case CarryUse::sets: unknown = false; break;
+        case CarryUse::none: break;
+    }
+    if (record.code >= kw::CPI && record.code <= kw::CPDR) unknown = true;
+}
+
+// DAA adjusts after an addition, DAS after a subtraction: the H8/300 has no flag that says which.
+void track_arithmetic(Context& ctx, LineRecord& record, bool logic_is_compare, Translation& out) {
+    Arithmetic& last = ctx.pass2.last_arithmetic;
+    const std::uint16_t code = record.code;
+    const bool byte_step = record.form == Form::reg || record.form == Form::indirect || record.form == Form::indexed;
+    if (!record.label_view().empty()) last = Arithmetic::unknown;  // reached by a jump, too
+    if (code == kw::DAA) {
+        if (last == Arithmetic::subtraction) {
+            record.form = Form::after_subtraction;
+        } else if (last == Arithmetic::unknown) {
+            warn(ctx, out, "DAA after unknown operation", Warning::daa_unknown);
+        }
+    } else if (code == kw::ADD || code == kw::ADC || (code == kw::INC && byte_step) ||
+               (code == kw::LOGIC && record.form != Form::none && !logic_is_compare)) {
+        last = Arithmetic::addition;
+    } else if (code == kw::SUB || code == kw::SBC || (code == kw::DEC && byte_step) || code == kw::NEG ||
+               (code == kw::LOGIC && logic_is_compare)) {
+        last = Arithmetic::subtraction;
+    } else if (is_branch(code) || is_return(code)) {
+        last = Arithmetic::unknown;
+    }
+}
+
 }  // namespace
 
+bool carry_read_later(RecordCursor& cursor, int offset) {
+    for (const LineRecord* record = cursor.find_instruction(offset, 1); record != nullptr;
+         record = cursor.find_instruction(++offset, 1)) {
+        // A label can be reached from anywhere, and a branch goes where the walk cannot follow.
+        if (!record->label_view().empty() || !is_instruction(record->code) || is_branch(record->code) ||
+            is_return(record->code)) {
+            return true;
+        }
+        switch (carry_use(*record)) {
+            case CarryUse::reads: return true;
+            case CarryUse::sets: return false;
+            case CarryUse::none: break;
+        }
+    }
+    return true;  // the end of the source or of the window
+}
+
 bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
-                              const LineRecord& previous, LineRecord& next, std::string& target, Translation& out) {
+                              const LineRecord& previous, LineRecord& next, OperandSlots& slots, Translation& out) {
+    std::string& target = slots.target;
     // After a block instruction the count's end is in Z (transfer) or in the carry (compare).
     if (previous.code >= kw::LDI && previous.code <= kw::LDDR && is_branch(record.code)) {
         rewrite_parity_form(record, Form::po_after_transfer, Form::pe_after_transfer);
@@ -95,13 +203,19 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
         }
     }
 
+    update_c_flag(ctx, record, out);
+    track_arithmetic(ctx, record, slots.logic == "CMP.B", out);
+    const bool on_z = record.form == Form::cond_z || record.form == Form::cond_nz;
     if (!is_branch(record.code)) {
+        // RET Z and RET NZ test the flag as the branches do.
+        if (record.code == kw::RET && on_z && ctx.pass2.z_flag_unknown) warn_z_flag_unknown(ctx, out);
         update_z_flag(ctx, record);
         return false;
     }
 
-    if (ctx.pass2.z_flag_unknown && (record.form == Form::cond_z || record.form == Form::cond_nz))
-        warn_z_flag_unknown(ctx, out);
+    if (ctx.pass2.z_flag_unknown && on_z) warn_z_flag_unknown(ctx, out);
+    // The H8/300 DEC that counts DJNZ's loop sets Z.
+    if (record.code == kw::DJNZ) ctx.pass2.z_flag_unknown = true;
 
     const std::string_view src = text_at(line, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;

@@ -30,6 +30,8 @@ void absorb_next(RecordCursor& cursor, Neighbours& n) {
     find_next(cursor, n, n.next_offset + 1);
 }
 
+OutputLine clear_carry_line() { return code_line({}, "ANDC", "#H'FE", "CCR"); }
+
 bool is_a_test(const LineRecord& record, std::string_view logic) {
     return record.code == kw::LOGIC && logic != "XOR" && record.form == Form::reg && record.reg1 == reg::A;
 }
@@ -142,13 +144,16 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
 
     Translation out;
     if (!render_operands(ctx, record, line, slots, out)) return out;
-    if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots.target, out)) return out;
+    if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots, out)) return out;
 
+    // The test adds nothing but the carry it clears, and the branch after it counts as a read.
     if (is_redundant_test(record, slots, n)) {
-        record.code = line_code::comment;
-        out.push_back(source_line_of(record));
+        out.push_back(clear_carry_line());
         return out;
     }
+    // AND, OR, XOR and TST clear the carry on the HD64180 and leave it on the H8/300.
+    const bool clears_carry = (record.code == kw::LOGIC && slots.logic != "CMP.B") || record.code == kw::TST;
+    const bool carry_read = clears_carry && carry_read_later(cursor, n.next_offset);
 
     const TemplateEntry& entry = find_template(ctx.template_index, key(record.code, record.form));
     if (entry.key == 0) {
@@ -159,6 +164,7 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
     } else {
         Translation lines = fill_template(entry.steps, slots, label);
         out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+        if (carry_read) out.push_back(clear_carry_line());
         return out;
     }
     record.code = in_error(record.code);

@@ -19,6 +19,11 @@ Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& recor
         passthrough.kind = LineKind::passthrough;
         return {passthrough};
     }
+    if (code == line_code::label_only && !record.label_view().empty()) {
+        // A label can be reached by a jump, with whatever flags the jump had.
+        ctx.pass2.z_flag_unknown = true;
+        ctx.pass2.last_arithmetic = Arithmetic::unknown;
+    }
     if (code == line_code::label_only || code >= line_code::comment) return {source_line_of(record)};
     if (is_instruction(code)) return translate_instruction(ctx, cursor, record, line);
     if (code == kw::INCLUDE) {  // also MACLIB: the file is read from the next line on

@@ -163,6 +163,7 @@ constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
 constexpr TemplateStep not_a[] = {{"NOT", "R0H", ""}};
 constexpr TemplateStep neg_a[] = {{"NEG", "R0H", ""}};
 constexpr TemplateStep daa_a[] = {{"DAA", "R0H", ""}};
+constexpr TemplateStep das_a[] = {{"DAS", "R0H", ""}};
 constexpr TemplateStep enable_interrupts[] = {{"ANDC", "#H'7F", "CCR"}};
 constexpr TemplateStep disable_interrupts[] = {{"ORC", "#H'80", "CCR"}};
 constexpr TemplateStep nop[] = {{"NOP", "", ""}};
@@ -406,6 +407,7 @@ constexpr std::array table{
     row(key(kw::CPL, Form::none), not_a),             // CPL
     row(key(kw::NEG, Form::none), neg_a),             // NEG
     row(key(kw::DAA, Form::none), daa_a),             // DAA
+    row(key(kw::DAA, Form::after_subtraction), das_a),  // DAA after a subtraction
 
     row(key(kw::SET, Form::bit_reg), bset_reg),      // SET b,r
     row(key(kw::SET, Form::bit_indirect), bset_reg),      // SET b,(rr)

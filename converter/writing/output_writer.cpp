@@ -56,6 +56,17 @@ void put_comment_field(std::string& line, std::string_view source_line, bool wit
     append_cut(line, source_line, column + 8);
 }
 
+const char* warning_text(Warning warning) {
+    switch (warning) {
+        case Warning::z_flag_unknown: return ";\t\t\t*** warning: Z flag unknown ***\n";
+        case Warning::c_flag_unknown: return ";\t\t\t*** warning: C flag unknown ***\n";
+        case Warning::daa_unknown: return ";\t\t\t*** warning: DAA after unknown operation ***\n";
+        case Warning::redefinition:
+        case Warning::none: break;
+    }
+    return ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
+}
+
 void render_passthrough(std::string& line, std::string_view source_line, bool copy_h8_area) {
     std::string_view text = source_line.substr(std::min<std::size_t>(1, source_line.size()));
     if (!copy_h8_area) {
@@ -75,10 +86,7 @@ void render_passthrough(std::string& line, std::string_view source_line, bool co
 void render_into(std::string& line, const OutputLine& out, std::string_view source_line, bool with_comment,
                  bool copy_h8_area) {
     switch (out.kind) {
-        case LineKind::warning:
-            line = out.warning == Warning::z_flag_unknown ? ";\t\t\t*** warning: Z flag unknown ***\n"
-                                                          : ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
-            return;
+        case LineKind::warning: line = warning_text(out.warning); return;
         case LineKind::passthrough: render_passthrough(line, source_line, copy_h8_area); return;
         case LineKind::comment: line = ";"; break;
         case LineKind::label_only:
