@@ -59,13 +59,30 @@ int next_byte(TextInput& input) {
     return byte;
 }
 
+// Where the base name begins: after the last ':', '/' or '\\'.
+std::size_t base_pos(std::string_view name) {
+    const std::size_t pos = name.find_last_of(":/\\");
+    return pos == std::string_view::npos ? 0 : pos + 1;
+}
+
+// Where the extension begins: the first '.' of the base name, so that ./ and ../ in front of a
+// name never count as its extension.
+std::size_t extension_pos(std::string_view name) {
+    for (std::size_t i = base_pos(name); i < name.size(); ++i) {
+        if (name[i] != '.') continue;
+        if (i + 1 < name.size() && name[i + 1] == '.') return i + 1;
+        return i;
+    }
+    return std::string_view::npos;
+}
+
 std::string_view extension_of(std::string_view name) {
-    auto dot = name.find('.');
+    const std::size_t dot = extension_pos(name);
     return dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
 }
 
 std::string with_default_extension(const std::string& name, std::string_view extension) {
-    if (name.find('.') != std::string::npos) return name;
+    if (extension_pos(name) != std::string::npos) return name;
     return name + std::string(extension);
 }
 
@@ -181,7 +198,7 @@ NeatenNames build_names(const std::vector<std::string>& args) {
     if (args.size() >= 2) {
         names.output = with_default_extension(args[1], ".ASM");
     } else {
-        names.output = first.substr(0, first.find('.')) + ".ASM";
+        names.output = first.substr(0, extension_pos(first)) + ".ASM";
     }
     return names;
 }

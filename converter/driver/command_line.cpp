@@ -29,9 +29,11 @@ bool is_plain_path(const std::string& arg, bool first_file_argument) {
     return slash != std::string::npos && slash > 0 && is_directory(arg.substr(0, slash));
 }
 
-// Where the base name begins: after the last ':' or '/'.
+// Where the base name begins: after the last ':', '/' or '\\' (sources written for DOS name their
+// directories with a backslash; on Linux such a name is one file name, and it is taken apart the
+// same way so that the outputs land beside the source).
 std::size_t base_pos(const std::string& name) {
-    std::size_t pos = name.find_last_of(":/");
+    std::size_t pos = name.find_last_of(":/\\");
     return pos == std::string::npos ? 0 : pos + 1;
 }
 
@@ -79,7 +81,7 @@ bool read_file_argument(const std::string& piece, FileState& state, Settings& se
             return true;
         case FileState::source:
             settings.output_path = piece;
-            if (!piece.empty() && (piece.back() == ':' || piece.back() == '/')) {
+            if (!piece.empty() && (piece.back() == ':' || piece.back() == '/' || piece.back() == '\\')) {
                 settings.output_path += settings.source_path.substr(base_pos(settings.source_path));
                 state = FileState::output_dir;
             } else {

@@ -125,8 +125,11 @@ TEST(FormatterNames, BuiltFromArguments) {
         {{"HPROG.X.SRC"}, "HPROG.X.SRC", "HPROG.ASM"},
         {{"HPROG", "TIDY"}, "HPROG.SRC", "TIDY.ASM"},
         {{"HPROG", "TIDY.TXT", "ignored"}, "HPROG.SRC", "TIDY.TXT"},
-        {{"..\\PROG.SRC"}, "..\\PROG.SRC", ".ASM"},
-        {{"../dir/prog"}, "../dir/prog", ".ASM"},
+        // A directory part never lends the name an extension, whichever separator it uses.
+        {{"..\\PROG.SRC"}, "..\\PROG.SRC", "..\\PROG.ASM"},
+        {{"../dir/prog"}, "../dir/prog.SRC", "../dir/prog.ASM"},
+        {{"./HPROG"}, "./HPROG.SRC", "./HPROG.ASM"},
+        {{"./HPROG.SRC"}, "./HPROG.SRC", "./HPROG.ASM"},
         {{std::string(300, 'N')}, std::string(300, 'N') + ".SRC", std::string(300, 'N') + ".ASM"},
     };
     for (const auto& c : cases) {
