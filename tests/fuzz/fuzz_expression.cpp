@@ -27,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Evaluation evaluation = evaluate_operand(eval, names, operand, width);
     if (evaluation.next && *evaluation.next > operand.size()) __builtin_trap();
     std::string translated;
-    (void)translate_expression(eval, names, operand, width, translated);
+    (void)translate_expression(eval, names, operand, translated);
     return 0;
 }
