@@ -59,6 +59,7 @@ bool read_option(std::string_view piece, Settings& settings) {
     long value = 0;
     switch (letter) {
         case 'H': settings.copy_h8_area = true; return true;
+        case 'L': settings.little_endian = true; return true;
         case 'D':
             value = option_number(piece.substr(2));
             if (value < 1 || value > 2000) return false;
@@ -130,6 +131,10 @@ CommandLineResult read_command_line(const std::vector<std::string>& args, Settin
     for (const std::string& arg : args) {
         if (arg == "--help") return CommandLineResult::help;
         if (arg == "--version") return CommandLineResult::version;
+        if (arg == "--little-endian") {
+            settings.little_endian = true;
+            continue;
+        }
         if (is_plain_path(arg, state == FileState::none)) {
             if (!read_file_argument(arg, state, settings)) return CommandLineResult::usage_error;
             continue;

@@ -10,6 +10,7 @@
 #include "driver/console.h"
 #include "driver/file_handle.h"
 #include "expressions/evaluator.h"
+#include "reading/memory_access.h"
 #include "reading/name_tables.h"
 #include "reading/text_input.h"
 #include "translating/templates.h"
@@ -18,7 +19,8 @@
 struct Settings {
     std::uint16_t data_name_max = 1000;
     std::uint16_t macro_name_max = 100;
-    bool copy_h8_area = false;  // /H
+    bool copy_h8_area = false;   // /H
+    bool little_endian = false;  // --little-endian: words in data memory keep the HD64180's order
     std::string source_path;
     std::string output_path;
     std::string symbolic_path;
@@ -63,6 +65,7 @@ struct Context {
     TemplateIndex template_index;
 
     IncludeStack includes;
+    MemoryAccessTable memory_access;  // filled in pass 1: names accessed as bytes and as words
     std::uint16_t total_lines = 0;
     Descriptor work_lock;  // advisory lock on the work file, held from pass 1 to the end of pass 2
 

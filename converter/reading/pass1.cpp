@@ -44,6 +44,7 @@ void run_pass1(Context& ctx) {
         } else if (is_instruction(code)) {
             classify_operands(ctx, upper, record);
         }
+        note_access(ctx.memory_access, named_access(record, upper));
         write_work_record(ctx, work.get(), record);
     }
     // The END record, or an all-zero record, ends the stream.

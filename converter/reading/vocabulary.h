@@ -99,6 +99,10 @@ enum class Form : std::uint8_t {
     po_after_compare = 64,  // PO after a block compare
     pe_after_compare = 65,
     after_subtraction = 66,  // DAA after a subtraction: DAS
+    pair_mem_le = 67,        // rr,(nn) with words low byte first (--little-endian)
+    mem_pair_le = 68,        // (nn),rr likewise
+    sp_mem_le = 69,          // SP,(nn) likewise, through a scratch register
+    mem_sp_le = 70,          // (nn),SP likewise
     illegal_branch = 99,     // a branch target that cannot be translated
 };
 

@@ -163,6 +163,27 @@ void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, co
     }
 }
 
+// A DW item as two bytes, low byte first, as the HD64180 keeps a word (--little-endian): a known
+// value as its two bytes, an address the assembler relocates through LOW and HIGH.
+void put_word_low_first(Context& ctx, OutputLine line, std::string_view item, const Evaluation& value,
+                        Translation& out) {
+    bool symbolic = true;
+    std::string expression;
+    if (value.ok()) translate_expression(ctx.eval, ctx.data_names, item, expression, &symbolic);
+    OutputLine high = code_line({}, ".DATA.B");
+    line.mnemonic = ".DATA.B";
+    if (!symbolic) {
+        line.operand1 = hex_constant(static_cast<std::uint16_t>(value.value & 0xFF));
+        high.operand1 = hex_constant(static_cast<std::uint16_t>(value.value >> 8));
+    } else {
+        const std::string operand = "(" + line.operand1 + ")";
+        line.operand1 = "LOW " + operand;
+        high.operand1 = "HIGH " + operand;
+    }
+    out.push_back(std::move(line));
+    out.push_back(std::move(high));
+}
+
 void translate_radix(Context& ctx, const LineRecord& record, std::string_view line) {
     const std::string_view operand = operand_text(line, record);
     if (operand.empty() || operand.front() == '\n') {
@@ -245,7 +266,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             written = false;
         }
 
-        if (written) {
+        if (written && width == Width::word && ctx.settings.little_endian && line.mnemonic == ".DATA.W") {
+            put_word_low_first(ctx, std::move(line), item, evaluation, out);
+        } else if (written) {
             out.push_back(std::move(line));
         } else {
             record.code = error_code;

@@ -30,6 +30,16 @@ void absorb_next(RecordCursor& cursor, Neighbours& n) {
     find_next(cursor, n, n.next_offset + 1);
 }
 
+// With --little-endian a word load or store moves its two bytes low first, as the HD64180 does.
+void use_little_endian_forms(const Settings& settings, LineRecord& record) {
+    if (!settings.little_endian || record.code != kw::LD) return;
+    if (record.form == Form::pair_mem) {
+        record.form = record.reg1 == reg::SP ? Form::sp_mem_le : Form::pair_mem_le;
+    } else if (record.form == Form::mem_pair) {
+        record.form = record.reg2 == reg::SP ? Form::mem_sp_le : Form::mem_pair_le;
+    }
+}
+
 OutputLine clear_carry_line() { return code_line({}, "ANDC", "#H'FE", "CCR"); }
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
@@ -143,6 +153,13 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
     fuse_with_neighbours(cursor, record, slots.logic, n);
 
     Translation out;
+    // A word keeps its high byte first on the H8/300: a byte access of a name that is also used as
+    // a word reads the other byte than on the HD64180, unless words keep the HD64180's order.
+    if (!ctx.settings.little_endian && byte_access_of_word(ctx.memory_access, named_access(record, line))) {
+        ctx.console.print("(%d) WARNING: byte order\n", ctx.includes.line_count());
+        out.push_back(warning_line(Warning::byte_order));
+    }
+    use_little_endian_forms(ctx.settings, record);
     if (!render_operands(ctx, record, line, slots, out)) return out;
     if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots, out)) return out;
 

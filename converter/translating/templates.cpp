@@ -29,6 +29,25 @@ constexpr TemplateStep mov_w_imm_reg1[] = {{"MOV.W", "{imm}", "{reg1}"}};
 constexpr TemplateStep mov_w_reg2_reg1[] = {{"MOV.W", "{reg2}", "{reg1}"}};
 constexpr TemplateStep mov_w_mem_reg1[] = {{"MOV.W", "{mem}", "{reg1}"}};
 constexpr TemplateStep mov_w_reg2_mem[] = {{"MOV.W", "{reg2}", "{mem}"}};
+// Words in data memory low byte first, as the HD64180 keeps them (--little-endian).
+constexpr TemplateStep load_pair_low_first[] = {
+    {"MOV.B", "{mem}", "{reg1L}"},
+    {"MOV.B", "{mem+1}", "{reg1H}"},
+};
+constexpr TemplateStep store_pair_low_first[] = {
+    {"MOV.B", "{reg2L}", "{mem}"},
+    {"MOV.B", "{reg2H}", "{mem+1}"},
+};
+constexpr TemplateStep load_sp_low_first[] = {
+    {"MOV.B", "{mem}", "R6L"},
+    {"MOV.B", "{mem+1}", "R6H"},
+    {"MOV.W", "R6", "SP"},
+};
+constexpr TemplateStep store_sp_low_first[] = {
+    {"MOV.W", "SP", "R6"},
+    {"MOV.B", "R6L", "{mem}"},
+    {"MOV.B", "R6H", "{mem+1}"},
+};
 
 // Addition and subtraction. ORC #H'04,CCR sets Z so that ADDX/SUBX leave Z as a whole-result test.
 constexpr TemplateStep add_b_imm[] = {{"ADD.B", "{imm}", "{reg1}"}};
@@ -345,6 +364,10 @@ constexpr std::array table{
     row(key(kw::LD, Form::pair_pair), mov_w_reg2_reg1),  // LD rr,rr; PUSH rr + POP qq
     row(key(kw::LD, Form::pair_mem), mov_w_mem_reg1),   // LD rr,(nn)
     row(key(kw::LD, Form::mem_pair), mov_w_reg2_mem),   // LD (nn),rr
+    row(key(kw::LD, Form::pair_mem_le), load_pair_low_first),   // LD rr,(nn), words low byte first
+    row(key(kw::LD, Form::mem_pair_le), store_pair_low_first),  // LD (nn),rr, words low byte first
+    row(key(kw::LD, Form::sp_mem_le), load_sp_low_first),       // LD SP,(nn), words low byte first
+    row(key(kw::LD, Form::mem_sp_le), store_sp_low_first),      // LD (nn),SP, words low byte first
 
     row(key(kw::ADD, Form::reg_imm), add_b_imm),       // ADD A,n
     row(key(kw::ADD, Form::reg_reg), add_b_reg),       // ADD A,r
@@ -522,6 +545,7 @@ std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) 
     if (name == "reg2") return slots.reg2;
     if (name == "imm") return slots.imm;
     if (name == "mem") return slots.mem;
+    if (name == "mem+1") return slots.mem_next;
     if (name == "bit") return slots.bit;
     if (name == "target") return slots.target;
     if (name == "logic") return slots.logic;

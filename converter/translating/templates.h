@@ -36,6 +36,7 @@ using TemplateIndex = std::vector<TemplateRun>;  // ends with {0, 0}
 // rendering and branch translation.
 struct OperandSlots {
     std::string reg1, reg2, imm, mem, bit, target, logic;
+    std::string mem_next;  // {mem+1}: the byte after {mem}
     std::string reg1H, reg1L, reg2H, reg2L;
 };
 

@@ -17,7 +17,7 @@ enum class LineKind : std::uint8_t {
     warning,      // a warning line in front of a translation
 };
 
-enum class Warning : std::uint8_t { none, z_flag_unknown, c_flag_unknown, daa_unknown, redefinition };
+enum class Warning : std::uint8_t { none, z_flag_unknown, c_flag_unknown, daa_unknown, byte_order, redefinition };
 
 struct OutputLine {
     LineKind kind = LineKind::code;

@@ -61,6 +61,7 @@ const char* warning_text(Warning warning) {
         case Warning::z_flag_unknown: return ";\t\t\t*** warning: Z flag unknown ***\n";
         case Warning::c_flag_unknown: return ";\t\t\t*** warning: C flag unknown ***\n";
         case Warning::daa_unknown: return ";\t\t\t*** warning: DAA after unknown operation ***\n";
+        case Warning::byte_order: return ";\t\t\t*** warning: byte order ***\n";
         case Warning::redefinition:
         case Warning::none: break;
     }

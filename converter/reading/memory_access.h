@@ -1,0 +1,35 @@
+// Names that the program reads or writes in memory both as bytes and as words. The H8/300 keeps a
+// word's high byte first where the HD64180 keeps its low byte first, so a name used both ways may
+// read back the other byte. Pass 1 sees every line, so a use after the access counts too.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "reading/line_record.h"
+
+enum class Access { none, byte, word };
+
+// A direct memory access tied to a name: LD A,(X), LD (X),A and LD A,(X+1) are byte accesses of
+// X; LD rr,(X), LD (X),rr and X labelling a DW are word accesses. Accesses through a pointer or
+// an index register cannot be tied to a name.
+struct NamedAccess {
+    Access kind = Access::none;
+    std::string name;  // upper case, significant to 16 characters
+};
+
+struct AccessKinds {
+    bool byte = false;
+    bool word = false;
+};
+using MemoryAccessTable = std::unordered_map<std::string, AccessKinds>;
+
+// The named access of a classified instruction or DW line; `line` is the source line in either
+// letter case.
+NamedAccess named_access(const LineRecord& record, std::string_view line);
+
+void note_access(MemoryAccessTable& table, const NamedAccess& access);
+
+// Whether `access` is a byte access of a name the program also uses as a word.
+bool byte_access_of_word(const MemoryAccessTable& table, const NamedAccess& access);
