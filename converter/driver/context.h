@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "driver/console.h"
 #include "driver/file_handle.h"
+#include "driver/replaced_file.h"
 #include "expressions/evaluator.h"
 #include "reading/memory_access.h"
 #include "reading/name_tables.h"
@@ -39,6 +41,9 @@ struct IncludeStack {
     static constexpr int max_level = 4;
     std::array<SourceLevel, max_level + 1> levels;
     int include_level = 0;
+    // The directories searched for an include name in another letter case: the names of their
+    // files by the lower-case name, listed once per run.
+    std::map<std::string, std::multimap<std::string, std::string>> listings;
 
     SourceLevel& current() { return levels[static_cast<std::size_t>(include_level)]; }
     std::uint16_t line_count() const { return levels[static_cast<std::size_t>(include_level)].line_count; }
@@ -67,7 +72,9 @@ struct Context {
     IncludeStack includes;
     MemoryAccessTable memory_access;  // filled in pass 1: names accessed as bytes and as words
     std::uint16_t total_lines = 0;
-    Descriptor work_lock;  // advisory lock on the work file, held from pass 1 to the end of pass 2
+    File work_file;              // written by pass 1, handed to pass 2's record cursor
+    std::string work_file_name;  // as created, for the messages about it
+    FileAccess files;            // on disk, with the program's signal cleanup list
 
     Pass2State pass2;
 
@@ -75,5 +82,3 @@ struct Context {
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
 };
-
-inline constexpr const char* work_file_name = "$TRSH8.$$$";

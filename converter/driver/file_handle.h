@@ -18,7 +18,7 @@ inline File open_file(const char* path, const char* mode) { return File(std::fop
 // Closes the file now; false when buffered data could not be written (a full disk shows up here).
 inline bool close_file(File& file) { return file == nullptr || std::fclose(file.release()) == 0; }
 
-// A POSIX file descriptor (the work file's lock).
+// A POSIX file descriptor.
 class Descriptor {
 public:
     Descriptor() = default;
@@ -37,6 +37,8 @@ public:
 
     int get() const { return fd_; }
     bool is_open() const { return fd_ >= 0; }
+    // Hands the descriptor over to another owner.
+    int release() { return std::exchange(fd_, -1); }
     void reset() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;

@@ -1,14 +1,9 @@
 #include "driver/srcport.h"
 
-#include <sys/stat.h>
-
-#include <filesystem>
-
 #include "driver/command_line.h"
+#include "driver/replaced_file.h"
 #include "reading/pass1.h"
 #include "translating/pass2.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,21 +15,6 @@ void print_usage(Console& console) {
         "        /H      Copy H8/300 mnemonic area to HD64180 mnemonic area\n"
         "                at H8source(\\..) line\n"
         "H8SRC:  insert '\\' to 0 colum\n");
-}
-
-// Whether two names lead to the same file: the same inode when both exist, else the same
-// normalised absolute path.
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
-        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    }
-    std::error_code error_a, error_b;
-    fs::path pa = fs::weakly_canonical(fs::absolute(a, error_a), error_a);
-    fs::path pb = fs::weakly_canonical(fs::absolute(b, error_b), error_b);
-    if (error_a || error_b) return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
-    return pa == pb;
 }
 
 }  // namespace

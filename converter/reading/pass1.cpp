@@ -16,9 +16,8 @@ constexpr std::uint16_t max_total_lines = 65500;
 void run_pass1(Context& ctx) {
     ctx.console.write("Pass1: Analize HD64180 Source program\n");
     open_main_source(ctx);
-    lock_work_file(ctx);
-    File work = open_file(work_file_name, "wb");
-    if (work == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
+    create_work_file(ctx);
+    std::FILE* work = ctx.work_file.get();
     ctx.includes.levels[0].line_count = 0;
     ctx.total_lines = 0;
 
@@ -45,9 +44,9 @@ void run_pass1(Context& ctx) {
             classify_operands(ctx, upper, record);
         }
         note_access(ctx.memory_access, named_access(record, upper));
-        write_work_record(ctx, work.get(), record);
+        write_work_record(ctx, work, record);
     }
     // The END record, or an all-zero record, ends the stream.
-    write_work_record(ctx, work.get(), record);
-    if (!close_file(work)) fatal(ctx.console, "\t%s Write Error\n", work_file_name);
+    write_work_record(ctx, work, record);
+    if (std::fflush(work) != 0) fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
 }

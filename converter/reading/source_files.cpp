@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
+#include "driver/replaced_file.h"
 #include "reading/text_scan.h"
 
 namespace fs = std::filesystem;
@@ -14,11 +16,25 @@ bool is_regular_or_device(const std::string& path) {
     return fs::exists(path, error) && !fs::is_directory(path, error);
 }
 
+// The files of `folder` by their names in lower case, read from the disk once per run: a source
+// with many includes in a large directory must not list it again for every one.
+const std::multimap<std::string, std::string>& listing_of(Context& ctx, const std::string& folder) {
+    auto [place, added] = ctx.includes.listings.try_emplace(folder);
+    if (!added) return place->second;
+    std::error_code error;
+    for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::string entry = it->path().filename().string();
+        place->second.emplace(lower_case(entry), std::move(entry));
+    }
+    return place->second;
+}
+
 // The file to open for an include name. The name is tried as written (trailing blanks and tabs
 // dropped, since DOS ignored them); then with '\' read as '/'; then a file of that directory
 // whose name differs only in letter case, because sources written for DOS rarely agree with the
 // case of the files on disk.
-std::string resolve_include(const std::string& directory, std::string_view written_name) {
+std::string resolve_include(Context& ctx, const std::string& directory, std::string_view written_name) {
     std::string name(written_name);
     while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
     std::string candidate = directory + name;
@@ -31,16 +47,21 @@ std::string resolve_include(const std::string& directory, std::string_view writt
     std::string folder = slash == std::string::npos ? "." : candidate.substr(0, slash + 1);
     std::string wanted = lower_case(slash == std::string::npos ? candidate : candidate.substr(slash + 1));
     std::string best;
-    std::error_code error;
-    for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
-         it.increment(error)) {
-        std::string entry = it->path().filename().string();
-        if (lower_case(entry) != wanted) continue;
-        std::string path = (slash == std::string::npos ? std::string() : folder) + entry;
+    auto [first, last] = listing_of(ctx, folder).equal_range(wanted);
+    for (auto it = first; it != last; ++it) {
+        std::string path = (slash == std::string::npos ? std::string() : folder) + it->second;
         if (!is_regular_or_device(path)) continue;
         if (best.empty() || path < best) best = path;  // the same choice on every run
     }
     return best.empty() ? candidate : best;
+}
+
+// An output that is one of the files the run reads would be written over with its translation.
+void refuse_output_as_input(Context& ctx, const std::string& path) {
+    const Settings& settings = ctx.settings;
+    if (same_file(path, settings.output_path) || same_file(path, settings.symbolic_path)) {
+        fatal(ctx.console, "\tSame file_name input,output\n");
+    }
 }
 
 }  // namespace
@@ -59,6 +80,8 @@ bool read_source_line(Context& ctx, std::string& line) {
     IncludeStack& stack = ctx.includes;
     while (!stack.current().file.read_line(line)) {
         SourceLevel& ended = stack.current();
+        // A read error is no end of file: a translation cut short there must not pass for complete.
+        if (ended.file.failed()) fatal(ctx.console, "\t%s Read Error\n", ended.path.c_str());
         ended.file.close();
         if (stack.include_level == 0) return false;
         ctx.console.print("--- INCLUDE-END \"%s\" %d lines ---\n", ended.path.c_str(), ended.line_count);
@@ -89,9 +112,11 @@ void open_include(Context& ctx, std::string_view shown_name, std::string_view wr
         fatal(ctx.console, "\t%s Cannot Open\n", settings.include_path.c_str());
     }
     SourceLevel& level = stack.levels[static_cast<std::size_t>(stack.include_level + 1)];
-    if (!level.file.open(resolve_include(directory, written_name))) {
+    const std::string found = resolve_include(ctx, directory, written_name);
+    if (!level.file.open(found)) {
         fatal(ctx.console, "\t%s Cannot Open\n", settings.include_path.c_str());
     }
+    refuse_output_as_input(ctx, found);
     level.path = settings.include_path;
     level.line_count = 0;
     ++stack.include_level;

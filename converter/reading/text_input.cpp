@@ -1,6 +1,8 @@
 #include "reading/text_input.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <utility>
 
@@ -21,9 +23,15 @@ TextFile& TextFile::operator=(TextFile&& other) noexcept {
 
 bool TextFile::open(const std::string& path) {
     close();
+    // Opened without waiting, so that a FIFO with no writer cannot hold the run up before it is refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    // Both passes read every source from its start: a FIFO or a socket could give its text only once.
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
-    file_ = std::fopen(path.c_str(), "rb");
+    const bool usable =
+        ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode) && !S_ISSOCK(info.st_mode);
+    if (usable && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "rb");
+    if (file_ == nullptr) ::close(fd);
     ended_ = false;
     pushed_back_ = -1;
     return file_ != nullptr;

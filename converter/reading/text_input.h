@@ -17,9 +17,12 @@ public:
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    // Opens a regular file (or a device) for reading; false when it cannot be opened or is a directory.
+    // Opens a regular file (or a device) for reading; false when it cannot be opened or is a
+    // directory, a FIFO or a socket.
     bool open(const std::string& path);
     bool is_open() const { return file_ != nullptr; }
+    // Whether reading stopped at a read error rather than at the end of the file.
+    bool failed() const { return file_ != nullptr && std::ferror(file_) != 0; }
     void close();
 
     // Reads the next line of at most 254 characters, newline included when it fits. The text is cut

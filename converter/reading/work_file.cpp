@@ -1,44 +1,34 @@
 #include "reading/work_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
-void lock_work_file(Context& ctx) {
-    // The lock lives on the file itself. A run that locked a file which another run removed in the
-    // meantime holds nothing useful, so it tries again on the file that now stands under the name.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        int fd = ::open(work_file_name, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) break;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            break;
-        }
-        struct stat locked {
-        }, named{};
-        if (::fstat(fd, &locked) == 0 && ::stat(work_file_name, &named) == 0 && locked.st_dev == named.st_dev &&
-            locked.st_ino == named.st_ino) {
-            ctx.work_lock = Descriptor(fd);
-            return;
-        }
-        ::close(fd);
-    }
-    fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
-}
+#include "driver/replaced_file.h"
 
-void remove_work_file(Context& ctx) {
-    std::remove(work_file_name);
-    ctx.work_lock.reset();
+void create_work_file(Context& ctx) {
+    const std::string& output = ctx.settings.output_path;
+    const std::string output_directory = output.substr(0, output.rfind('/') + 1);
+    std::string path;
+    Descriptor fd = create_unique_file(output_directory + "$TRSH8.", 0600, path);
+    if (!fd.is_open()) {
+        const char* temporary = std::getenv("TMPDIR");
+        const std::string directory = temporary != nullptr && *temporary != '\0' ? temporary : "/tmp";
+        fd = create_unique_file(directory + "/$TRSH8.", 0600, path);
+    }
+    ctx.work_file_name = path;
+    if (!fd.is_open()) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
+    ::unlink(path.c_str());
+    ctx.work_file = File(::fdopen(fd.get(), "w+b"));
+    if (ctx.work_file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
+    fd.release();
 }
 
 void write_work_record(Context& ctx, std::FILE* work, const LineRecord& record) {
     RecordBytes bytes = encode_record(record);
     if (std::fwrite(bytes.data(), record_size, 1, work) != 1) {
-        fatal(ctx.console, "\t%s Write Error\n", work_file_name);
+        fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
     }
 }
 

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "reading/source_files.h"
-#include "reading/work_file.h"
 #include "translating/directives.h"
 #include "translating/dispatcher.h"
 #include "translating/record_cursor.h"
@@ -53,10 +52,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, SrcWriter& writer) {
 
 }  // namespace
 
-void write_symbolic_file(Context& ctx) {
+void write_symbolic_file(Context& ctx, ReplacedFile& file) {
     const std::string& path = ctx.settings.symbolic_path;
-    File file = open_file(path.c_str(), "w");
-    if (file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
+    if (!file.open(path, ctx.files)) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
     bool written = true;
     for (const DataNameEntry& entry : ctx.data_names.entries) {
         std::string line;
@@ -69,7 +67,7 @@ void write_symbolic_file(Context& ctx) {
         }
         written &= std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
     }
-    written &= close_file(file);
+    written &= file.finish();
     // A symbol file that silently lost its end would be worse than none: say so.
     if (!written) fatal(ctx.console, "\t%s Write Error\n", path.c_str());
 }
@@ -78,14 +76,19 @@ void run_pass2(Context& ctx) {
     ctx.console.write("Pass2:  Translate HD64180 to H8/300\n");
     open_main_source(ctx);
     SrcWriter writer(ctx.console, ctx.settings.output_path, ctx.settings.copy_h8_area);
-    writer.open();
-    File work = open_file(work_file_name, "rb");
-    if (work == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", work_file_name);
-    RecordCursor cursor(std::move(work), ctx.total_lines);
-
-    translate_records(ctx, cursor, writer);
+    writer.open(ctx.files);
+    if (ctx.work_file == nullptr || std::fseek(ctx.work_file.get(), 0, SEEK_SET) != 0) {
+        fatal(ctx.console, "\t%s Cannot Open\n", ctx.work_file_name.c_str());
+    }
+    {
+        RecordCursor cursor(std::move(ctx.work_file), ctx.total_lines, ctx.work_file_name);
+        translate_records(ctx, cursor, writer);
+    }  // the work file goes with the cursor
 
     writer.close();
-    remove_work_file(ctx);
-    write_symbolic_file(ctx);
+    ReplacedFile symbolic;
+    write_symbolic_file(ctx, symbolic);
+    // Only now that both are complete does the pair take the place of the previous one.
+    writer.commit();
+    if (!symbolic.commit()) fatal(ctx.console, "\t%s Write Error\n", ctx.settings.symbolic_path.c_str());
 }

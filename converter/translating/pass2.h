@@ -6,5 +6,5 @@
 
 void run_pass2(Context& ctx);
 
-// Writes the .SYM file from the data-name table.
-void write_symbolic_file(Context& ctx);
+// Writes the .SYM file from the data-name table into `file`, finished but not yet in place.
+void write_symbolic_file(Context& ctx, ReplacedFile& file);

@@ -4,12 +4,13 @@
 
 #include "reading/work_file.h"
 
-RecordCursor::RecordCursor(File work, std::uint16_t total) : work_(std::move(work)), total_(total) {}
+RecordCursor::RecordCursor(File work, std::uint16_t total, std::string work_name)
+    : work_(std::move(work)), work_name_(std::move(work_name)), total_(total) {}
 
 bool RecordCursor::fill_upper_half(Console& console, std::size_t count) {
     if (count == 0) return true;
     if (read_work_records(work_.get(), &window_[half], count) == count) return true;
-    console.print("\t%s Read Error\n", work_file_name);
+    console.print("\t%s Read Error\n", work_name_.c_str());
     return false;
 }
 

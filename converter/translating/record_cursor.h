@@ -19,12 +19,12 @@ public:
 
     enum class Step { record, end, read_error };
 
-    // `work` is the work file opened for reading; it holds `total` records.
-    RecordCursor(File work, std::uint16_t total);
+    // `work` is the work file opened for reading, named `work_name`; it holds `total` records.
+    RecordCursor(File work, std::uint16_t total, std::string work_name);
 
     // Moves to the next record (the first one on the first call). At least the 48 records before
     // the current one and the 48 after it are always at hand. A short read of the work file prints
-    // "\t$TRSH8.$$$ Read Error" and ends the walk.
+    // "\t%s Read Error" with the work file's name and ends the walk.
     Step advance(Console& console);
 
     LineRecord& current() { return window_[current_slot_]; }
@@ -49,6 +49,7 @@ private:
     bool fill_upper_half(Console& console, std::size_t count);
 
     File work_;
+    std::string work_name_;
     std::uint16_t total_;
     std::array<LineRecord, window_size> window_{};
     std::size_t current_slot_ = half;

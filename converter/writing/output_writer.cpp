@@ -169,9 +169,8 @@ OutputLine source_line_of(const LineRecord& record) {
 SrcWriter::SrcWriter(Console& console, std::string path, bool copy_h8_area)
     : console_(console), path_(std::move(path)), copy_h8_area_(copy_h8_area) {}
 
-void SrcWriter::open() {
-    file_ = open_file(path_.c_str(), "w");
-    if (file_ == nullptr) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
+void SrcWriter::open(const FileAccess& files) {
+    if (!file_.open(path_, files)) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
 }
 
 void SrcWriter::write(const Translation& lines, std::string_view source_line) {
@@ -180,7 +179,7 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
         const bool with_comment = !commented && line.kind != LineKind::warning;
         commented |= with_comment;
         render_into(text_, line, source_line, with_comment, copy_h8_area_);
-        if (file_ == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
+        if (file_.get() == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
             std::ferror(file_.get()) != 0) {
             fatal(console_, "\t%s Write Error\n", path_.c_str());
         }
@@ -188,5 +187,9 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
 }
 
 void SrcWriter::close() {
-    if (!close_file(file_)) fatal(console_, "\t%s Write Error\n", path_.c_str());
+    if (!file_.finish()) fatal(console_, "\t%s Write Error\n", path_.c_str());
+}
+
+void SrcWriter::commit() {
+    if (!file_.commit()) fatal(console_, "\t%s Write Error\n", path_.c_str());
 }

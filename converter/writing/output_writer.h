@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "driver/console.h"
-#include "driver/file_handle.h"
+#include "driver/replaced_file.h"
 #include "writing/output_line.h"
 
 // The display column reached after `text` starting at `start` (a tab goes to the next multiple of 8).
@@ -27,17 +27,20 @@ class SrcWriter {
 public:
     SrcWriter(Console& console, std::string path, bool copy_h8_area);
 
-    // Opens the file; ends the run with "\t%s Cannot Open" when it cannot.
-    void open();
+    // Opens the file (a temporary file beside it, see driver/replaced_file.h); ends the run with
+    // "\t%s Cannot Open" when it cannot.
+    void open(const FileAccess& files = {});
     // Writes a source line's translation; a failed write ends the run with "\t%s Write Error".
     void write(const Translation& lines, std::string_view source_line);
     // Closes the file; buffered lines reach the disk only now, so a failure here is a Write Error too.
     void close();
+    // Puts the closed file in place of the previous output; a failure is a Write Error.
+    void commit();
 
 private:
     Console& console_;
     std::string path_;
     bool copy_h8_area_;
-    File file_;
+    ReplacedFile file_;
     std::string text_;  // reused for every line
 };

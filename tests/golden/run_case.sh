@@ -2,7 +2,9 @@
 # Runs one golden case and compares everything it produced, byte for byte.
 #
 # A case folder holds:
-#   cmd     one command a line: the program (srcport or neaten) and its arguments, split at blanks
+#   cmd     one command a line: the program (srcport or neaten) and its arguments, split at blanks;
+#           a first word naming a script of the case folder runs that script instead, with the rest
+#           of the line as its arguments and BIN_DIR naming the programs' directory
 #   in/     the files the commands start from (copied into a fresh working directory)
 #   setup   optional: a bash script run in the working directory before the commands (CASE_DIR
 #           names the case folder)
@@ -30,7 +32,11 @@ while IFS= read -r line || [ -n "$line" ]; do
   [ -z "$line" ] && continue
   read -r -a argv <<<"$line"
   prog=${argv[0]}
-  "$bin_dir/$prog" "${argv[@]:1}" >>"$actual_out" 2>&1 </dev/null
+  if [ -f "$case_dir/$prog" ]; then
+    BIN_DIR="$bin_dir" bash "$case_dir/$prog" "${argv[@]:1}" >>"$actual_out" 2>&1 </dev/null
+  else
+    "$bin_dir/$prog" "${argv[@]:1}" >>"$actual_out" 2>&1 </dev/null
+  fi
   echo $? >>"$actual_status"
 done <"$case_dir/cmd"
 

@@ -1,13 +1,11 @@
-// Whole srcport runs inside a scratch directory: the work-file lock and left-over work files.
-#include <fcntl.h>
+// Whole srcport runs inside a scratch directory.
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "driver/srcport.h"
+#include "reading/pass1.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -39,35 +37,6 @@ std::string read_file(const std::string& name) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(SrcportRun, SecondRunIsRefusedWhileTheWorkFileIsLocked) {
-    ScratchDirectory scratch("locked_run");
-    write_file("PROG.ASM", "START:\n");
-    int fd = ::open("$TRSH8.$$$", O_RDWR | O_CREAT, 0666);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-
-    auto ctx = fresh_context();
-    EXPECT_EQ(run_srcport(*ctx, {"PROG"}), 1);
-    EXPECT_NE(ctx->console.captured.find("\t$TRSH8.$$$ Cannot Open\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists("HPROG.SRC"));
-    ::close(fd);
-
-    auto again = fresh_context();
-    EXPECT_EQ(run_srcport(*again, {"PROG"}), 0);
-    EXPECT_TRUE(fs::exists("HPROG.SRC"));
-    EXPECT_FALSE(fs::exists("$TRSH8.$$$"));
-}
-
-TEST(SrcportRun, LeftOverWorkFileIsReused) {
-    ScratchDirectory scratch("left_over");
-    write_file("PROG.ASM", "START:\nLOOP:\n");
-    write_file("$TRSH8.$$$", std::string(24 * 50, '\x7f'));
-    auto ctx = fresh_context();
-    EXPECT_EQ(run_srcport(*ctx, {"PROG"}), 0);
-    EXPECT_EQ(read_file("HPROG.SRC"), "START\t.EQU\t$\t\t\t;\tSTART:\nLOOP\t.EQU\t$\t\t\t;\tLOOP:\n");
-    EXPECT_FALSE(fs::exists("$TRSH8.$$$"));
-}
-
 TEST(SrcportRun, ConsoleOfACompleteRun) {
     ScratchDirectory scratch("complete");
     write_file("PROG.ASM", "START:\n");
@@ -89,25 +58,50 @@ TEST(SrcportRun, EmptySourceGivesEmptyOutputs) {
     EXPECT_NE(ctx->console.captured.find("\t0 line(s) Source Program\n"), std::string::npos);
     EXPECT_EQ(read_file("HPROG.SRC"), "");
     EXPECT_EQ(read_file("HPROG.SYM"), "");
-    EXPECT_FALSE(fs::exists("$TRSH8.$$$"));
+    // Nothing else is left behind: no work file, no temporary output.
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 3);
 }
 
-TEST(SrcportRun, ThreeLinesWithoutEndGiveAZeroTerminator) {
-    ScratchDirectory scratch("terminator");
-    write_file("PROG.ASM", "A:\nB:\nC:\n");
+// An output reached through a symlink: the file it points at is replaced and keeps its permissions,
+// and the link stays a link.
+TEST(SrcportRun, OutputThroughASymlinkReplacesTheFileItPointsAt) {
+    ScratchDirectory scratch("symlinked_output");
+    write_file("PROG.ASM", "START:\n");
+    fs::create_directory("keep");
+    write_file("keep/OLD.SRC", "old\n");
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions("keep/OLD.SRC", mode);
+    fs::create_symlink("keep/OLD.SRC", "OUT.SRC");
     auto ctx = fresh_context();
-    // Stop after pass 1 by making the output unopenable: the work file stays for inspection.
-    fs::create_directory("HPROG.SRC");
-    EXPECT_EQ(run_srcport(*ctx, {"PROG"}), 1);
-    std::string records = read_file("$TRSH8.$$$");
+    EXPECT_EQ(run_srcport(*ctx, {"PROG", "OUT"}), 0);
+    EXPECT_TRUE(fs::is_symlink("OUT.SRC"));
+    EXPECT_EQ(read_file("keep/OLD.SRC"), "START\t.EQU\t$\t\t\t;\tSTART:\n");
+    EXPECT_EQ(fs::status("keep/OLD.SRC").permissions(), mode);
+    EXPECT_EQ(std::distance(fs::directory_iterator("keep"), fs::directory_iterator()), 1);
+}
+
+// The record stream as pass 1 leaves it: a record per line, then the END record or an all-zero one.
+// The work file has no name in the directory by then.
+TEST(SrcportRun, RecordStreamEndsWithTheEndRecordOrZeros) {
+    ScratchDirectory scratch("terminator");
+    auto records_of = [](const std::string& source) {
+        write_file("PROG.ASM", source);
+        auto ctx = fresh_context();
+        ctx->settings.source_path = "PROG.ASM";
+        ctx->settings.output_path = "HPROG.SRC";
+        run_pass1(*ctx);
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+        std::FILE* work = ctx->work_file.get();
+        std::string records(4 * 24, '?');
+        std::rewind(work);
+        records.resize(std::fread(records.data(), 1, records.size(), work));
+        return records;
+    };
+    std::string records = records_of("A:\nB:\nC:\n");
     ASSERT_EQ(records.size(), 4U * 24);
     EXPECT_EQ(records.substr(72), std::string(24, '\0'));
-    ctx.reset();  // a finished run lets its lock go
 
-    write_file("PROG.ASM", "A:\nB:\n\tEND\n");
-    auto with_end = fresh_context();
-    EXPECT_EQ(run_srcport(*with_end, {"PROG"}), 1);
-    records = read_file("$TRSH8.$$$");
+    records = records_of("A:\nB:\n\tEND\n");
     ASSERT_EQ(records.size(), 3U * 24);
     EXPECT_EQ(records[48], '\x50');
     EXPECT_EQ(records[49], '\x02');

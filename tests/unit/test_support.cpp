@@ -15,5 +15,5 @@ RecordCursor cursor_over(const std::vector<LineRecord>& records) {
         std::fwrite(bytes.data(), 1, bytes.size(), work.get());
     }
     std::rewind(work.get());
-    return RecordCursor(std::move(work), static_cast<std::uint16_t>(records.size()));
+    return RecordCursor(std::move(work), static_cast<std::uint16_t>(records.size()), "work");
 }
