@@ -5,6 +5,7 @@
 #include <memory>
 #include <ostream>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -228,7 +229,8 @@ int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {
         run.console << '\t' << names.input << " Cannot Open\n";
         return 1;
     }
-    run.output = std::fopen(names.output.c_str(), "w");
+    ReplacedOutput replacement(run.pending_removal);
+    run.output = replacement.open(names.output);
     if (run.output == nullptr) {
         run.console << '\t' << names.output << " Cannot Open\n";
         return 1;
@@ -252,10 +254,8 @@ int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {
     input_file.reset();
 
     // Buffered lines reach the file only here, so a full disk shows up at this point; the run is
-    // reported complete only once they are out.
-    const int close_result = std::fclose(run.output);
-    run.output = nullptr;
-    if (close_result != 0) {
+    // reported complete only once they are out and the new file has taken the old one's place.
+    if (!replacement.commit(std::exchange(run.output, nullptr))) {
         run.console << "\t Write Error\n";
         return 1;
     }

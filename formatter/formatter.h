@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "replaced_output.h"
+
 // Display columns of a line that neaten reads; the rest of a longer line is skipped.
 inline constexpr int line_column_limit = 255;
 
@@ -23,10 +25,12 @@ struct TextInput {
     int pending = -2;    // byte read ahead after a CR, or -2 for none
 };
 
-// State of one run: where the console text goes and the output file being written.
+// State of one run: where the console text goes, the output file being written and the program's
+// record of the temporary file a signal must remove (none in tests).
 struct NeatenRun {
     std::ostream& console;
     std::FILE* output = nullptr;
+    PendingRemoval* pending_removal = nullptr;
 };
 
 // Compares at most n characters, ignoring letter case. The end of a text counts as a terminator
