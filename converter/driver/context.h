@@ -74,7 +74,7 @@ struct Context {
     std::uint16_t total_lines = 0;
     File work_file;              // written by pass 1, handed to pass 2's record cursor
     std::string work_file_name;  // as created, for the messages about it
-    FileAccess files;            // on disk, with the program's signal cleanup list
+    FileAccess files;            // on disk (the program's signal cleanup list) or in memory
 
     Pass2State pass2;
 

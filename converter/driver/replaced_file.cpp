@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -42,7 +44,8 @@ void sync_directory(const std::string& path) {
 
 }  // namespace
 
-bool same_file(const std::string& a, const std::string& b) {
+bool same_file(const FileAccess& files, const std::string& a, const std::string& b) {
+    if (files.memory != nullptr) return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
     struct stat sa {
     }, sb{};
     if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) {
@@ -95,6 +98,7 @@ Descriptor create_unique_file(const std::string& prefix, mode_t mode, std::strin
 ReplacedFile::~ReplacedFile() {
     file_.reset();
     drop_temporary();
+    std::free(memory_text_);
 }
 
 void ReplacedFile::drop_temporary() {
@@ -109,6 +113,13 @@ bool ReplacedFile::open(const std::string& path, const FileAccess& files) {
     file_.reset();
     drop_temporary();
     cleanup_ = files.signal_cleanup;
+    memory_ = files.memory;
+    if (memory_ != nullptr) {
+        target_ = path;
+        std::free(std::exchange(memory_text_, nullptr));
+        file_ = File(::open_memstream(&memory_text_, &memory_size_));
+        return file_ != nullptr;
+    }
     target_ = final_target(path);
     if (target_.empty()) return false;
     struct stat old {};
@@ -154,6 +165,10 @@ bool ReplacedFile::finish() {
 
 bool ReplacedFile::commit() {
     if (file_ != nullptr) return false;  // not finished
+    if (memory_ != nullptr) {
+        (*memory_)[target_].assign(memory_text_ == nullptr ? "" : memory_text_, memory_size_);
+        return true;
+    }
     if (temporary_.empty()) return true;
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
     cleanup_drop(cleanup_, cleanup_slot_);

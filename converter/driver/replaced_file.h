@@ -11,6 +11,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "driver/file_handle.h"
@@ -25,10 +26,13 @@ struct SignalCleanup {
     std::array<Slot, 4> slots;
 };
 
-// Where a run's files live: on disk, with the program's list of temporary files for its signal
-// handler.
+// Where a run's files live. By default on disk, with the program's list of temporary files for its
+// signal handler; with `memory` set they are held in memory instead, by name (the fuzz harness's
+// whole runs): sources are read from it, outputs put into it, and no file on disk is touched.
+using MemoryFiles = std::map<std::string, std::string>;
 struct FileAccess {
     SignalCleanup* signal_cleanup = nullptr;
+    MemoryFiles* memory = nullptr;
 };
 
 // Puts `path` on the list; returns its slot, or -1 when there is no list or no room.
@@ -38,8 +42,8 @@ void cleanup_drop(SignalCleanup* cleanup, int slot);
 void cleanup_remove_all(SignalCleanup& cleanup);
 
 // Whether two names lead to the same file: the same device and inode when both exist, else the same
-// normalised absolute path.
-bool same_file(const std::string& a, const std::string& b);
+// normalised absolute path (in memory, the same normalised name).
+bool same_file(const FileAccess& files, const std::string& a, const std::string& b);
 
 // Creates a new file named `prefix` followed by six random characters, with `mode` less the umask.
 // The name is created exclusively: an existing file, symlink or FIFO under it is never opened.
@@ -70,4 +74,7 @@ private:
     std::string temporary_;  // empty when the output is written directly
     SignalCleanup* cleanup_ = nullptr;
     int cleanup_slot_ = -1;
+    MemoryFiles* memory_ = nullptr;  // in memory: the text collects in memory_text_
+    char* memory_text_ = nullptr;
+    std::size_t memory_size_ = 0;
 };

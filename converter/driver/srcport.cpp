@@ -44,9 +44,9 @@ int run_srcport(Context& ctx, const std::vector<std::string>& args) {
         ctx.console.print("      SymbolicFile = '%s'\n\n", settings.symbolic_path.c_str());
 
         // Never write over the source, and never let the two outputs overwrite each other.
-        if (same_file(settings.source_path, settings.output_path) ||
-            same_file(settings.source_path, settings.symbolic_path) ||
-            same_file(settings.output_path, settings.symbolic_path)) {
+        if (same_file(ctx.files, settings.source_path, settings.output_path) ||
+            same_file(ctx.files, settings.source_path, settings.symbolic_path) ||
+            same_file(ctx.files, settings.output_path, settings.symbolic_path)) {
             ctx.console.write("\tSame file_name input,output\n");
             return 1;
         }

@@ -11,9 +11,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool is_regular_or_device(const std::string& path) {
+bool is_regular_or_device(const FileAccess& files, const std::string& path) {
+    if (files.memory != nullptr) return files.memory->contains(path);
     std::error_code error;
     return fs::exists(path, error) && !fs::is_directory(path, error);
+}
+
+bool open_source(const FileAccess& files, TextFile& file, const std::string& path) {
+    if (files.memory == nullptr) return file.open(path);
+    auto found = files.memory->find(path);
+    return found != files.memory->end() && file.open_memory(found->second);
 }
 
 // The files of `folder` by their names in lower case, read from the disk once per run: a source
@@ -21,6 +28,14 @@ bool is_regular_or_device(const std::string& path) {
 const std::multimap<std::string, std::string>& listing_of(Context& ctx, const std::string& folder) {
     auto [place, added] = ctx.includes.listings.try_emplace(folder);
     if (!added) return place->second;
+    if (ctx.files.memory != nullptr) {
+        const std::string prefix = folder == "." ? "" : folder;
+        for (const auto& [name, text] : *ctx.files.memory) {
+            if (!name.starts_with(prefix) || name.find('/', prefix.size()) != std::string::npos) continue;
+            place->second.emplace(lower_case(name.substr(prefix.size())), name.substr(prefix.size()));
+        }
+        return place->second;
+    }
     std::error_code error;
     for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
          it.increment(error)) {
@@ -38,10 +53,10 @@ std::string resolve_include(Context& ctx, const std::string& directory, std::str
     std::string name(written_name);
     while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
     std::string candidate = directory + name;
-    if (is_regular_or_device(candidate)) return candidate;
+    if (is_regular_or_device(ctx.files, candidate)) return candidate;
     std::replace(name.begin(), name.end(), '\\', '/');
     candidate = directory + name;
-    if (is_regular_or_device(candidate)) return candidate;
+    if (is_regular_or_device(ctx.files, candidate)) return candidate;
 
     std::size_t slash = candidate.rfind('/');
     std::string folder = slash == std::string::npos ? "." : candidate.substr(0, slash + 1);
@@ -50,7 +65,7 @@ std::string resolve_include(Context& ctx, const std::string& directory, std::str
     auto [first, last] = listing_of(ctx, folder).equal_range(wanted);
     for (auto it = first; it != last; ++it) {
         std::string path = (slash == std::string::npos ? std::string() : folder) + it->second;
-        if (!is_regular_or_device(path)) continue;
+        if (!is_regular_or_device(ctx.files, path)) continue;
         if (best.empty() || path < best) best = path;  // the same choice on every run
     }
     return best.empty() ? candidate : best;
@@ -59,7 +74,7 @@ std::string resolve_include(Context& ctx, const std::string& directory, std::str
 // An output that is one of the files the run reads would be written over with its translation.
 void refuse_output_as_input(Context& ctx, const std::string& path) {
     const Settings& settings = ctx.settings;
-    if (same_file(path, settings.output_path) || same_file(path, settings.symbolic_path)) {
+    if (same_file(ctx.files, path, settings.output_path) || same_file(ctx.files, path, settings.symbolic_path)) {
         fatal(ctx.console, "\tSame file_name input,output\n");
     }
 }
@@ -71,7 +86,7 @@ void open_main_source(Context& ctx) {
     SourceLevel& main = ctx.includes.levels[0];
     main.path = ctx.settings.source_path;
     main.line_count = 0;
-    if (!main.file.open(ctx.settings.source_path)) {
+    if (!open_source(ctx.files, main.file, ctx.settings.source_path)) {
         fatal(ctx.console, "\t%s Cannot Open\n", ctx.settings.source_path.c_str());
     }
 }
@@ -113,7 +128,7 @@ void open_include(Context& ctx, std::string_view shown_name, std::string_view wr
     }
     SourceLevel& level = stack.levels[static_cast<std::size_t>(stack.include_level + 1)];
     const std::string found = resolve_include(ctx, directory, written_name);
-    if (!level.file.open(found)) {
+    if (!open_source(ctx.files, level.file, found)) {
         fatal(ctx.console, "\t%s Cannot Open\n", settings.include_path.c_str());
     }
     refuse_output_as_input(ctx, found);

@@ -37,6 +37,14 @@ bool TextFile::open(const std::string& path) {
     return file_ != nullptr;
 }
 
+bool TextFile::open_memory(std::string_view text) {
+    close();
+    file_ = ::fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+    ended_ = false;
+    pushed_back_ = -1;
+    return file_ != nullptr;
+}
+
 void TextFile::close() {
     if (file_ != nullptr) std::fclose(file_);
     file_ = nullptr;

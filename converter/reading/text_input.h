@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 inline constexpr std::size_t max_line_chars = 254;
 
@@ -20,6 +21,8 @@ public:
     // Opens a regular file (or a device) for reading; false when it cannot be opened or is a
     // directory, a FIFO or a socket.
     bool open(const std::string& path);
+    // Reads `text` instead of a file; it must stay in place while it is read.
+    bool open_memory(std::string_view text);
     bool is_open() const { return file_ != nullptr; }
     // Whether reading stopped at a read error rather than at the end of the file.
     bool failed() const { return file_ != nullptr && std::ferror(file_) != 0; }
