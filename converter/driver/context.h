@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "driver/console.h"
 #include "driver/file_handle.h"
@@ -23,9 +25,11 @@ struct Settings {
     std::uint16_t macro_name_max = 100;
     bool copy_h8_area = false;   // /H
     bool little_endian = false;  // --little-endian: words in data memory keep the HD64180's order
+    bool gas = false;            // --gas: the H8/300 file in the syntax of GNU as
     std::string source_path;
     std::string output_path;
     std::string symbolic_path;
+    std::string script_path;           // with --gas: the linker script beside the output
     std::string include_path;          // the source path; include names replace the part after include_name_pos
     std::size_t include_name_pos = 0;  // where the source's directory part ends
 };
@@ -52,6 +56,22 @@ struct IncludeStack {
 // The kind of the last arithmetic instruction, which decides how DAA adjusts.
 enum class Arithmetic : std::uint8_t { unknown, addition, subtraction };
 
+// A section of the GNU output and, where the source fixes it, its address.
+struct GasSection {
+    std::string name;
+    bool code = true;
+    bool fixed = false;
+    std::uint16_t address = 0;
+};
+
+// How the GNU output divides the program: each ORG or AT address opens a section of its own, and
+// each kind of segment (code, data) goes on in the section it was last in.
+struct GasSections {
+    std::vector<GasSection> sections;  // in the order they are opened
+    std::string code_section = ".ROM";
+    std::string data_section = ".RAM";
+};
+
 // What pass 2 carries from one line to the next.
 struct Pass2State {
     bool z_flag_unknown = true;   // the Z flag a conditional branch sees may differ from the HD64180's
@@ -59,6 +79,9 @@ struct Pass2State {
     Arithmetic last_arithmetic = Arithmetic::unknown;
     std::uint16_t location_counter = 0;
     bool data_section = false;
+    // The names DS defines: GNU as places them as labels, so they are not plain values there.
+    std::unordered_set<std::string> reserved_names;
+    GasSections gas_sections;
 };
 
 struct Context {

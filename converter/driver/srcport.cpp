@@ -46,7 +46,9 @@ int run_srcport(Context& ctx, const std::vector<std::string>& args) {
         // Never write over the source, and never let the two outputs overwrite each other.
         if (same_file(ctx.files, settings.source_path, settings.output_path) ||
             same_file(ctx.files, settings.source_path, settings.symbolic_path) ||
-            same_file(ctx.files, settings.output_path, settings.symbolic_path)) {
+            same_file(ctx.files, settings.output_path, settings.symbolic_path) ||
+            (settings.gas && (same_file(ctx.files, settings.source_path, settings.script_path) ||
+                              same_file(ctx.files, settings.output_path, settings.script_path)))) {
             ctx.console.write("\tSame file_name input,output\n");
             return 1;
         }

@@ -24,17 +24,31 @@ std::size_t copyable_constant(std::string_view text) {
     return close + 1;
 }
 
+// The value of a character constant's characters: one byte each, the last two count.
+std::uint16_t constant_value(std::string_view characters) {
+    std::uint16_t value = 0;
+    for (char ch : characters) value = static_cast<std::uint16_t>(value << 8 | static_cast<unsigned char>(ch));
+    return value;
+}
+
 }  // namespace
 
 Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
-                             bool* symbolic) {
+                             bool* symbolic, std::vector<Piece>* pieces) {
     if (symbolic != nullptr) *symbolic = false;
+    std::vector<Piece> unused;
+    std::vector<Piece>& parts = pieces != nullptr ? *pieces : unused;
+    parts.clear();
+    auto add = [&parts, pieces](PieceKind kind, std::string_view piece_text, std::uint16_t value = 0) {
+        if (pieces != nullptr) parts.push_back({kind, std::string(piece_text), value});
+    };
     constexpr std::size_t token_max = 16;
     text = before_nul(text);
 
     out.clear();
     std::size_t i = 0;
     bool expecting_operand = true;
+    bool after_operand = false;  // the operand before the current token has ended
     bool translatable = true;
     auto skip_space = [&] {
         while (i < text.size() && is_white_space(text[i])) ++i;
@@ -46,12 +60,15 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
         if (!expecting_operand) {
             if (ch == '_' || ch == '\'' || is_letter(ch)) {
                 expecting_operand = true;  // a keyword operator, or a name joined to the last one
+                after_operand = true;
             } else if (is_translated_operator(ch)) {
                 out.push_back(h8_operator(ch));
+                add(PieceKind::binary, std::string(1, h8_operator(ch)));
                 ++i;
                 expecting_operand = true;
             } else if (ch == ')') {
                 out.push_back(ch);
+                add(PieceKind::close, ")");
                 ++i;
             } else {
                 if (ch != '\0' && ch != ',' && ch != ';') translatable = false;
@@ -60,19 +77,25 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
             continue;
         }
 
+        // Whether an operand stands right before (a keyword found there is a binary operator).
+        const bool follows_operand = after_operand;
+        after_operand = false;
         if (ch == '(') {
             out.push_back(ch);
+            add(PieceKind::open, "(");
             ++i;
             continue;
         }
         if (ch == '$') {
             out.push_back(ch);
+            add(PieceKind::location, "$");
             ++i;
             expecting_operand = false;
             continue;
         }
         if (is_translated_operator(ch)) {
             out.push_back(h8_operator(ch));
+            add(PieceKind::unary, std::string(1, h8_operator(ch)));
             ++i;
             continue;
         }
@@ -83,6 +106,7 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
                 break;
             }
             out += text.substr(i, length);
+            add(PieceKind::number, text.substr(i, length), constant_value(text.substr(i + 1, length - 2)));
             i += length;
             expecting_operand = false;
             continue;
@@ -97,17 +121,22 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
         if (is_digit(token.front())) {
             out += "H'";
             // The assembler computes the expression: its numbers keep all 16 bits.
-            token = hex_digits(number_value(eval.default_radix, token, Width::word));
+            const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
+            token = hex_digits(value);
+            add(PieceKind::number, "H'" + token, value);
         } else {
             const char op = operator_keyword_char(upper_case(token));
             if (op == '~' || op == '&' || op == '|' || op == '^') {
                 out.push_back(h8_operator(op));
+                const bool binary = follows_operand && op != '~';
+                add(binary ? PieceKind::binary : PieceKind::unary, std::string(1, h8_operator(op)));
                 i += token.size();
                 continue;
             }
             if (op == op_high || op == op_low) {
                 out += token;
                 out.push_back(' ');
+                add(op == op_high ? PieceKind::high : PieceKind::low, token);
                 i += token.size();
                 continue;
             }
@@ -117,7 +146,9 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
             }
             if (symbolic != nullptr) *symbolic = true;
             const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
-            if (entry != nullptr && entry->kind == name_kind::macro_parameter) out.push_back('\\');
+            const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
+            if (parameter) out.push_back('\\');
+            add(parameter ? PieceKind::parameter : PieceKind::name, token);
         }
         out += token;
         while (i < text.size() && is_name_char(text[i])) ++i;

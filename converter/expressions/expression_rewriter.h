@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "expressions/evaluator.h"
+#include "writing/output_line.h"
 
 enum class Rewrite {
     not_translatable,  // the caller writes the evaluated value instead
@@ -15,6 +16,7 @@ enum class Rewrite {
 
 // Rewrites the operand at the start of `text` into `out`. Numbers in it keep their 16 bits: the
 // assembler computes the expression, and only its result takes the operand's width.
-// `symbolic` (when given) tells whether the rewrite keeps a name.
+// `symbolic` (when given) tells whether the rewrite keeps a name. `pieces` (when given) receives
+// the same operand as pieces, for the writers that need its structure.
 Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
-                             bool* symbolic = nullptr);
+                             bool* symbolic = nullptr, std::vector<Piece>* pieces = nullptr);

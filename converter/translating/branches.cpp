@@ -220,13 +220,17 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     const std::string_view src = text_at(line, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
     std::string translated;
-    const Rewrite result = translate_target(ctx, translated, src);
+    std::vector<Piece> pieces;
+    const Rewrite result = translate_expression(ctx.eval, ctx.data_names, src, translated, nullptr, &pieces);
+    slots.target_pieces.pieces.clear();
     if (record.code == kw::CALL || record.code == kw::JP) {
         target = "@" + translated;
+        slots.target_pieces.pieces.push_back({PieceKind::text, "@", 0});
         if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = true;  // the subroutine may change Z
     } else {
         target = translated;
     }
+    slots.target_pieces.pieces.insert(slots.target_pieces.pieces.end(), pieces.begin(), pieces.end());
     if (result != Rewrite::complete) record.form = Form::illegal_branch;
     if (jr_on_z && merge_jr_pair(ctx, cursor, record, target, result == Rewrite::complete, out)) {
         return true;

@@ -1,5 +1,8 @@
 #include "translating/directives.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "expressions/evaluator.h"
 #include "expressions/expression_rewriter.h"
 #include "reading/classifier.h"
@@ -25,6 +28,53 @@ std::string_view operand_text(std::string_view line, const LineRecord& record) {
 std::string_view operand_body(std::string_view text) { return trim(text.substr(0, find_unquoted(text, ",.;\n"))); }
 
 std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
+
+OperandPieces number_pieces(std::uint16_t value, bool byte_wide = false) {
+    return {{{PieceKind::number, hex_constant(value), value}}, byte_wide};
+}
+
+// The operand `text` rewritten into `line` (text and pieces); false when it cannot be rewritten.
+bool rewrite_operand(Context& ctx, std::string_view text, OutputLine& line, bool* symbolic = nullptr) {
+    return translate_expression(ctx.eval, ctx.data_names, text, line.operand1, symbolic, &line.pieces1.pieces) !=
+           Rewrite::not_translatable;
+}
+
+// A section name that COFF keeps whole (8 characters) and that no symbol of the program can have.
+bool is_short_section_name(std::string_view name) {
+    if (name.empty() || name.size() > 7) return false;
+    for (char ch : name) {
+        if (!is_letter(ch) && !is_digit(ch) && ch != '_') return false;
+    }
+    return true;
+}
+
+bool section_known(const GasSections& sections, std::string_view name) {
+    for (const GasSection& section : sections.sections) {
+        if (section.name == name) return true;
+    }
+    return false;
+}
+
+// Opens (or goes back to) a section of the GNU output and returns its line.
+OutputLine gas_section_line(GasSections& sections, std::string name, bool code, std::optional<std::uint16_t> address,
+                            std::string mnemonic, std::string operand = {}) {
+    if (address) {
+        // Every fixed address gets a section of its own: GNU as cannot move backwards in one.
+        std::string wanted = format_text(".A%X", *address);
+        name = wanted;
+        for (int n = 2; section_known(sections, name); ++n) {
+            name = n < 100 ? format_text("%s_%d", wanted.c_str(), n) : format_text(".F%zu", sections.sections.size());
+        }
+    }
+    if (!section_known(sections, name)) {
+        sections.sections.push_back({name, code, address.has_value(), address.value_or(0)});
+    }
+    (code ? sections.code_section : sections.data_section) = name;
+    OutputLine line = directive_line(Directive::section, {}, std::move(mnemonic), std::move(operand));
+    line.section = std::move(name);
+    line.code_section = code;
+    return line;
+}
 
 // A line whose directive has no H8/300 counterpart keeps only its label (as a label-only line) or
 // becomes a comment line.
@@ -65,20 +115,33 @@ void translate_section(Context& ctx, LineRecord& record, std::string_view line, 
 
     // Only the capital letters AT start an address clause: pass 2 reads the line as written.
     std::string_view operand = operand_text(line, record);
+    std::optional<std::uint16_t> fixed;
     if (operand.size() > 2 && operand.starts_with("AT") && is_white_space(operand[2])) {
         std::uint16_t address = 0;
         if (!evaluate_address(ctx, record, skip_blanks(operand.substr(2)), address, out)) return;
         ctx.pass2.location_counter = address;
         section += ",LOCATE=" + hex_constant(address);
+        fixed = address;
     }
-    out.push_back(code_line({}, section));
+    // A named segment is a section of that name; an unnamed one goes on where its kind was last.
+    GasSections& sections = ctx.pass2.gas_sections;
+    std::string name = data ? sections.data_section : sections.code_section;
+    const std::string_view label = record.label_view();
+    if (!label.empty()) {
+        name = "." + std::string(label);
+        if (!is_short_section_name(label)) name = format_text(".S%zu", sections.sections.size() + 1);
+    }
+    out.push_back(gas_section_line(sections, name, !data, fixed, section));
 }
 
 void translate_org(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
     std::uint16_t address = 0;
     if (!evaluate_address(ctx, record, operand_text(line, record), address, out)) return;
     ctx.pass2.location_counter = address;
-    out.push_back(code_line({}, ".ORG", hex_constant(address)));
+    const bool code = !ctx.pass2.data_section;
+    OutputLine org = gas_section_line(ctx.pass2.gas_sections, {}, code, address, ".ORG", hex_constant(address));
+    org.pieces1 = number_pieces(address);
+    out.push_back(std::move(org));
 }
 
 // EQU, DEFL and DS: the label becomes a value name (for DS the address of the reserved block).
@@ -90,18 +153,31 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 
     OutputLine line;
     // Only the first operand counts: translation stops at a comma, so a DS fill value is dropped.
-    if (translate_expression(ctx.eval, ctx.data_names, operand, line.operand1) == Rewrite::not_translatable) {
+    if (!rewrite_operand(ctx, operand, line)) {
         line.operand1 = hex_constant(value);
+        line.pieces1 = number_pieces(value);
     }
     std::uint16_t stored = value;
     if (record.code == kw::EQU) {
         line.mnemonic = ".EQU";
+        line.directive = Directive::equ;
     } else if (record.code == kw::DEFL) {
         line.mnemonic = ".ASSIGN";
+        line.directive = Directive::assign;
     } else {
         line.mnemonic = ".RES";
+        line.directive = Directive::reserve;
+        line.size = value;
+        // GNU as (2.16) leaves the labels around a .space of a symbolic size out of its symbol
+        // table; the size is known here.
+        line.pieces1 = number_pieces(value);
         stored = ctx.pass2.location_counter;
         ctx.pass2.location_counter = static_cast<std::uint16_t>(ctx.pass2.location_counter + value);
+    }
+    if (record.code == kw::DS) {
+        ctx.pass2.reserved_names.insert(name);
+    } else {
+        ctx.pass2.reserved_names.erase(name);
     }
 
     if (!name.empty()) {
@@ -152,14 +228,23 @@ bool string_operand(std::string_view item, std::string& out) {
     return closed && i == body.size();
 }
 
+void set_data_kind(OutputLine& line, Width width) {
+    const bool byte = width == Width::byte;
+    line.mnemonic = byte ? ".DATA.B" : ".DATA.W";
+    line.directive = byte ? Directive::data_byte : Directive::data_word;
+    line.size = byte ? 1 : 2;
+    line.even = !byte;
+    line.pieces1.byte_wide = byte;
+}
+
 // An item whose value is known: its translated expression, or the value when it has none.
 void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, const Evaluation& value, Width width) {
-    line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
+    set_data_kind(line, width);
     bool symbolic = false;
     // A number too wide for its byte is written as the byte it leaves.
-    if (translate_expression(ctx.eval, ctx.data_names, item, line.operand1, &symbolic) == Rewrite::not_translatable ||
-        (value.truncated && !symbolic)) {
+    if (!rewrite_operand(ctx, item, line, &symbolic) || (value.truncated && !symbolic)) {
         line.operand1 = hex_constant(value.value);
+        line.pieces1.pieces = number_pieces(value.value).pieces;
     }
 }
 
@@ -171,17 +256,47 @@ void put_word_low_first(Context& ctx, OutputLine line, std::string_view item, co
     std::string expression;
     if (value.ok()) translate_expression(ctx.eval, ctx.data_names, item, expression, &symbolic);
     OutputLine high = code_line({}, ".DATA.B");
-    line.mnemonic = ".DATA.B";
+    set_data_kind(line, Width::byte);
+    set_data_kind(high, Width::byte);
     if (!symbolic) {
-        line.operand1 = hex_constant(static_cast<std::uint16_t>(value.value & 0xFF));
-        high.operand1 = hex_constant(static_cast<std::uint16_t>(value.value >> 8));
+        const auto low_byte = static_cast<std::uint16_t>(value.value & 0xFF);
+        const auto high_byte = static_cast<std::uint16_t>(value.value >> 8);
+        line.operand1 = hex_constant(low_byte);
+        high.operand1 = hex_constant(high_byte);
+        line.pieces1 = number_pieces(low_byte, true);
+        high.pieces1 = number_pieces(high_byte, true);
     } else {
         const std::string operand = "(" + line.operand1 + ")";
         line.operand1 = "LOW " + operand;
         high.operand1 = "HIGH " + operand;
+        std::vector<Piece> grouped = line.pieces1.pieces;
+        grouped.insert(grouped.begin(), {PieceKind::open, "(", 0});
+        grouped.push_back({PieceKind::close, ")", 0});
+        line.pieces1.pieces = grouped;
+        line.pieces1.pieces.insert(line.pieces1.pieces.begin(), {PieceKind::low, "LOW", 0});
+        high.pieces1.pieces = grouped;
+        high.pieces1.pieces.insert(high.pieces1.pieces.begin(), {PieceKind::high, "HIGH", 0});
     }
     out.push_back(std::move(line));
     out.push_back(std::move(high));
+}
+
+// The characters of a string item, a doubled delimiter read as one: what the bytes are.
+std::string string_characters(std::string_view item) {
+    const std::string_view body = operand_body(item);
+    std::string characters;
+    for (std::size_t i = 1; i < body.size(); ++i) {
+        const char ch = body[i];
+        if (ch == body.front() && i + 1 < body.size() && body[i + 1] == ch) {
+            characters.push_back(ch);
+            ++i;
+        } else if (ch == body.front() || (is_quote(ch) && i + 1 == body.size())) {
+            break;
+        } else {
+            characters.push_back(ch);
+        }
+    }
+    return characters;
 }
 
 void translate_radix(Context& ctx, const LineRecord& record, std::string_view line) {
@@ -254,19 +369,32 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         if (evaluation.ok() && !empty) {
             if (is_quote(item.front()) && string_operand(item, line.operand1)) {
                 line.mnemonic = ".SDATA";
+                line.directive = Directive::string;
+                const std::string characters = string_characters(item);
+                line.pieces1.pieces = {{PieceKind::string, characters, 0}};
+                line.size = static_cast<std::uint16_t>(characters.size());
             } else {
                 set_value_operand(ctx, line, item, evaluation, width);
             }
-        } else if (evaluation.outcome.status == EvalStatus::undefined_name &&
-                   translate_expression(ctx.eval, ctx.data_names, item, line.operand1) != Rewrite::not_translatable) {
+        } else if (evaluation.outcome.status == EvalStatus::undefined_name && rewrite_operand(ctx, item, line)) {
             // A name unknown here (a code label, an external, a later EQU) is written symbolically.
             // A malformed item is not: its text, such as (1, would reach the output unreported.
-            line.mnemonic = width == Width::byte ? ".DATA.B" : ".DATA.W";
+            set_data_kind(line, width);
         } else {
             written = false;
         }
+        // GNU as would compute HIGH, LOW or the negation of a name it places as 0.
+        if (written && ctx.settings.gas && gas_cannot_hold(ctx, line.pieces1.pieces)) written = false;
 
-        if (written && width == Width::word && ctx.settings.little_endian && line.mnemonic == ".DATA.W") {
+        const bool low_first =
+            written && width == Width::word && ctx.settings.little_endian && line.mnemonic == ".DATA.W";
+        // Its two bytes are LOW and HIGH of the word, which GNU as gives as 0 for a name it places.
+        if (low_first && ctx.settings.gas &&
+            std::any_of(line.pieces1.pieces.begin(), line.pieces1.pieces.end(),
+                        [&ctx](const Piece& piece) { return gas_places(ctx, piece); })) {
+            written = false;
+        }
+        if (written && low_first) {
             put_word_low_first(ctx, std::move(line), item, evaluation, out);
         } else if (written) {
             out.push_back(std::move(line));
@@ -286,10 +414,12 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
     const std::string label(record.label_view());
     OutputLine line;
     std::string list;
+    std::vector<Piece>& pieces = line.pieces1.pieces;
     if (code == kw::MACRO) {
         // The label names the macro; its parameters are names being defined, not references, so
         // they get no backslash even in a definition nested in another.
         list = label + " ";
+        pieces.push_back({PieceKind::text, list, 0});
         ctx.eval.in_macro_body = false;
     } else {
         line.label = label;
@@ -300,8 +430,10 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
     while (!operand.empty()) {
         const std::string_view item = skip_blanks(operand.substr(position));
         std::string text;
+        std::vector<Piece> item_pieces;
         // Names and macro arguments are addresses or values of any size: numbers in them keep 16 bits.
-        if (translate_expression(ctx.eval, ctx.data_names, item, text) != Rewrite::not_translatable) {
+        if (translate_expression(ctx.eval, ctx.data_names, item, text, nullptr, &item_pieces) !=
+            Rewrite::not_translatable) {
             if (code == kw::EXTRN) {
                 data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::external);
             } else if (code == kw::MACRO) {
@@ -314,10 +446,18 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
                     ctx.console.print("(%d) ERROR: cannot use register for macro parameters\n",
                                       ctx.includes.line_count());
                     (void)h8_register_name(ctx.console, text, reg);
+                    item_pieces = {{PieceKind::text, text, 0}};
+                }
+            }
+            if (code == kw::MACRO) {
+                for (Piece& piece : item_pieces) {
+                    if (piece.kind == PieceKind::name) piece.kind = PieceKind::parameter_name;
                 }
             }
             list += text;
             list += ',';
+            pieces.insert(pieces.end(), item_pieces.begin(), item_pieces.end());
+            pieces.push_back({PieceKind::text, ",", 0});
         } else {
             ctx.console.print("(%d) ERROR: illegal PUBLIC/EXTRN/MACRO operand\n", ctx.includes.line_count());
         }
@@ -326,16 +466,23 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
         position = static_cast<std::size_t>(item.data() - operand.data()) + stop + 1;
     }
     if (!list.empty() && list.back() == ',') list.pop_back();
+    if (!pieces.empty() && pieces.back().kind == PieceKind::text && pieces.back().text == ",") pieces.pop_back();
     line.operand1 = list;
 
     if (code == kw::PUBLIC) {
         line.mnemonic = ".EXPORT";
+        line.directive = Directive::export_names;
     } else if (code == kw::EXTRN) {
         line.mnemonic = ".IMPORT";
+        line.directive = Directive::import_names;
     } else if (code == kw::MACRO) {
         line.mnemonic = ".MACRO";
-    } else if (std::size_t index = macro_index(record); index < ctx.macro_names.names.size()) {
-        line.mnemonic = significant_name(ctx.macro_names.names[index]);
+        line.directive = Directive::macro;
+    } else {
+        line.directive = Directive::macro_call;
+        if (std::size_t index = macro_index(record); index < ctx.macro_names.names.size()) {
+            line.mnemonic = significant_name(ctx.macro_names.names[index]);
+        }
     }
     return line;
 }
@@ -343,13 +490,13 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
 Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line) {
     Translation out;
     switch (record.code) {
-        case kw::LIST: out.push_back(code_line({}, ".LIST")); break;
-        case kw::NLIST: out.push_back(code_line({}, ".NOLIST")); break;
-        case kw::PAGE: out.push_back(code_line({}, ".PAGE")); break;
-        case kw::END: out.push_back(code_line({}, ".END")); break;
+        case kw::LIST: out.push_back(directive_line(Directive::list, {}, ".LIST")); break;
+        case kw::NLIST: out.push_back(directive_line(Directive::nolist, {}, ".NOLIST")); break;
+        case kw::PAGE: out.push_back(directive_line(Directive::page, {}, ".PAGE")); break;
+        case kw::END: out.push_back(directive_line(Directive::end, {}, ".END")); break;
         case kw::ENDM:
             ctx.eval.in_macro_body = false;
-            out.push_back(code_line({}, ".ENDM"));
+            out.push_back(directive_line(Directive::end_macro, {}, ".ENDM"));
             break;
         case kw::CSEG:
         case kw::DSEG: translate_section(ctx, record, line, out); break;
@@ -371,10 +518,12 @@ Translation translate_directive(Context& ctx, LineRecord& record, std::string_vi
             out.push_back(as_source_line(record));
             break;
         case kw::NAME:
-            out.push_back(code_line({}, ".PROGRAM", first_word(operand_text(line, record), name_max)));
+            out.push_back(
+                directive_line(Directive::program, {}, ".PROGRAM", first_word(operand_text(line, record), name_max)));
             break;
         case kw::TITLE:
-            out.push_back(code_line({}, ".HEADING", "\"" + first_word(operand_text(line, record), title_max) + "\""));
+            out.push_back(directive_line(Directive::heading, {}, ".HEADING",
+                                         "\"" + first_word(operand_text(line, record), title_max) + "\""));
             break;
         default: out.push_back(as_source_line(record)); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
     }

@@ -40,7 +40,10 @@ void use_little_endian_forms(const Settings& settings, LineRecord& record) {
     }
 }
 
-OutputLine clear_carry_line() { return code_line({}, "ANDC", "#H'FE", "CCR"); }
+OutputLine clear_carry_line() {
+    static constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
+    return fill_template(clear_carry, OperandSlots{}, {}).front();
+}
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
     return record.code == kw::LOGIC && logic != "XOR" && record.form == Form::reg && record.reg1 == reg::A;

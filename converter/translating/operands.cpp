@@ -56,35 +56,46 @@ std::string_view parenthesised_text(std::string_view text) {
     return close == std::string_view::npos ? operand : operand.substr(0, close);
 }
 
-// Writes `prefix` and the operand into `slot`: the rewritten expression when the rewriter can
-// rewrite it, otherwise the evaluated value. An undefined name fails the operand unless
-// `tolerate_undefined` and the expression can be kept symbolic.
-Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const Evaluation& value,
-                     bool tolerate_undefined) {
+// Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten
+// expression when the rewriter can rewrite it, otherwise the evaluated value. An undefined name
+// fails the operand unless `tolerate_undefined` and the expression can be kept symbolic.
+Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, char prefix, std::string_view text,
+                     const Evaluation& value, bool tolerate_undefined) {
     slot.assign(1, prefix);
     std::string translated;
+    std::vector<Piece> translated_pieces;
     bool symbolic = false;
-    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic);
+    const Rewrite rewrite =
+        translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic, &translated_pieces);
+    pieces.pieces.assign(1, Piece{PieceKind::text, std::string(1, prefix), 0});
+    auto keep_symbolic = [&]() -> Outcome {
+        // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
+        if (ctx.settings.gas && gas_cannot_hold(ctx, translated_pieces)) return Outcome::malformed();
+        slot += translated;
+        pieces.pieces.insert(pieces.pieces.end(), translated_pieces.begin(), translated_pieces.end());
+        return {};
+    };
     if (!value.ok()) {
         if (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name &&
             rewrite != Rewrite::not_translatable) {
-            slot += translated;
-            return {};
+            return keep_symbolic();
         }
         return value.outcome;
     }
     // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
-    // name is the assembler's to compute.
+    // name is the assembler's to compute (GNU as refuses one too wide for its byte).
     if (rewrite != Rewrite::not_translatable && (symbolic || !value.truncated)) {
-        slot += translated;
-    } else if (!value.has_value) {
+        if (ctx.settings.gas && value.truncated) return Outcome::malformed();
+        return keep_symbolic();
+    }
+    if (!value.has_value) {
         // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
         // would reach the H8/300 source unreported.
         return Outcome::malformed();
-    } else {
-        slot += "H'";
-        slot += hex_digits(value.value);
     }
+    slot += "H'";
+    slot += hex_digits(value.value);
+    pieces.pieces.push_back({PieceKind::number, slot.substr(1), value.value});
     return {};
 }
 
@@ -121,25 +132,34 @@ bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
     return false;
 }
 
-Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm) {
+Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm, OperandPieces* pieces) {
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, width);
-    return render_value(ctx, imm, '#', text, value, width == Width::word);
+    OperandPieces unused;
+    OperandPieces& parts = pieces != nullptr ? *pieces : unused;
+    parts.byte_wide = width == Width::byte;
+    return render_value(ctx, imm, parts, '#', text, value, width == Width::word);
 }
 
-Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem) {
+Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
+                      OperandPieces* pieces) {
     std::string_view address = parenthesised_text(text);
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, address, width);
-    return render_value(ctx, mem, '@', address, value, tolerate_undefined);
+    OperandPieces unused;
+    return render_value(ctx, mem, pieces != nullptr ? *pieces : unused, '@', address, value, tolerate_undefined);
 }
 
-Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem) {
+Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
+                       OperandPieces* pieces) {
     const std::string_view displacement_text = parenthesised_text(text);
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::byte);
     std::string displacement;
-    if (Outcome outcome = render_value(ctx, displacement, '#', displacement_text, value, false); !outcome.ok()) {
+    OperandPieces parts;
+    parts.byte_wide = true;
+    if (Outcome outcome = render_value(ctx, displacement, parts, '#', displacement_text, value, false); !outcome.ok()) {
         return outcome;
     }
     displacement.erase(0, 1);
+    parts.pieces.erase(parts.pieces.begin());
     std::string unused;
     bool symbolic = false;
     translate_expression(ctx.eval, ctx.data_names, displacement_text, unused, &symbolic);
@@ -150,18 +170,31 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
             const std::uint16_t wide = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::word).value;
             if (wide != 0 && wide < 0xFF80) return Outcome::malformed();
         }
-        if (value.value >= 0x80) displacement = "-H'" + hex_digits(static_cast<std::uint16_t>(0x100 - value.value));
+        if (value.value >= 0x80) {
+            const auto magnitude = static_cast<std::uint16_t>(0x100 - value.value);
+            displacement = "-H'" + hex_digits(magnitude);
+            parts.pieces = {{PieceKind::unary, "-", 0}, {PieceKind::number, displacement.substr(1), magnitude}};
+        }
     }
     std::string index_name;
     // The displacement evaluated cleanly; a failure now is the register's.
     if (!h8_register_name(ctx.console, index_name, index_register)) return Outcome::malformed();
     mem = "@(" + displacement + "," + index_name + ")";
+    if (pieces != nullptr) {
+        pieces->pieces.assign(1, Piece{PieceKind::text, "@(", 0});
+        pieces->pieces.insert(pieces->pieces.end(), parts.pieces.begin(), parts.pieces.end());
+        pieces->pieces.push_back({PieceKind::text, "," + index_name + ")", 0});
+        pieces->byte_wide = true;
+    }
     return {};
 }
 
-Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit) {
+Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit, OperandPieces* pieces) {
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, Width::byte);
-    if (Outcome outcome = render_value(ctx, bit, '#', text, value, false); !outcome.ok()) return outcome;
+    OperandPieces unused;
+    OperandPieces& parts = pieces != nullptr ? *pieces : unused;
+    parts.byte_wide = true;
+    if (Outcome outcome = render_value(ctx, bit, parts, '#', text, value, false); !outcome.ok()) return outcome;
     // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
     if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
     return {};
@@ -177,7 +210,7 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
     switch (record.form) {
         case Form::reg_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm));
+            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm, &slots.imm_pieces));
             break;
         case Form::reg_reg:
         case Form::reg_indirect:
@@ -191,16 +224,16 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
         case Form::reg_mem:
         case Form::pair_mem:
             reg1();
-            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem, &slots.mem_pieces));
             break;
         case Form::reg_indexed:
             reg1();
-            note_operand(first, render_indexed(ctx, src, record.reg2, slots.mem));
+            note_operand(first, render_indexed(ctx, src, record.reg2, slots.mem, &slots.mem_pieces));
             break;
         case Form::mem_reg:
         case Form::mem_pair:
             reg2();
-            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem));
+            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem, &slots.mem_pieces));
             break;
         case Form::pair_mem_le:
         case Form::sp_mem_le:
@@ -218,29 +251,35 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
             break;
         case Form::indexed_reg:
             reg2();
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
             break;
         case Form::indirect_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
+            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm, &slots.imm_pieces));
             break;
         case Form::indexed_imm:
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
-            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
+            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm, &slots.imm_pieces));
             break;
         case Form::reg:
         case Form::indirect:
         case Form::pair_twice: reg1(); break;
-        case Form::imm: note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm)); break;
-        case Form::mem: note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem)); break;
-        case Form::indexed: note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem)); break;
+        case Form::imm:
+            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm, &slots.imm_pieces));
+            break;
+        case Form::mem:
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem, &slots.mem_pieces));
+            break;
+        case Form::indexed:
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
+            break;
         case Form::pair:
             reg1();
             if (record.code == kw::MLT) render_byte_halves(ctx, first, &slots.reg1H, nullptr, record.reg1);
             break;
         case Form::pair_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src, Width::word, slots.imm));
+            note_operand(first, render_immediate(ctx, src, Width::word, slots.imm, &slots.imm_pieces));
             break;
         case Form::pair_pair:
             if (record.code == kw::ADC || record.code == kw::SBC) {
@@ -254,11 +293,11 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
         case Form::bit_reg:
         case Form::bit_indirect:
             reg1();
-            note_operand(first, render_bit_number(ctx, src, slots.bit));
+            note_operand(first, render_bit_number(ctx, src, slots.bit, &slots.bit_pieces));
             break;
         case Form::bit_indexed:
-            note_operand(first, render_bit_number(ctx, src2, slots.bit));
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem));
+            note_operand(first, render_bit_number(ctx, src2, slots.bit, &slots.bit_pieces));
+            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
             break;
         default: break;  // no operand slots; branch targets are rendered with the branch
     }
@@ -277,4 +316,45 @@ OutputLine report_operand_error(Context& ctx, LineRecord& record, const Outcome&
         ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
     }
     return source_line_of(record);
+}
+
+namespace {
+
+// Where the operand of the unary operator at `at` ends: after further unary operators, one name,
+// number or parenthesised group.
+std::size_t unary_operand_end(const std::vector<Piece>& pieces, std::size_t at) {
+    std::size_t i = at + 1;
+    while (i < pieces.size() && (pieces[i].kind == PieceKind::unary || pieces[i].kind == PieceKind::high ||
+                                 pieces[i].kind == PieceKind::low)) {
+        ++i;
+    }
+    if (i >= pieces.size()) return i;
+    if (pieces[i].kind != PieceKind::open) return i + 1;
+    int depth = 0;
+    for (; i < pieces.size(); ++i) {
+        if (pieces[i].kind == PieceKind::open) ++depth;
+        if (pieces[i].kind == PieceKind::close && --depth == 0) return i + 1;
+    }
+    return i;
+}
+
+}  // namespace
+
+bool gas_cannot_hold(const Context& ctx, const std::vector<Piece>& pieces) {
+    auto placed = [&ctx](const Piece& piece) {
+        if (piece.kind != PieceKind::name) return false;
+        const std::string name = upper_case(piece.text);
+        const DataNameEntry* entry = data_name_find(ctx.data_names, name);
+        return entry == nullptr || entry->kind != name_kind::value || ctx.pass2.reserved_names.contains(name);
+    };
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& piece = pieces[i];
+        const bool negates = piece.kind == PieceKind::unary && (piece.text == "-" || piece.text == "~");
+        if (!negates && piece.kind != PieceKind::high && piece.kind != PieceKind::low) continue;
+        const std::size_t end = unary_operand_end(pieces, i);
+        for (std::size_t k = i + 1; k < end; ++k) {
+            if (placed(pieces[k])) return true;
+        }
+    }
+    return false;
 }

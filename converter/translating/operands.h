@@ -23,20 +23,28 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
 // error line.
 OutputLine report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome);
 
-// Each renderer below evaluates its operand text itself and tells how the operand fared.
+// Each renderer below evaluates its operand text itself and tells how the operand fared; `pieces`
+// (when given) receives the operand as pieces as well.
 
 // {imm} := "#" and the operand, rewritten or else evaluated. In a byte operand an undefined name is
 // an error; a word operand keeps it symbolic when the expression can be rewritten.
-Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm);
+Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm,
+                         OperandPieces* pieces = nullptr);
 
 // {mem} := "@" and the address that `text` starts with (it ends at the last ')' before the first
 // ',', ';' or newline). Width and the tolerance of undefined names are separate settings: a store
 // address is 16 bits wide but must be defined.
-Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem);
+Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
+                      OperandPieces* pieces = nullptr);
 
 // {mem} := "@(" displacement "," register ")", the displacement taken as in render_direct and
 // evaluated in 8 bits. IX gives R4, IY R5, any other pair its own register.
-Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem);
+Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
+                       OperandPieces* pieces = nullptr);
 
 // {bit} := "#" and the bit number, 8 bits; a single decimal digit is written plainly (#3, #H'A).
-Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit);
+Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit, OperandPieces* pieces = nullptr);
+
+// Whether GNU as would compute the operand wrongly without saying so: a name it places (a label, a
+// DS block, an external) under a unary minus or complement, or under HIGH or LOW.
+bool gas_cannot_hold(const Context& ctx, const std::vector<Piece>& pieces);

@@ -1,10 +1,12 @@
 #include "translating/pass2.h"
 
+#include <algorithm>
 #include <string>
 
 #include "reading/source_files.h"
 #include "translating/directives.h"
 #include "translating/dispatcher.h"
+#include "translating/layout.h"
 #include "translating/record_cursor.h"
 #include "writing/output_writer.h"
 
@@ -32,7 +34,7 @@ Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& recor
     return translate_directive(ctx, record, line);
 }
 
-void translate_records(Context& ctx, RecordCursor& cursor, SrcWriter& writer) {
+void translate_records(Context& ctx, RecordCursor& cursor, std::vector<TranslatedLine>& program) {
     ctx.includes.levels[0].line_count = 0;
     std::string line;  // the current source line as written, always ending with its newline
     for (;;) {
@@ -46,8 +48,52 @@ void translate_records(Context& ctx, RecordCursor& cursor, SrcWriter& writer) {
             return;
         }
         ++ctx.includes.current().line_count;
-        writer.write(translate_line(ctx, cursor, cursor.current(), line), line);
+        const std::uint16_t number = ctx.includes.line_count();
+        Translation lines = translate_line(ctx, cursor, cursor.current(), line);
+        program.push_back({std::move(lines), line, number});
     }
+}
+
+// The linker script beside a GNU output: every section the source fixes at its address, the others
+// from address 0 on in the order they were opened (after the fixed ones when one of those is at 0).
+std::string linker_script(const Context& ctx) {
+    const std::vector<GasSection>& sections = ctx.pass2.gas_sections.sections;
+    std::string text = format_text(
+        "/* Places the sections of %s: link with ld -T. Never link with --relax: the\n"
+        "   fixed distances of the generated branches ($+n) do not survive it. */\n"
+        "SECTIONS\n{\n",
+        ctx.settings.output_path.c_str());
+    bool fixed_at_zero = false;
+    std::vector<const GasSection*> fixed;
+    for (const GasSection& section : sections) {
+        if (!section.fixed) continue;
+        fixed.push_back(&section);
+        fixed_at_zero |= section.address == 0;
+    }
+    std::stable_sort(fixed.begin(), fixed.end(),
+                     [](const GasSection* a, const GasSection* b) { return a->address < b->address; });
+    std::string floating = "  .text 0x0 : { *(.text) }\n";
+    for (const GasSection& section : sections) {
+        if (!section.fixed) floating += format_text("  %s : { *(%s) }\n", section.name.c_str(), section.name.c_str());
+    }
+    floating += "  .data : { *(.data) }\n  .bss : { *(.bss) }\n";
+    if (fixed_at_zero) floating.replace(floating.find(" 0x0"), 4, "");
+    if (!fixed_at_zero) text += floating;
+    for (const GasSection* section : fixed) {
+        text += format_text("  %s 0x%X : { *(%s) }\n", section->name.c_str(), section->address, section->name.c_str());
+    }
+    if (fixed_at_zero) text += floating;
+    text += "}\n";
+    return text;
+}
+
+void write_linker_script(Context& ctx, ReplacedFile& file) {
+    const std::string& path = ctx.settings.script_path;
+    if (!file.open(path, ctx.files)) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
+    const std::string text = linker_script(ctx);
+    bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    written &= file.finish();
+    if (!written) fatal(ctx.console, "\t%s Write Error\n", path.c_str());
 }
 
 }  // namespace
@@ -75,20 +121,30 @@ void write_symbolic_file(Context& ctx, ReplacedFile& file) {
 void run_pass2(Context& ctx) {
     ctx.console.write("Pass2:  Translate HD64180 to H8/300\n");
     open_main_source(ctx);
-    SrcWriter writer(ctx.console, ctx.settings.output_path, ctx.settings.copy_h8_area);
+    SrcWriter writer(ctx.console, ctx.settings.output_path, ctx.settings.copy_h8_area, ctx.settings.gas);
     writer.open(ctx.files);
     if (ctx.work_file == nullptr || std::fseek(ctx.work_file.get(), 0, SEEK_SET) != 0) {
         fatal(ctx.console, "\t%s Cannot Open\n", ctx.work_file_name.c_str());
     }
+    // The whole program is translated before a line is written: a branch can only be measured
+    // once the labels after it have their places.
+    std::vector<TranslatedLine> program;
     {
         RecordCursor cursor(std::move(ctx.work_file), ctx.total_lines, ctx.work_file_name);
-        translate_records(ctx, cursor, writer);
+        translate_records(ctx, cursor, program);
     }  // the work file goes with the cursor
+    lay_out(ctx, program);
+    for (const TranslatedLine& entry : program) writer.write(entry.lines, entry.source);
 
     writer.close();
     ReplacedFile symbolic;
     write_symbolic_file(ctx, symbolic);
-    // Only now that both are complete does the pair take the place of the previous one.
+    ReplacedFile script;
+    if (ctx.settings.gas) write_linker_script(ctx, script);
+    // Only now that all are complete do they take the place of the previous ones.
     writer.commit();
     if (!symbolic.commit()) fatal(ctx.console, "\t%s Write Error\n", ctx.settings.symbolic_path.c_str());
+    if (ctx.settings.gas && !script.commit()) {
+        fatal(ctx.console, "\t%s Write Error\n", ctx.settings.script_path.c_str());
+    }
 }

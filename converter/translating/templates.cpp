@@ -556,13 +556,100 @@ std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) 
     return text;
 }
 
+namespace {
+
+// A register operand: Rn, RnH, RnL, SP, CCR, @Rn, @-Rn, @Rn+ or @SP.
+bool is_register_operand(std::string_view operand) {
+    if (operand.starts_with('@')) {
+        operand.remove_prefix(1);
+        if (operand.starts_with('-')) operand.remove_prefix(1);
+        if (operand.ends_with('+')) operand.remove_suffix(1);
+    }
+    if (operand == "SP" || operand == "CCR") return true;
+    if (operand.size() < 2 || operand.size() > 3 || operand[0] != 'R' || operand[1] < '0' || operand[1] > '7') {
+        return false;
+    }
+    return operand.size() == 2 || operand[2] == 'H' || operand[2] == 'L';
+}
+
+bool is_bit_instruction(std::string_view mnemonic) {
+    return mnemonic == "BSET" || mnemonic == "BCLR" || mnemonic == "BTST" || mnemonic == "BNOT";
+}
+
+// The conditional branches with an 8-bit displacement, which a far target puts out of reach.
+bool is_short_branch(std::string_view mnemonic) {
+    for (std::string_view branch : {"BRA", "BHI", "BLS", "BCC", "BCS", "BNE", "BEQ"}) {
+        if (mnemonic == branch) return true;
+    }
+    return false;
+}
+
+std::uint16_t hex_value(std::string_view digits) {
+    std::uint16_t value = 0;
+    for (char ch : digits) {
+        const int digit = ch <= '9' ? ch - '0' : ch - 'A' + 10;
+        value = static_cast<std::uint16_t>(value * 16 + digit);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::uint16_t instruction_size(std::string_view mnemonic, std::string_view operand1, std::string_view operand2) {
+    if (mnemonic == "MOV.W" && operand1.starts_with('#')) return 4;
+    for (std::string_view operand : {operand1, operand2}) {
+        if (operand.empty() || !operand.starts_with('@')) continue;
+        if (!is_register_operand(operand) || is_bit_instruction(mnemonic)) return 4;
+    }
+    return 2;
+}
+
+OperandPieces resolve_slot_pieces(const OperandSlots& slots, std::string_view text) {
+    if (text == "{imm}") return slots.imm_pieces;
+    if (text == "{mem}") return slots.mem_pieces;
+    if (text == "{bit}") return slots.bit_pieces;
+    if (text == "{target}") return slots.target_pieces;
+    if (text == "{mem+1}") {
+        OperandPieces next = slots.mem_pieces;
+        next.pieces.push_back({PieceKind::binary, "+", 0});
+        next.pieces.push_back({PieceKind::number, "1", 1});
+        return next;
+    }
+    const std::string_view resolved = resolve_slot(slots, text);
+    OperandPieces result;
+    if (resolved.empty()) return result;
+    // The fixed texts of the table: #H'04 and the like, and the relative targets $+6, $-10.
+    if (resolved.starts_with("#H'")) {
+        result.pieces.push_back({PieceKind::text, "#", 0});
+        result.pieces.push_back({PieceKind::number, std::string(resolved.substr(1)), hex_value(resolved.substr(3))});
+    } else if (resolved.size() > 2 && resolved.front() == '$') {
+        result.pieces.push_back({PieceKind::location, "$", 0});
+        result.pieces.push_back({PieceKind::binary, std::string(1, resolved[1]), 0});
+        result.pieces.push_back({PieceKind::text, std::string(resolved.substr(2)), 0});
+    } else {
+        result.pieces.push_back({PieceKind::text, std::string(resolved), 0});
+    }
+    return result;
+}
+
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label) {
     Translation lines;
     lines.reserve(steps.size());
     for (const TemplateStep& step : steps) {
-        lines.push_back(code_line(
+        OutputLine line = code_line(
             lines.empty() ? std::string(label) : std::string(), std::string(resolve_slot(slots, step.mnemonic)),
-            std::string(resolve_slot(slots, step.operand1)), std::string(resolve_slot(slots, step.operand2))));
+            std::string(resolve_slot(slots, step.operand1)), std::string(resolve_slot(slots, step.operand2)));
+        line.pieces1 = resolve_slot_pieces(slots, step.operand1);
+        line.pieces2 = resolve_slot_pieces(slots, step.operand2);
+        line.size = instruction_size(line.mnemonic, line.operand1, line.operand2);
+        line.even = true;
+        // A branch to one name can be measured against the name's place in the file.
+        const OperandPieces& target = line.pieces1;
+        if (step.operand1 == "{target}" && is_short_branch(line.mnemonic) && target.pieces.size() == 1 &&
+            target.pieces.front().kind == PieceKind::name) {
+            line.branch_target = target.pieces.front().text;
+        }
+        lines.push_back(std::move(line));
     }
     return lines;
 }

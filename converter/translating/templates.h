@@ -38,10 +38,19 @@ struct OperandSlots {
     std::string reg1, reg2, imm, mem, bit, target, logic;
     std::string mem_next;  // {mem+1}: the byte after {mem}
     std::string reg1H, reg1L, reg2H, reg2L;
+    // The expression slots as pieces, for the syntaxes that write them differently.
+    OperandPieces imm_pieces, mem_pieces, bit_pieces, target_pieces;
 };
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.
 std::string_view resolve_slot(const OperandSlots& slots, std::string_view text);
+// The same as pieces: an expression slot's pieces, or the text as it stands ($+6 and #H'04 in
+// their parts).
+OperandPieces resolve_slot_pieces(const OperandSlots& slots, std::string_view text);
+
+// The bytes an H8/300 instruction occupies: 4 with an absolute address, a displacement, a word
+// immediate or a bit operation on memory, else 2.
+std::uint16_t instruction_size(std::string_view mnemonic, std::string_view operand1, std::string_view operand2);
 
 // The lines of a template with its slots filled; the first line carries `label`.
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label);

@@ -17,7 +17,69 @@ enum class LineKind : std::uint8_t {
     warning,      // a warning line in front of a translation
 };
 
-enum class Warning : std::uint8_t { none, z_flag_unknown, c_flag_unknown, daa_unknown, byte_order, redefinition };
+enum class Warning : std::uint8_t {
+    none,
+    z_flag_unknown,
+    c_flag_unknown,
+    daa_unknown,
+    byte_order,
+    redefinition,
+    branch_out_of_range,
+};
+
+// One piece of an operand, kept apart so that each output syntax can write it its own way.
+enum class PieceKind : std::uint8_t {
+    text,            // written as it stands in every syntax: "#", "@(", ",R4)", a register, a comma
+    number,          // `value`: H'1F, or 0x1F for GNU as
+    name,            // a symbol as the source spells it
+    parameter,       // a macro parameter used in the body (\NAME)
+    parameter_name,  // a macro parameter named in the macro's head
+    location,        // the location counter: $, or . for GNU as
+    open,            // (
+    close,           // )
+    unary,           // a unary operator character in `text`: + - ~
+    binary,          // a binary operator character in `text`, as the H8/300 writes it (~ is exclusive or)
+    high,            // HIGH
+    low,             // LOW
+    string,          // the characters of a string in `text`, without quotes
+};
+
+struct Piece {
+    PieceKind kind = PieceKind::text;
+    std::string text;
+    std::uint16_t value = 0;
+};
+
+// An operand as pieces. A unary ~ keeps the operand's width, which GNU as does not know.
+struct OperandPieces {
+    std::vector<Piece> pieces;
+    bool byte_wide = false;
+
+    bool empty() const { return pieces.empty(); }
+};
+
+// What a line is for the assembler, where the GNU syntax writes it differently.
+enum class Directive : std::uint8_t {
+    none,  // an instruction (or a line that is no directive)
+    section,
+    equ,
+    assign,
+    data_byte,
+    data_word,
+    string,
+    reserve,
+    export_names,
+    import_names,
+    macro,
+    end_macro,
+    macro_call,
+    program,
+    heading,
+    list,
+    nolist,
+    page,
+    end,
+};
 
 struct OutputLine {
     LineKind kind = LineKind::code;
@@ -26,6 +88,17 @@ struct OutputLine {
     std::string operand1;  // for an error line: the size the placeholder reserves
     std::string operand2;
     Warning warning = Warning::none;
+
+    // What the GNU syntax and the layout of the file need beyond the texts above.
+    Directive directive = Directive::none;
+    OperandPieces pieces1;  // operand1 as pieces (empty when operand1 is empty)
+    OperandPieces pieces2;
+    std::string section;        // a section line: the GNU section name
+    bool code_section = false;  // ... and whether it holds code
+    std::uint16_t size = 0;     // bytes the line occupies (a macro call: see the layout)
+    bool even = false;          // an instruction or word datum, which must start at an even address
+    std::string branch_target;  // a short branch to a name: the name as the source spells it
+    bool long_branch = false;   // written in its long form (out of reach of an 8-bit displacement)
 };
 
 // The lines one source line became. The first line that is not a warning carries the source line
@@ -34,7 +107,21 @@ using Translation = std::vector<OutputLine>;
 
 inline OutputLine code_line(std::string label, std::string mnemonic, std::string operand1 = {},
                             std::string operand2 = {}) {
-    return {LineKind::code, std::move(label), std::move(mnemonic), std::move(operand1), std::move(operand2)};
+    OutputLine line;
+    line.label = std::move(label);
+    line.mnemonic = std::move(mnemonic);
+    line.operand1 = std::move(operand1);
+    line.operand2 = std::move(operand2);
+    return line;
+}
+
+// A directive line whose operand is the pieces given (its text in the H8/300 syntax is `operand1`).
+inline OutputLine directive_line(Directive directive, std::string label, std::string mnemonic,
+                                 std::string operand1 = {}, OperandPieces pieces1 = {}) {
+    OutputLine line = code_line(std::move(label), std::move(mnemonic), std::move(operand1));
+    line.directive = directive;
+    line.pieces1 = std::move(pieces1);
+    return line;
 }
 
 inline OutputLine warning_line(Warning warning) {

@@ -16,16 +16,18 @@ std::size_t column_after(std::string_view text, std::size_t start = 0);
 
 // The text of one line, newline included. `source_line` is the HD64180 line as read; with
 // `with_comment` it fills the comment field. A pass-through line copies the source line, and with
-// `copy_h8_area` (/H) also shows it in the comment field.
+// `copy_h8_area` (/H) also shows it in the comment field. With `gas` the fields are written in the
+// syntax of GNU as (the columns and the comment field stay).
 std::string render_line(const OutputLine& line, std::string_view source_line, bool with_comment,
-                        bool copy_h8_area = false);
+                        bool copy_h8_area = false, bool gas = false);
 
 // The text of a whole translation: the first line that is not a warning gets the comment field.
-std::string render_translation(const Translation& lines, std::string_view source_line, bool copy_h8_area = false);
+std::string render_translation(const Translation& lines, std::string_view source_line, bool copy_h8_area = false,
+                               bool gas = false);
 
 class SrcWriter {
 public:
-    SrcWriter(Console& console, std::string path, bool copy_h8_area);
+    SrcWriter(Console& console, std::string path, bool copy_h8_area, bool gas = false);
 
     // Opens the file (a temporary file beside it, see driver/replaced_file.h); ends the run with
     // "\t%s Cannot Open" when it cannot.
@@ -41,6 +43,7 @@ private:
     Console& console_;
     std::string path_;
     bool copy_h8_area_;
+    bool gas_;
     ReplacedFile file_;
     std::string text_;  // reused for every line
 };

@@ -1,0 +1,236 @@
+#include "writing/gas_syntax.h"
+
+#include <array>
+
+#include "driver/console.h"
+#include "reading/text_scan.h"
+
+namespace {
+
+// Register names of the H8 family that GNU as reads as registers wherever a name may stand.
+bool is_register_name(std::string_view name) {
+    constexpr std::array<std::string_view, 8> fixed{"SP", "FP", "PC", "CCR", "EXR", "MACH", "MACL", "VBR"};
+    for (std::string_view reg : fixed) {
+        if (name == reg || name == "SBR") return true;
+    }
+    if (name.starts_with("ER")) {
+        name.remove_prefix(2);
+        return name.size() == 1 && name[0] >= '0' && name[0] <= '7';
+    }
+    if (name.size() < 2 || (name[0] != 'R' && name[0] != 'E') || name[1] < '0' || name[1] > '7') return false;
+    if (name.size() == 2) return true;
+    return name.size() == 3 && name[0] == 'R' && (name[2] == 'H' || name[2] == 'L');
+}
+
+std::string hex_number(std::uint16_t value) { return format_text("0x%X", value); }
+
+// One rendered part of an expression and the HD64180 level of its outermost binary operator
+// (0: a primary, or a part already in parentheses; 9: needs parentheses under any operator).
+struct Rendered {
+    std::string text;
+    int level = 0;
+};
+
+// A parser over the pieces of one expression, writing it for GNU as as it goes.
+class ExpressionWriter {
+public:
+    ExpressionWriter(const std::vector<Piece>& pieces, std::size_t begin, std::size_t end, bool byte_wide)
+        : pieces_(pieces), at_(begin), end_(end), byte_wide_(byte_wide) {}
+
+    // The whole expression, or nothing when its pieces do not form one.
+    bool write(std::string& out) {
+        Rendered result;
+        if (!binary(4, result) || at_ != end_) return false;
+        out += result.text;
+        return true;
+    }
+
+private:
+    static int level_of(std::string_view op) {
+        if (op == "*" || op == "/" || op == "%") return 1;
+        if (op == "+" || op == "-") return 2;
+        if (op == "&") return 3;
+        return 4;  // | and exclusive or
+    }
+
+    static std::string wrapped(const Rendered& part) { return part.level == 0 ? part.text : "(" + part.text + ")"; }
+
+    const Piece* peek() const { return at_ < end_ ? &pieces_[at_] : nullptr; }
+
+    bool binary(int level, Rendered& out) {
+        if (level == 0) return unary(out);
+        if (!binary(level - 1, out)) return false;
+        while (const Piece* piece = peek()) {
+            if (piece->kind != PieceKind::binary || level_of(piece->text) != level) break;
+            ++at_;
+            Rendered right;
+            if (!binary(level - 1, right)) return false;
+            // Operators of one level group from the left in both assemblers.
+            std::string left = out.level == level ? out.text : wrapped(out);
+            const std::string op = piece->text == "~" ? "^" : piece->text;
+            out = {left + op + wrapped(right), level};
+        }
+        return true;
+    }
+
+    bool unary(Rendered& out) {
+        const Piece* piece = peek();
+        if (piece == nullptr) return false;
+        if (piece->kind != PieceKind::unary && piece->kind != PieceKind::high && piece->kind != PieceKind::low) {
+            return primary(out);
+        }
+        ++at_;
+        Rendered operand;
+        if (!unary(operand)) return false;
+        const std::string inner = wrapped(operand);
+        const char* mask = byte_wide_ ? "0xFF" : "0xFFFF";
+        if (piece->kind == PieceKind::high) {
+            out = {"((" + inner + ")>>8)&0xFF", 9};
+        } else if (piece->kind == PieceKind::low) {
+            out = {"(" + inner + ")&0xFF", 9};
+        } else if (piece->text == "~") {
+            // GNU as complements all 32 bits: keep the operand's width.
+            out = {"((~" + inner + ")&" + mask + ")", 0};
+        } else {
+            out = {piece->text + inner, 0};
+        }
+        return true;
+    }
+
+    bool primary(Rendered& out) {
+        const Piece& piece = pieces_[at_++];
+        switch (piece.kind) {
+            case PieceKind::number: out = {hex_number(piece.value), 0}; return true;
+            case PieceKind::name: out = {gas_symbol(piece.text), 0}; return true;
+            case PieceKind::parameter: out = {"\\" + upper_case(piece.text), 0}; return true;
+            case PieceKind::location: out = {".", 0}; return true;
+            case PieceKind::open: {
+                Rendered inner;
+                if (!binary(4, inner)) return false;
+                const Piece* close = peek();
+                if (close == nullptr || close->kind != PieceKind::close) return false;
+                ++at_;
+                out = {"(" + inner.text + ")", 0};
+                return true;
+            }
+            default: return false;
+        }
+    }
+
+    const std::vector<Piece>& pieces_;
+    std::size_t at_;
+    std::size_t end_;
+    bool byte_wide_;
+};
+
+// A piece as it stands, where the pieces around it do not form an expression.
+std::string piece_text(const Piece& piece) {
+    switch (piece.kind) {
+        case PieceKind::number: return hex_number(piece.value);
+        case PieceKind::name: return gas_symbol(piece.text);
+        case PieceKind::parameter: return "\\" + upper_case(piece.text);
+        case PieceKind::parameter_name: return upper_case(piece.text);
+        case PieceKind::location: return ".";
+        case PieceKind::binary: return piece.text == "~" ? "^" : piece.text;
+        case PieceKind::high:
+        case PieceKind::low: return upper_case(piece.text) + " ";
+        default: return piece.text;
+    }
+}
+
+std::string quoted_string(std::string_view characters) {
+    std::string out = "\"";
+    for (char ch : characters) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            out.push_back('\\');
+            out.push_back(ch);
+        } else if (byte < 0x20 || byte >= 0x7F) {
+            out += format_text("\\%03o", byte);
+        } else {
+            out.push_back(ch);
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+bool is_expression_piece(PieceKind kind) {
+    return kind != PieceKind::text && kind != PieceKind::string && kind != PieceKind::parameter_name;
+}
+
+}  // namespace
+
+std::string gas_symbol(std::string_view name) {
+    std::string symbol = upper_case(name);
+    for (char& ch : symbol) {
+        if (ch == '\'') ch = '.';
+    }
+    // GNU as for COFF takes a name that starts with L for a local label: it leaves it out of the
+    // symbol table, and an external one silently becomes 0.
+    if (symbol.starts_with('L') || is_register_name(std::string_view(symbol).substr(0, symbol.find('.')))) {
+        symbol.insert(0, ".");
+    }
+    return symbol;
+}
+
+std::string gas_operand(const OperandPieces& operand, std::string_view fallback) {
+    const std::vector<Piece>& pieces = operand.pieces;
+    if (pieces.empty()) return std::string(fallback);
+    std::string out;
+    std::size_t i = 0;
+    while (i < pieces.size()) {
+        const Piece& piece = pieces[i];
+        if (!is_expression_piece(piece.kind)) {
+            out += piece.kind == PieceKind::string ? quoted_string(piece.text) : piece_text(piece);
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < pieces.size() && is_expression_piece(pieces[end].kind)) ++end;
+        std::string expression;
+        if (!ExpressionWriter(pieces, i, end, operand.byte_wide).write(expression)) {
+            expression.clear();
+            for (std::size_t k = i; k < end; ++k) expression += piece_text(pieces[k]);
+        }
+        // @( starts a register-relative operand in GNU as: an address in parentheses is 0+(...).
+        if (expression.starts_with('(') && out.ends_with('@')) out += "0+";
+        out += expression;
+        i = end;
+    }
+    return out;
+}
+
+std::string gas_passthrough_text(std::string_view text) {
+    // H'7F holds an apostrophe, so the comment starts at the first ';' whatever stands before it.
+    const std::size_t comment = text.find(';');
+    auto is_hex_digit = [](char ch) { return is_digit(ch) || (to_upper(ch) >= 'A' && to_upper(ch) <= 'F'); };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool starts_number = i < comment && i + 2 < text.size() && (text[i] == 'H' || text[i] == 'h') &&
+                                   text[i + 1] == '\'' && is_hex_digit(text[i + 2]) &&
+                                   (i == 0 || !is_name_char(text[i - 1]));
+        if (starts_number) {
+            out += "0x";
+            ++i;
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::string_view opposite_branch(std::string_view mnemonic) {
+    constexpr std::array<std::array<std::string_view, 2>, 6> pairs{{
+        {"BEQ", "BNE"},
+        {"BNE", "BEQ"},
+        {"BCC", "BCS"},
+        {"BCS", "BCC"},
+        {"BHI", "BLS"},
+        {"BLS", "BHI"},
+    }};
+    for (const auto& pair : pairs) {
+        if (pair[0] == mnemonic) return pair[1];
+    }
+    return {};
+}
