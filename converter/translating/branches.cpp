@@ -1,10 +1,12 @@
 #include "translating/branches.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
 #include "expressions/expression_rewriter.h"
 #include "reading/keywords.h"
+#include "translating/operands.h"
 
 namespace {
 
@@ -231,6 +233,9 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
         target = translated;
     }
     slots.target_pieces.pieces.insert(slots.target_pieces.pieces.end(), pieces.begin(), pieces.end());
+    slots.target_fixed = ctx.settings.gas && std::none_of(pieces.begin(), pieces.end(), [&ctx](const Piece& piece) {
+                             return gas_places(ctx, piece) || piece.kind == PieceKind::location;
+                         });
     if (result != Rewrite::complete) record.form = Form::illegal_branch;
     if (jr_on_z && merge_jr_pair(ctx, cursor, record, target, result == Rewrite::complete, out)) {
         return true;

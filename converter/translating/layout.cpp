@@ -67,8 +67,8 @@ private:
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const {
         if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
         if (line.directive == Directive::macro_call) {
-            auto found = macro_sizes_.find(upper_case(line.mnemonic));
-            return found != macro_sizes_.end() ? found->second : 0;
+            auto found = macros_.find(upper_case(line.mnemonic));
+            return found != macros_.end() ? found->second.size : 0;
         }
         if (line.long_branch) return opposite_branch(line.mnemonic).empty() ? 4 : 6;
         return line.size;
@@ -89,25 +89,30 @@ private:
         if (line.directive == Directive::macro) {
             in_macro_ = true;
             macro_name_ = upper_case(line.operand1.substr(0, line.operand1.find(' ')));
-            macro_size_ = 0;
+            macro_ = {};
             return;
         }
         if (line.directive == Directive::end_macro) {
             in_macro_ = false;
-            macro_sizes_[macro_name_] = macro_size_;
+            macros_[macro_name_] = macro_;
             return;
         }
         const std::uint16_t size = size_of(line, source);
         // A macro body takes its place where the macro is called, and its labels with it.
         if (in_macro_) {
-            macro_size_ = static_cast<std::uint16_t>(macro_size_ + size);
+            if (macro_.size == 0 && size != 0) macro_.even = line.even || line.kind == LineKind::passthrough;
+            macro_.size = static_cast<std::uint16_t>(macro_.size + size);
             return;
         }
         if (places_its_label(line)) pending_labels_.push_back(upper_case(line.label));
         if (size == 0 && line.branch_target.empty()) return;
 
         std::int32_t& offset = offsets_[section_];
-        const bool even = line.even || line.kind == LineKind::passthrough;
+        bool even = line.even || line.kind == LineKind::passthrough;
+        if (line.directive == Directive::macro_call) {
+            auto found = macros_.find(upper_case(line.mnemonic));
+            even = found != macros_.end() && found->second.even;
+        }
         std::int32_t padding = 0;
         if (pad_ && even && offset % 2 != 0) {
             padding = 1;
@@ -131,10 +136,16 @@ private:
     std::unordered_map<std::string, std::int32_t> offsets_;
     std::unordered_map<std::string, Position> last_sized_;
     std::vector<std::string> pending_labels_;
-    std::unordered_map<std::string, std::uint16_t> macro_sizes_;
+    // What a macro's call puts in its place: its bytes, and whether they start with an instruction
+    // or a word. (Alignment inside a body is the body's own.)
+    struct MacroBody {
+        std::uint16_t size = 0;
+        bool even = false;
+    };
+    std::unordered_map<std::string, MacroBody> macros_;
     bool in_macro_ = false;
     std::string macro_name_;
-    std::uint16_t macro_size_ = 0;
+    MacroBody macro_;
 };
 
 // Whether the branch cannot reach its label with an 8-bit displacement.

@@ -1,5 +1,6 @@
 #include "translating/operands.h"
 
+#include <algorithm>
 #include <array>
 
 #include "expressions/evaluator.h"
@@ -195,6 +196,8 @@ Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit,
     OperandPieces& parts = pieces != nullptr ? *pieces : unused;
     parts.byte_wide = true;
     if (Outcome outcome = render_value(ctx, bit, parts, '#', text, value, false); !outcome.ok()) return outcome;
+    // The H8/300 has bits 0 to 7; GNU as refuses any other number.
+    if (ctx.settings.gas && value.value > 7) return Outcome::malformed();
     // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
     if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
     return {};
@@ -340,13 +343,21 @@ std::size_t unary_operand_end(const std::vector<Piece>& pieces, std::size_t at) 
 
 }  // namespace
 
+bool gas_places(const Context& ctx, const Piece& piece) {
+    if (piece.kind != PieceKind::name) return false;
+    const std::string name = upper_case(piece.text);
+    const DataNameEntry* entry = data_name_find(ctx.data_names, name);
+    return entry == nullptr || entry->kind != name_kind::value || ctx.pass2.reserved_names.contains(name);
+}
+
 bool gas_cannot_hold(const Context& ctx, const std::vector<Piece>& pieces) {
-    auto placed = [&ctx](const Piece& piece) {
-        if (piece.kind != PieceKind::name) return false;
-        const std::string name = upper_case(piece.text);
-        const DataNameEntry* entry = data_name_find(ctx.data_names, name);
-        return entry == nullptr || entry->kind != name_kind::value || ctx.pass2.reserved_names.contains(name);
-    };
+    auto placed = [&ctx](const Piece& piece) { return gas_places(ctx, piece); };
+    // Of a name it places, GNU as can only add or subtract: any other operator gives 0.
+    const bool any_placed = std::any_of(pieces.begin(), pieces.end(), placed);
+    const bool other_operator = std::any_of(pieces.begin(), pieces.end(), [](const Piece& piece) {
+        return piece.kind == PieceKind::binary && piece.text != "+" && piece.text != "-";
+    });
+    if (any_placed && other_operator) return true;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const Piece& piece = pieces[i];
         const bool negates = piece.kind == PieceKind::unary && (piece.text == "-" || piece.text == "~");

@@ -46,5 +46,9 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
 Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit, OperandPieces* pieces = nullptr);
 
 // Whether GNU as would compute the operand wrongly without saying so: a name it places (a label, a
-// DS block, an external) under a unary minus or complement, or under HIGH or LOW.
+// DS block, an external) under a unary minus or complement, under HIGH or LOW, or in an expression
+// with an operator other than + and -.
 bool gas_cannot_hold(const Context& ctx, const std::vector<Piece>& pieces);
+// Whether the piece is a name that GNU as places (a label, a DS block, an external): one that is not
+// a value of the data-name table.
+bool gas_places(const Context& ctx, const Piece& piece);

@@ -649,6 +649,7 @@ Translation fill_template(std::span<const TemplateStep> steps, const OperandSlot
             target.pieces.front().kind == PieceKind::name) {
             line.branch_target = target.pieces.front().text;
         }
+        line.long_branch = step.operand1 == "{target}" && is_short_branch(line.mnemonic) && slots.target_fixed;
         lines.push_back(std::move(line));
     }
     return lines;

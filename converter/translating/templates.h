@@ -40,6 +40,8 @@ struct OperandSlots {
     std::string reg1H, reg1L, reg2H, reg2L;
     // The expression slots as pieces, for the syntaxes that write them differently.
     OperandPieces imm_pieces, mem_pieces, bit_pieces, target_pieces;
+    // A branch target that is a fixed address: GNU as has no relative branch to one, only a jump.
+    bool target_fixed = false;
 };
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.

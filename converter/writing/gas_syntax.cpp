@@ -167,8 +167,10 @@ std::string gas_symbol(std::string_view name) {
         if (ch == '\'') ch = '.';
     }
     // GNU as for COFF takes a name that starts with L for a local label: it leaves it out of the
-    // symbol table, and an external one silently becomes 0.
-    if (symbol.starts_with('L') || is_register_name(std::string_view(symbol).substr(0, symbol.find('.')))) {
+    // symbol table, and an external one silently becomes 0. One that starts with a digit would be
+    // a numbered local label.
+    if (symbol.starts_with('L') || (!symbol.empty() && is_digit(symbol.front())) ||
+        is_register_name(std::string_view(symbol).substr(0, symbol.find('.')))) {
         symbol.insert(0, ".");
     }
     return symbol;
