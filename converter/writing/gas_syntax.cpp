@@ -84,10 +84,13 @@ private:
         if (!unary(operand)) return false;
         const std::string inner = wrapped(operand);
         const char* mask = byte_wide_ ? "0xFF" : "0xFFFF";
+        // A part of level 0 that starts with '(' is in parentheses as a whole already.
+        const std::string group =
+            operand.level == 0 && operand.text.starts_with('(') ? operand.text : "(" + operand.text + ")";
         if (piece->kind == PieceKind::high) {
-            out = {"((" + inner + ")>>8)&0xFF", 9};
+            out = {"(" + group + ">>8)&0xFF", 9};
         } else if (piece->kind == PieceKind::low) {
-            out = {"(" + inner + ")&0xFF", 9};
+            out = {group + "&0xFF", 9};
         } else if (piece->text == "~") {
             // GNU as complements all 32 bits: keep the operand's width.
             out = {"((~" + inner + ")&" + mask + ")", 0};

@@ -67,6 +67,17 @@ TEST(CommandLine, OptionsAnywhereAndSplitAtSlash) {
     Settings signs;
     ASSERT_EQ(read_command_line({"FOO", "/D+12x"}, signs), CommandLineResult::run);
     EXPECT_EQ(signs.data_name_max, 12);
+    EXPECT_FALSE(signs.gas);
+
+    // The GNU syntax by every spelling; its linker script takes the output's name.
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--gas", "FOO"}, {"FOO", "-G"}, {"FOO/g", "OUT.S"}}) {
+        Settings gas;
+        ASSERT_EQ(read_command_line(args, gas), CommandLineResult::run);
+        EXPECT_TRUE(gas.gas);
+        EXPECT_EQ(gas.source_path, "FOO.ASM");
+        EXPECT_EQ(gas.script_path, args.back() == "OUT.S" ? "OUT.ld" : "HFOO.ld");
+    }
 }
 
 TEST(CommandLine, MissingDirectoryMakesSlashesOptions) {
