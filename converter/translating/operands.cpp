@@ -242,14 +242,14 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
         case Form::sp_mem_le:
             if (record.form == Form::pair_mem_le)
                 render_byte_halves(ctx, first, &slots.reg1H, &slots.reg1L, record.reg1);
-            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem));
+            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem, &slots.mem_pieces));
             slots.mem_next = slots.mem + "+1";
             break;
         case Form::mem_pair_le:
         case Form::mem_sp_le:
             if (record.form == Form::mem_pair_le)
                 render_byte_halves(ctx, first, &slots.reg2H, &slots.reg2L, record.reg2);
-            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem));
+            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem, &slots.mem_pieces));
             slots.mem_next = slots.mem + "+1";
             break;
         case Form::indexed_reg:
