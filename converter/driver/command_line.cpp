@@ -60,6 +60,7 @@ bool read_option(std::string_view piece, Settings& settings) {
     switch (letter) {
         case 'H': settings.copy_h8_area = true; return true;
         case 'L': settings.little_endian = true; return true;
+        case 'X': settings.extended = true; return true;
         case 'D':
             value = option_number(piece.substr(2));
             if (value < 1 || value > 2000) return false;
@@ -133,6 +134,10 @@ CommandLineResult read_command_line(const std::vector<std::string>& args, Settin
         if (arg == "--version") return CommandLineResult::version;
         if (arg == "--little-endian") {
             settings.little_endian = true;
+            continue;
+        }
+        if (arg == "--extended") {
+            settings.extended = true;
             continue;
         }
         if (is_plain_path(arg, state == FileState::none)) {

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "driver/console.h"
 #include "driver/file_handle.h"
 #include "driver/replaced_file.h"
 #include "expressions/evaluator.h"
+#include "reading/extended_names.h"
 #include "reading/memory_access.h"
 #include "reading/name_tables.h"
 #include "reading/text_input.h"
@@ -23,6 +25,7 @@ struct Settings {
     std::uint16_t macro_name_max = 100;
     bool copy_h8_area = false;   // /H
     bool little_endian = false;  // --little-endian: words in data memory keep the HD64180's order
+    bool extended = false;       // --extended, /X: the conventions of the CP/M-era relocating assemblers
     std::string source_path;
     std::string output_path;
     std::string symbolic_path;
@@ -59,6 +62,7 @@ struct Pass2State {
     Arithmetic last_arithmetic = Arithmetic::unknown;
     std::uint16_t location_counter = 0;
     bool data_section = false;
+    std::vector<std::uint16_t> open_blocks;  // extended mode: the MACRO, REPT, IRP, IRPC awaiting ENDM
 };
 
 struct Context {
@@ -71,6 +75,9 @@ struct Context {
 
     IncludeStack includes;
     MemoryAccessTable memory_access;  // filled in pass 1: names accessed as bytes and as words
+    NameSpellings spellings;          // extended mode: the names respelled so far
+    std::string name_clash;           // extended mode: a name of the line just read whose new spelling is taken
+    char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
     std::uint16_t total_lines = 0;
     File work_file;              // written by pass 1, handed to pass 2's record cursor
     std::string work_file_name;  // as created, for the messages about it

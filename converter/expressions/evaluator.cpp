@@ -280,6 +280,7 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
     // Keywords become their internal operator characters and names their values (as hexadecimal
     // numbers), so that the reduction sees only numbers, character constants and operators.
     std::string work;
+    std::string address_name;
     bool stray_internal_code = false;
     char open_quote = 0;
     bool quote_closes = false;  // an unclosed quote does not protect a ',' ';' or '.' after it
@@ -305,6 +306,10 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
                 work += name;
             } else if (const DataNameEntry* entry = data_name_find(names, name)) {
                 work += '0' + hex_digits(entry->value) + 'H';
+            } else if (is_address_name(names, name)) {
+                // A stand-in value lets the reduction check the expression's form.
+                work += '1';
+                if (address_name.empty()) address_name = name.substr(0, 12);
             } else {
                 outcome = {EvalStatus::undefined_name, name.substr(0, 12)};
             }
@@ -320,12 +325,14 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
         outcome = Outcome::malformed();
     } else if (outcome.ok()) {
         Number number;
-        if (reduce(eval.default_radix, number, work, 5)) {
+        if (!reduce(eval.default_radix, number, work, 5)) {
+            outcome = Outcome::malformed();
+        } else if (!address_name.empty()) {
+            outcome = {EvalStatus::address_name, address_name};
+        } else {
             result.value = static_cast<std::uint16_t>(cut_to_width(width, number.value));
             result.truncated = width == Width::byte && number.value > 0xFF && number.value < 0xFF80;
             result.has_value = number.present;
-        } else {
-            outcome = Outcome::malformed();
         }
     }
 

@@ -363,8 +363,31 @@ std::uint8_t reg16_code(std::string_view text) {
     return 0;
 }
 
+namespace {
+
+// Extended mode: SUB A,B, AND A,0FH, CP A,ESC and the like name the accumulator that these
+// instructions always use; the operand proper follows the comma.
+void skip_explicit_accumulator(std::string_view line, LineRecord& record) {
+    switch (record.code) {
+        case kw::SUB:
+        case kw::AND:
+        case kw::OR:
+        case kw::XOR:
+        case kw::CP: break;
+        default: return;
+    }
+    const Operands ops = prepare(line, record.col1);
+    if (ops.at(ops.start) == 'A' && ops.skip_blanks(ops.start + 1) == ops.end && ops.has_comma() &&
+        ops.second <= 0xFF) {
+        record.col1 = static_cast<std::uint8_t>(ops.second);
+    }
+}
+
+}  // namespace
+
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
     if (!is_instruction(record.code)) return Form::none;
+    if (ctx.settings.extended) skip_explicit_accumulator(line, record);
     const Operands ops = prepare(line, record.col1);
 
     Form form = Form::none;

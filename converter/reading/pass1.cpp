@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "reading/classifier.h"
+#include "reading/extended_names.h"
 #include "reading/keywords.h"
 #include "reading/scanner.h"
 #include "reading/source_files.h"
@@ -11,6 +12,20 @@
 
 namespace {
 constexpr std::uint16_t max_total_lines = 65500;
+
+// Extended mode: every label is an address name from the start of pass 2, so that stores to it and
+// forward references translate. A line with a name whose new spelling another name already has is
+// in error: translating it would merge the two names.
+std::uint16_t note_extended_names(Context& ctx, LineRecord& record) {
+    if (!ctx.name_clash.empty()) {
+        ctx.console.print("(%d) ERROR: name '%.16s' respelled like another name\n", ctx.includes.line_count(),
+                          ctx.name_clash.c_str());
+        record.code = line_code::unknown;
+        return record.code;
+    }
+    if (!record.label_view().empty() && record.code != kw::MACRO) address_name_put(ctx.data_names, record.label_view());
+    return record.code;
+}
 }  // namespace
 
 void run_pass1(Context& ctx) {
@@ -34,8 +49,10 @@ void run_pass1(Context& ctx) {
         }
         ++ctx.total_lines;
         ++ctx.includes.current().line_count;
+        if (ctx.settings.extended) written = respell_names(written, &ctx.spellings, &ctx.name_clash);
         upper = upper_case(written);
         std::uint16_t code = scan_line(ctx, upper, record);
+        if (ctx.settings.extended) code = note_extended_names(ctx, record);
         if (code == kw::INCLUDE) {  // also MACLIB
             open_include(ctx, include_name_at(upper, record.col1), include_name_at(written, record.col1));
         } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands

@@ -5,6 +5,7 @@
 #include "reading/classifier.h"
 #include "reading/keywords.h"
 #include "reading/text_scan.h"
+#include "translating/extended_directives.h"
 #include "translating/operands.h"
 
 namespace {
@@ -81,10 +82,29 @@ void translate_org(Context& ctx, LineRecord& record, std::string_view line, Tran
     out.push_back(code_line({}, ".ORG", hex_constant(address)));
 }
 
+// NAME EQU LABEL+1 (extended mode): a name for an address the assembler resolves. The name is
+// written symbolically from here on, like the label it is made from. False when the operand is not
+// such an expression.
+bool equates_label(Context& ctx, const LineRecord& record, const std::string& name, std::string_view operand,
+                   Translation& out) {
+    if (operand_body(operand).empty()) return false;
+    const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, operand, Width::word);
+    if (evaluation.outcome.status != EvalStatus::address_name) return false;
+    OutputLine line;
+    if (translate_expression(ctx.eval, ctx.data_names, operand, line.operand1) == Rewrite::not_translatable)
+        return false;
+    line.mnemonic = record.code == kw::EQU ? ".EQU" : ".ASSIGN";
+    line.label = name;
+    address_name_put(ctx.data_names, name);
+    out.push_back(std::move(line));
+    return true;
+}
+
 // EQU, DEFL and DS: the label becomes a value name (for DS the address of the reserved block).
 void translate_value_name(Context& ctx, LineRecord& record, std::string_view source_line, Translation& out) {
     const std::string name(record.label_view());
     const std::string_view operand = operand_text(source_line, record);
+    if (record.code != kw::DS && !name.empty() && equates_label(ctx, record, name, operand, out)) return;
     std::uint16_t value = 0;
     if (!evaluate_address(ctx, record, operand, value, out)) return;
 
@@ -257,7 +277,8 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             } else {
                 set_value_operand(ctx, line, item, evaluation, width);
             }
-        } else if (evaluation.outcome.status == EvalStatus::undefined_name &&
+        } else if ((evaluation.outcome.status == EvalStatus::undefined_name ||
+                    evaluation.outcome.status == EvalStatus::address_name) &&
                    translate_expression(ctx.eval, ctx.data_names, item, line.operand1) != Rewrite::not_translatable) {
             // A name unknown here (a code label, an external, a later EQU) is written symbolically.
             // A malformed item is not: its text, such as (1, would reach the output unreported.
@@ -342,6 +363,7 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
 
 Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line) {
     Translation out;
+    if (ctx.settings.extended && translate_extended_directive(ctx, record, line, out)) return out;
     switch (record.code) {
         case kw::LIST: out.push_back(code_line({}, ".LIST")); break;
         case kw::NLIST: out.push_back(code_line({}, ".NOLIST")); break;

@@ -66,8 +66,11 @@ Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_v
     bool symbolic = false;
     const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic);
     if (!value.ok()) {
-        if (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name &&
-            rewrite != Rewrite::not_translatable) {
+        // A label (extended mode) is always the assembler's to resolve; an undefined name only
+        // where the caller allows it.
+        const bool kept_symbolic = value.outcome.status == EvalStatus::address_name ||
+                                   (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name);
+        if (kept_symbolic && rewrite != Rewrite::not_translatable) {
             slot += translated;
             return {};
         }
@@ -270,7 +273,10 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
 
 OutputLine report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome) {
     record.code = in_error(record.code);
-    if (!outcome.undefined_name.empty()) {
+    if (outcome.status == EvalStatus::address_name) {
+        ctx.console.print("(%d) ERROR: value of label '%.12s' needed\n", ctx.includes.line_count(),
+                          outcome.undefined_name.c_str());
+    } else if (!outcome.undefined_name.empty()) {
         ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
                           outcome.undefined_name.c_str());
     } else {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "reading/extended_names.h"
 #include "reading/source_files.h"
 #include "translating/directives.h"
 #include "translating/dispatcher.h"
@@ -34,7 +35,8 @@ Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& recor
 
 void translate_records(Context& ctx, RecordCursor& cursor, SrcWriter& writer) {
     ctx.includes.levels[0].line_count = 0;
-    std::string line;  // the current source line as written, always ending with its newline
+    std::string line;       // the current source line as written, always ending with its newline
+    std::string respelled;  // extended mode: the line with its names respelled, which is translated
     for (;;) {
         switch (cursor.advance(ctx.console)) {
             case RecordCursor::Step::record: break;
@@ -46,7 +48,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, SrcWriter& writer) {
             return;
         }
         ++ctx.includes.current().line_count;
-        writer.write(translate_line(ctx, cursor, cursor.current(), line), line);
+        if (ctx.settings.extended) respelled = respell_names(line);
+        const std::string& text = ctx.settings.extended ? respelled : line;
+        writer.write(translate_line(ctx, cursor, cursor.current(), text), line);
     }
 }
 

@@ -82,7 +82,8 @@ TEST(CommandLine, UsageErrors) {
         {"FOO", "/D2001"},
         {"FOO", "/M1001"},
         {"FOO", "/Dabc"},
-        {"FOO", "/X"},
+        {"FOO", "/Z"},
+        {"FOO", "--extend"},
         {"FOO", "/D"},
         {"A", "B", "C"},
         {"FOO", "/D65537"},
@@ -96,6 +97,20 @@ TEST(CommandLine, UsageErrors) {
         EXPECT_EQ(read_command_line(args, settings), CommandLineResult::usage_error)
             << (args.empty() ? "(none)" : args.back());
     }
+}
+
+TEST(CommandLine, ExtendedModeInEverySpelling) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"FOO", "--extended"}, {"FOO", "-X"}, {"FOO", "/x"}, {"FOO/X/H"}, {"--extended", "FOO", "BAR"},
+    };
+    for (const auto& args : cases) {
+        Settings settings;
+        EXPECT_EQ(read_command_line(args, settings), CommandLineResult::run) << args.back();
+        EXPECT_TRUE(settings.extended) << args.back();
+    }
+    Settings plain;
+    EXPECT_EQ(read_command_line({"FOO", "/H"}, plain), CommandLineResult::run);
+    EXPECT_FALSE(plain.extended);
 }
 
 TEST(CommandLine, HelpAndVersion) {
