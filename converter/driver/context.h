@@ -78,6 +78,7 @@ struct Context {
     NameSpellings spellings;          // extended mode: the names respelled so far
     std::string name_clash;           // extended mode: a name of the line just read whose new spelling is taken
     char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
+    int condition_depth = 0;          // extended mode, pass 1: how many IF blocks are open
     std::uint16_t total_lines = 0;
     File work_file;              // written by pass 1, handed to pass 2's record cursor
     std::string work_file_name;  // as created, for the messages about it

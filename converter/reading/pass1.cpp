@@ -23,7 +23,21 @@ std::uint16_t note_extended_names(Context& ctx, LineRecord& record) {
         record.code = line_code::unknown;
         return record.code;
     }
-    if (!record.label_view().empty() && record.code != kw::MACRO) address_name_put(ctx.data_names, record.label_view());
+    switch (record.code) {
+        case kw::IF:
+        case kw::IFF:
+        case kw::IFDEF:
+        case kw::IFNDEF:
+        case kw::IF1:
+        case kw::IF2: ++ctx.condition_depth; break;
+        case kw::ENDIF:
+            if (ctx.condition_depth > 0) --ctx.condition_depth;
+            break;
+        default: break;
+    }
+    if (!record.label_view().empty() && record.code != kw::MACRO) {
+        address_name_put(ctx.data_names, record.label_view(), ctx.condition_depth > 0);
+    }
     return record.code;
 }
 }  // namespace

@@ -109,14 +109,19 @@ std::optional<std::string> aif_condition(const Context& ctx, std::string_view co
     return *left + " " + upper_case(condition.substr(at, 2)) + " " + *right;
 }
 
-// IFDEF and IFNDEF: pass 1 has seen every label and every name given a value, so whether the name
-// is defined anywhere in the program is known now; the assembler is given the decided condition.
+// IFDEF and IFNDEF: pass 1 has seen every label, so whether the name is defined is known now and
+// the assembler is given the decided condition. A name defined only inside conditional blocks is
+// defined or not as those conditions go: that is not decided here.
 std::optional<std::string> defined_condition(const Context& ctx, std::string_view operand, bool wanted) {
     std::string name;
     name_scan(name, operand, 255);
     if (name.empty() || trim(operand.substr(name.size())).size() != 0) return std::nullopt;
-    name = upper_case(name);
-    const bool defined = data_name_find(ctx.data_names, name) != nullptr || is_address_name(ctx.data_names, name);
+    name = std::string(significant_name(upper_case(name)));
+    const DataNameEntry* entry = data_name_find(ctx.data_names, name);
+    const bool external = entry != nullptr && entry->kind == name_kind::external;
+    const bool labelled = is_address_name(ctx.data_names, name);
+    if (labelled && !external && !ctx.data_names.unconditional_addresses.contains(name)) return std::nullopt;
+    const bool defined = external || labelled;
     return std::string(defined == wanted ? "1" : "0") + " EQ 1";
 }
 
