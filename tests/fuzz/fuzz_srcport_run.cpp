@@ -1,7 +1,6 @@
 // A whole srcport run over fuzzed bytes: the source file and, split off at a marker line, one
-// include file, converted with and without /H and in the
-// extended mode. The files are held in memory, so that a run touches
-// nothing on disk and runs never see each other's files.
+// include file, converted with and without /H and in the extended mode. The files are held in
+// memory, so that a run touches nothing on disk and runs never see each other's files.
 #include <cstdint>
 #include <string>
 #include <string_view>
