@@ -6,11 +6,14 @@
 
 namespace {
 std::string vformat(const char* format, std::va_list args) {
+    // Messages are short: one pass into a buffer on the stack, a second only for a longer text.
+    char line[256];
     std::va_list copy;
     va_copy(copy, args);
-    int size = std::vsnprintf(nullptr, 0, format, copy);
+    int size = std::vsnprintf(line, sizeof line, format, copy);
     va_end(copy);
     if (size <= 0) return {};
+    if (static_cast<std::size_t>(size) < sizeof line) return std::string(line, static_cast<std::size_t>(size));
     std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     return std::string(buffer.data(), static_cast<std::size_t>(size));

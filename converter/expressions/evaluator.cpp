@@ -1,7 +1,6 @@
 #include "expressions/evaluator.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "reading/text_scan.h"
 
@@ -268,9 +267,13 @@ std::uint16_t number_value(char default_radix, std::string_view digits, Width wi
 }
 
 std::string hex_digits(std::uint16_t value) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%X", value);
-    return buffer;
+    char buffer[4];
+    std::size_t start = sizeof buffer;
+    do {
+        buffer[--start] = "0123456789ABCDEF"[value & 0xF];
+        value = static_cast<std::uint16_t>(value >> 4);
+    } while (value != 0);
+    return std::string(buffer + start, sizeof buffer - start);
 }
 
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {

@@ -20,19 +20,21 @@ std::size_t tab_to_comment_column(std::string& line) {
 }
 
 // Appends `text` starting at `column`, cut so that the line stays below column 255: the character
-// that reaches it and everything after are replaced by a single newline.
+// that reaches it and everything after are replaced by a single newline. Uncut, the text's last
+// character (its newline) is the one replaced. The cut is found first, so the text goes in whole.
 void append_cut(std::string& line, std::string_view text, std::size_t column) {
-    std::size_t start = line.size();
-    for (char ch : text) {
-        line.push_back(ch);
-        column = ch == '\t' ? next_tab_stop(column) : column + 1;
+    std::size_t kept = 0;
+    // A tab moves at most 8 columns: most lines cannot reach the cut, and need no walk.
+    const auto tabs = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\t'));
+    if (column + text.size() + 7 * tabs < last_column) kept = text.size();
+    while (kept < text.size()) {
+        column = text[kept] == '\t' ? next_tab_stop(column) : column + 1;
         if (column >= last_column) break;
+        ++kept;
     }
-    if (line.size() == start) {
-        line.push_back('\n');
-    } else {
-        line.back() = '\n';
-    }
+    if (kept == text.size() && kept > 0) --kept;
+    line.append(text.data(), kept);
+    line.push_back('\n');
 }
 
 // The label field: the label and a tab (shorter than 8) or a blank; a lone tab without a label.
