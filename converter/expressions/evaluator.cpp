@@ -21,7 +21,7 @@ const std::array<OperatorKeyword, 14> OperatorKeywords = {{
     {'{', "SHL"},
 }};
 
-const std::array<std::string_view, 6> OperatorLevels = {
+constexpr std::array<std::string_view, 6> OperatorLevels = {
     "~+-\xA2\xA3",  // 0: NOT, unary plus and minus, HIGH, LOW
     "*/%}{",        // 1: multiply, divide, remainder, SHR, SHL
     "+-",           // 2: add, subtract
@@ -37,17 +37,30 @@ char operator_keyword_char(std::string_view upper_case_word) {
     return 0;
 }
 
-bool is_level_operator(char ch, int level) {
-    if (level < 0 || level >= static_cast<int>(OperatorLevels.size())) return false;
-    return OperatorLevels[static_cast<std::size_t>(level)].find(ch) != std::string_view::npos;
+namespace {
+
+// For every character, one bit per precedence level it is an operator of: the reduction asks this
+// for every character of an operand at every level.
+constexpr std::array<std::uint8_t, 256> build_operator_level_bits() {
+    std::array<std::uint8_t, 256> bits{};
+    for (std::size_t level = 0; level < OperatorLevels.size(); ++level) {
+        for (char op : OperatorLevels[level]) {
+            bits[static_cast<unsigned char>(op)] |= static_cast<std::uint8_t>(1u << level);
+        }
+    }
+    return bits;
 }
 
-bool is_operator_char(char ch) {
-    for (int level = 0; level < static_cast<int>(OperatorLevels.size()); ++level) {
-        if (is_level_operator(ch, level)) return true;
-    }
-    return false;
+constexpr std::array<std::uint8_t, 256> operator_level_bits = build_operator_level_bits();
+
+}  // namespace
+
+bool is_level_operator(char ch, int level) {
+    if (level < 0 || level >= static_cast<int>(OperatorLevels.size())) return false;
+    return (operator_level_bits[static_cast<unsigned char>(ch)] >> level & 1) != 0;
 }
+
+bool is_operator_char(char ch) { return operator_level_bits[static_cast<unsigned char>(ch)] != 0; }
 
 namespace {
 
