@@ -557,12 +557,13 @@ std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) 
 }
 
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label) {
-    Translation lines;
-    lines.reserve(steps.size());
-    for (const TemplateStep& step : steps) {
-        lines.push_back(code_line(
-            lines.empty() ? std::string(label) : std::string(), std::string(resolve_slot(slots, step.mnemonic)),
-            std::string(resolve_slot(slots, step.operand1)), std::string(resolve_slot(slots, step.operand2))));
+    Translation lines(steps.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        OutputLine& line = lines[i];
+        if (i == 0) line.label = label;
+        line.mnemonic = resolve_slot(slots, steps[i].mnemonic);
+        line.operand1 = resolve_slot(slots, steps[i].operand1);
+        line.operand2 = resolve_slot(slots, steps[i].operand2);
     }
     return lines;
 }
