@@ -4,7 +4,7 @@
 
 namespace {
 
-bool is_translated_operator(char ch) { return std::string_view("+-*/%&|~^").find(ch) != std::string_view::npos; }
+bool is_translated_operator(char ch) { return is_one_of(ch, "+-*/%&|~^"); }
 // The H8/300 assembler writes exclusive-or as '~'.
 char h8_operator(char ch) { return ch == '^' ? '~' : ch; }
 

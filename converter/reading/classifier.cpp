@@ -67,7 +67,7 @@ Paren find_paren(const Operands& ops, std::size_t open, std::string_view stops) 
     Paren paren{};
     paren.inner = ops.skip_blanks(open + 1);
     paren.close = paren.inner;
-    while (paren.close < ops.line.size() && stops.find(ops.line[paren.close]) == std::string_view::npos) {
+    while (paren.close < ops.line.size() && !is_one_of(ops.line[paren.close], stops)) {
         ++paren.close;
     }
     return paren;

@@ -41,6 +41,14 @@ inline std::size_t name_scan(std::string& dst, std::string_view src, std::size_t
     return dst.size();
 }
 
+// Whether `ch` is one of the characters of `set`.
+constexpr bool is_one_of(char ch, std::string_view set) {
+    for (char member : set) {
+        if (member == ch) return true;
+    }
+    return false;
+}
+
 // `text` without its leading blanks and tabs.
 constexpr std::string_view skip_blanks(std::string_view text) {
     while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
@@ -73,7 +81,7 @@ constexpr std::size_t find_unquoted(std::string_view text, std::string_view stop
             i = text.find(text[i], i + 1);  // the closing quote; a doubled quote reopens at once
             continue;
         }
-        if (stops.find(text[i]) != std::string_view::npos) return i;
+        if (is_one_of(text[i], stops)) return i;
     }
     return std::string_view::npos;
 }
