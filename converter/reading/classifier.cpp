@@ -357,8 +357,9 @@ std::uint8_t reg16_code(std::string_view text) {
         std::uint8_t code;
     } pairs[] = {{"AF", reg::AF}, {"BC", reg::BC}, {"DE", reg::DE}, {"HL", reg::HL},
                  {"IX", reg::IX}, {"IY", reg::IY}, {"SP", reg::SP}};
+    if (text.size() < 2) return 0;
     for (const auto& pair : pairs) {
-        if (text.starts_with(pair.name)) return pair.code;
+        if (text[0] == pair.name[0] && text[1] == pair.name[1]) return pair.code;
     }
     return 0;
 }

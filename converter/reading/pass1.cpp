@@ -64,7 +64,8 @@ void run_pass1(Context& ctx) {
         ++ctx.total_lines;
         ++ctx.includes.current().line_count;
         if (ctx.settings.extended) written = respell_names(written, &ctx.spellings, &ctx.name_clash);
-        upper = upper_case(written);
+        upper.assign(written);  // into the same buffer every line
+        for (char& ch : upper) ch = to_upper(ch);
         std::uint16_t code = scan_line(ctx, upper, record);
         if (ctx.settings.extended) code = note_extended_names(ctx, record);
         if (code == kw::INCLUDE) {  // also MACLIB
