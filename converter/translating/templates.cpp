@@ -560,10 +560,10 @@ Translation fill_template(std::span<const TemplateStep> steps, const OperandSlot
     Translation lines(steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         OutputLine& line = lines[i];
-        if (i == 0) line.label = label;
-        line.mnemonic = resolve_slot(slots, steps[i].mnemonic);
-        line.operand1 = resolve_slot(slots, steps[i].operand1);
-        line.operand2 = resolve_slot(slots, steps[i].operand2);
+        if (i == 0) line.label.append(label);
+        line.mnemonic.append(resolve_slot(slots, steps[i].mnemonic));
+        line.operand1.append(resolve_slot(slots, steps[i].operand1));
+        line.operand2.append(resolve_slot(slots, steps[i].operand2));
     }
     return lines;
 }
