@@ -6,14 +6,18 @@ namespace {
 constexpr std::size_t comment_column = 40;
 constexpr std::size_t last_column = 255;
 constexpr std::size_t label_max = 16;
+// The writer lays many lines out into one block of about this size and writes the block at once.
+constexpr std::size_t write_block_size = 65536;
 
 std::size_t next_tab_stop(std::size_t column) { return column / 8 * 8 + 8; }
 
+// Every function below appends to `out`, in which the line being laid out begins at `start`.
+
 // Appends tabs up to column 40 (at least one) and returns the column reached.
-std::size_t tab_to_comment_column(std::string& line) {
-    std::size_t column = column_after(line);
+std::size_t tab_to_comment_column(std::string& out, std::size_t start) {
+    std::size_t column = column_after(std::string_view(out).substr(start));
     do {
-        line.push_back('\t');
+        out.push_back('\t');
         column = next_tab_stop(column);
     } while (column < comment_column);
     return column;
@@ -21,41 +25,48 @@ std::size_t tab_to_comment_column(std::string& line) {
 
 // Appends `text` starting at `column`, cut so that the line stays below column 255: the character
 // that reaches it and everything after are replaced by a single newline. Uncut, the text's last
-// character (its newline) is the one replaced. The cut is found first, so the text goes in whole.
-void append_cut(std::string& line, std::string_view text, std::size_t column) {
-    std::size_t kept = 0;
-    // A tab moves at most 8 columns: most lines cannot reach the cut, and need no walk.
-    const auto tabs = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\t'));
-    if (column + text.size() + 7 * tabs < last_column) kept = text.size();
-    while (kept < text.size()) {
-        column = text[kept] == '\t' ? next_tab_stop(column) : column + 1;
-        if (column >= last_column) break;
-        ++kept;
+// character (its newline) is the one replaced. The cut is found first, so the text goes in whole;
+// between two tabs the column grows by one a character, so the walk goes from tab to tab.
+void append_cut(std::string& out, std::string_view text, std::size_t column) {
+    std::size_t kept = text.empty() ? 0 : text.size() - 1;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t tab = std::min(text.find('\t', pos), text.size());
+        if (column + (tab - pos) >= last_column) {  // a character before the tab reaches the cut
+            kept = pos + (column < last_column - 1 ? last_column - 1 - column : 0);
+            break;
+        }
+        if (tab == text.size()) break;
+        column = next_tab_stop(column + (tab - pos));
+        if (column >= last_column) {
+            kept = tab;
+            break;
+        }
+        pos = tab + 1;
     }
-    if (kept == text.size() && kept > 0) --kept;
-    line.append(text.data(), kept);
-    line.push_back('\n');
+    out.append(text.data(), kept);
+    out.push_back('\n');
 }
 
 // The label field: the label and a tab (shorter than 8) or a blank; a lone tab without a label.
-void put_label_field(std::string& line, std::string_view label) {
+void put_label_field(std::string& out, std::string_view label) {
     if (label.empty()) {
-        line = "\t";
+        out.push_back('\t');
         return;
     }
-    line = label.substr(0, std::min(label_max, label.size()));
-    line.push_back(line.size() < 8 ? '\t' : ' ');
+    const std::size_t length = std::min(label_max, label.size());
+    out.append(label.data(), length);
+    out.push_back(length < 8 ? '\t' : ' ');
 }
 
 // Ends the line: a newline, or with `with_comment` the comment field for the source line.
-void put_comment_field(std::string& line, std::string_view source_line, bool with_comment) {
+void put_comment_field(std::string& out, std::size_t start, std::string_view source_line, bool with_comment) {
     if (!with_comment) {
-        line.push_back('\n');
+        out.push_back('\n');
         return;
     }
-    std::size_t column = tab_to_comment_column(line);
-    line += ";\t";
-    append_cut(line, source_line, column + 8);
+    std::size_t column = tab_to_comment_column(out, start);
+    out += ";\t";
+    append_cut(out, source_line, column + 8);
 }
 
 const char* warning_text(Warning warning) {
@@ -70,53 +81,55 @@ const char* warning_text(Warning warning) {
     return ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
 }
 
-void render_passthrough(std::string& line, std::string_view source_line, bool copy_h8_area) {
+void render_passthrough(std::string& out, std::size_t start, std::string_view source_line, bool copy_h8_area) {
     std::string_view text = source_line.substr(std::min<std::size_t>(1, source_line.size()));
     if (!copy_h8_area) {
-        line = text;
+        out += text;
         return;
     }
     std::string_view h8_text = text.substr(0, std::min(text.find(';'), text.size()));
     while (!h8_text.empty() && (h8_text.back() == ' ' || h8_text.back() == '\t' || h8_text.back() == '\n')) {
         h8_text.remove_suffix(1);
     }
-    line = h8_text;
-    std::size_t column = tab_to_comment_column(line);
-    line += "; -->\t";
-    append_cut(line, text, column + 8);
+    out += h8_text;
+    std::size_t column = tab_to_comment_column(out, start);
+    out += "; -->\t";
+    append_cut(out, text, column + 8);
 }
 
-void render_into(std::string& line, const OutputLine& out, std::string_view source_line, bool with_comment,
+// Appends the text of one line, newline included, to `out`.
+void render_into(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
                  bool copy_h8_area) {
-    switch (out.kind) {
-        case LineKind::warning: line = warning_text(out.warning); return;
-        case LineKind::passthrough: render_passthrough(line, source_line, copy_h8_area); return;
-        case LineKind::comment: line = ";"; break;
+    const std::size_t start = out.size();
+    switch (line.kind) {
+        case LineKind::warning: out += warning_text(line.warning); return;
+        case LineKind::passthrough: render_passthrough(out, start, source_line, copy_h8_area); return;
+        case LineKind::comment: out.push_back(';'); break;
         case LineKind::label_only:
-            put_label_field(line, out.label);
-            line += ".EQU\t$";
+            put_label_field(out, line.label);
+            out += ".EQU\t$";
             break;
         case LineKind::error:
-            put_label_field(line, out.label);
-            line += out.mnemonic;
-            line.push_back('\t');
-            line += out.operand1;
-            line += "\t;*** error ***";
+            put_label_field(out, line.label);
+            out += line.mnemonic;
+            out.push_back('\t');
+            out += line.operand1;
+            out += "\t;*** error ***";
             break;
         case LineKind::code:
-            put_label_field(line, out.label);
-            line += out.mnemonic;
-            if (!out.operand1.empty()) {
-                line.push_back('\t');
-                line += out.operand1;
-                if (!out.operand2.empty()) {
-                    line.push_back(',');
-                    line += out.operand2;
+            put_label_field(out, line.label);
+            out += line.mnemonic;
+            if (!line.operand1.empty()) {
+                out.push_back('\t');
+                out += line.operand1;
+                if (!line.operand2.empty()) {
+                    out.push_back(',');
+                    out += line.operand2;
                 }
             }
             break;
     }
-    put_comment_field(line, source_line, with_comment);
+    put_comment_field(out, start, source_line, with_comment);
 }
 
 }  // namespace
@@ -139,7 +152,7 @@ std::string render_translation(const Translation& lines, std::string_view source
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && line.kind != LineKind::warning;
         commented |= with_comment;
-        text += render_line(line, source_line, with_comment, copy_h8_area);
+        render_into(text, line, source_line, with_comment, copy_h8_area);
     }
     return text;
 }
@@ -181,14 +194,20 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
         const bool with_comment = !commented && line.kind != LineKind::warning;
         commented |= with_comment;
         render_into(text_, line, source_line, with_comment, copy_h8_area_);
-        if (file_.get() == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
-            std::ferror(file_.get()) != 0) {
-            fatal(console_, "\t%s Write Error\n", path_.c_str());
-        }
     }
+    if (text_.size() >= write_block_size) write_block();
+}
+
+void SrcWriter::write_block() {
+    if (file_.get() == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
+        std::ferror(file_.get()) != 0) {
+        fatal(console_, "\t%s Write Error\n", path_.c_str());
+    }
+    text_.clear();
 }
 
 void SrcWriter::close() {
+    if (!text_.empty()) write_block();
     if (!file_.finish()) fatal(console_, "\t%s Write Error\n", path_.c_str());
 }
 
