@@ -1,10 +1,11 @@
 #include "expressions/evaluator.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "reading/text_scan.h"
 
-const std::array<OperatorKeyword, 14> OperatorKeywords = {{
+constexpr std::array<OperatorKeyword, 14> OperatorKeywords = {{
     {'~', "NOT"},
     {'&', "AND"},
     {'|', "OR"},
@@ -30,7 +31,19 @@ constexpr std::array<std::string_view, 6> OperatorLevels = {
     "=?>]<[",       // 5: EQ, NE, GT, GE, LT, LE
 };
 
+namespace {
+constexpr bool operator_keywords_fit() {
+    for (const OperatorKeyword& row : OperatorKeywords) {
+        if (row.keyword.size() < 2 || row.keyword.size() > 4) return false;
+    }
+    return true;
+}
+static_assert(operator_keywords_fit(), "operator_keyword_char turns away names by their length");
+}  // namespace
+
 char operator_keyword_char(std::string_view upper_case_word) {
+    // Every operator keyword has two to four letters: most names are turned away by their length.
+    if (upper_case_word.size() < 2 || upper_case_word.size() > 4) return 0;
     for (const OperatorKeyword& row : OperatorKeywords) {
         if (row.keyword == upper_case_word) return row.op;
     }
@@ -184,6 +197,12 @@ bool reduce(char radix, Number& out, std::string_view text, int level) {
     for (;;) {
         text = trim(text);
         if (text.empty()) return true;
+        // Most operands are one number (a name has become its value by now): nothing to split.
+        if (std::none_of(text.begin(), text.end(),
+                         [](char ch) { return is_operator_char(ch) || is_quote(ch) || ch == '(' || ch == ')'; })) {
+            out = Number{number_value(radix, text, internal_width), true};
+            return true;
+        }
         bool parenthesis_seen = false;
         bool quote_seen = false;
 
@@ -321,7 +340,9 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
             } else if (is_digit(name.front())) {
                 work += name;
             } else if (const DataNameEntry* entry = data_name_find(names, name)) {
-                work += '0' + hex_digits(entry->value) + 'H';
+                work.push_back('0');
+                work += hex_digits(entry->value);
+                work.push_back('H');
             } else if (is_address_name(names, name)) {
                 // A stand-in value lets the reduction check the expression's form.
                 work += '1';
