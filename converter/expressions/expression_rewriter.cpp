@@ -99,7 +99,8 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
             // The assembler computes the expression: its numbers keep all 16 bits.
             token = hex_digits(number_value(eval.default_radix, token, Width::word));
         } else {
-            const char op = operator_keyword_char(upper_case(token));
+            // Operator keywords are short: a longer name is not upper-cased to be compared.
+            const char op = token.size() <= 4 ? operator_keyword_char(upper_case(token)) : 0;
             if (op == '~' || op == '&' || op == '|' || op == '^') {
                 out.push_back(h8_operator(op));
                 i += token.size();

@@ -36,9 +36,10 @@ inline std::string lower_case(std::string_view text) {
 // Copies the name characters at the start of `src` into `dst`, at most `max` of them; returns how
 // many were copied.
 inline std::size_t name_scan(std::string& dst, std::string_view src, std::size_t max) {
-    dst.clear();
-    while (dst.size() < max && dst.size() < src.size() && is_name_char(src[dst.size()])) dst.push_back(src[dst.size()]);
-    return dst.size();
+    std::size_t length = 0;
+    while (length < max && length < src.size() && is_name_char(src[length])) ++length;
+    dst.assign(src.data(), length);
+    return length;
 }
 
 // Whether `ch` is one of the characters of `set`.
