@@ -144,7 +144,7 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 bool string_operand(std::string_view item, std::string& out) {
     const std::string_view body = operand_body(item);
     const char delimiter = body.front();
-    out = "\"";
+    out = '"';
     auto put = [&out](char ch) {
         out.push_back(ch);
         if (ch == '"') out.push_back(ch);
@@ -396,7 +396,7 @@ Translation translate_directive(Context& ctx, LineRecord& record, std::string_vi
             out.push_back(code_line({}, ".PROGRAM", first_word(operand_text(line, record), name_max)));
             break;
         case kw::TITLE:
-            out.push_back(code_line({}, ".HEADING", "\"" + first_word(operand_text(line, record), title_max) + "\""));
+            out.push_back(code_line({}, ".HEADING", '"' + first_word(operand_text(line, record), title_max) + '"'));
             break;
         default: out.push_back(as_source_line(record)); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
     }
