@@ -140,6 +140,14 @@ CommandLineResult read_command_line(const std::vector<std::string>& args, Settin
             settings.extended = true;
             continue;
         }
+        if (arg == "--diagnostics=gnu") {
+            settings.gnu_diagnostics = true;
+            continue;
+        }
+        if (arg == "--fail-on-error") {
+            settings.fail_on_error = true;
+            continue;
+        }
         if (is_plain_path(arg, state == FileState::none)) {
             if (!read_file_argument(arg, state, settings)) return CommandLineResult::usage_error;
             continue;

@@ -23,9 +23,11 @@
 struct Settings {
     std::uint16_t data_name_max = 1000;
     std::uint16_t macro_name_max = 100;
-    bool copy_h8_area = false;   // /H
-    bool little_endian = false;  // --little-endian: words in data memory keep the HD64180's order
-    bool extended = false;       // --extended, /X: the conventions of the CP/M-era relocating assemblers
+    bool copy_h8_area = false;     // /H
+    bool little_endian = false;    // --little-endian: words in data memory keep the HD64180's order
+    bool extended = false;         // --extended, /X: the conventions of the CP/M-era relocating assemblers
+    bool gnu_diagnostics = false;  // --diagnostics=gnu: line messages as FILE:LINE: error: TEXT
+    bool fail_on_error = false;    // --fail-on-error: exit status 2 when a line was reported as an error
     std::string source_path;
     std::string output_path;
     std::string symbolic_path;
@@ -35,7 +37,8 @@ struct Settings {
 
 struct SourceLevel {
     TextFile file;
-    std::string path;  // as opened
+    std::string path;         // as the messages name it
+    std::string opened_path;  // the file actually opened, which is what an editor needs
     std::uint16_t line_count = 0;
 };
 

@@ -91,6 +91,8 @@ TEST(CommandLine, UsageErrors) {
         {"FOO", "/D99999999999999999999"},
         {"FOO", "/D-1"},
         {"FOO", "-Q"},
+        {"FOO", "--diagnostics=vim"},
+        {"FOO", "--fail-on-errors"},
     };
     for (const auto& args : cases) {
         Settings settings;
