@@ -254,9 +254,21 @@ bool same_file_name(std::string_view input, std::string_view output) {
 }
 
 int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {
-    run.console << "------ Translate file Formatter ------\n";
+    const char* banner = "------ Translate file Formatter ------\n";
+    const char* usage = "USAGE: NEATEN InpName[.SRC] [OutName[.ASM]]\n";
+    for (const std::string& arg : args) {
+        if (arg == "--help") {
+            run.console << usage;
+            return 0;
+        }
+        if (arg == "--version") {
+            run.console << banner;
+            return 0;
+        }
+    }
+    run.console << banner;
     if (args.empty()) {
-        run.console << "USAGE: NEATEN InpName[.SRC] [OutName[.ASM]]\n";
+        run.console << usage;
         return 1;
     }
 

@@ -73,5 +73,6 @@ NeatenNames build_names(const std::vector<std::string>& args);
 bool same_file_name(std::string_view input, std::string_view output);
 
 // Runs neaten with the command-line arguments (without the program name) and returns the exit
-// status. Console text goes to run.console.
+// status. Console text goes to run.console. --help prints the usage line, --version the banner,
+// each with status 0.
 int run_neaten(NeatenRun& run, const std::vector<std::string>& args);
