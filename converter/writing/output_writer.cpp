@@ -170,10 +170,10 @@ OutputLine source_line_of(const LineRecord& record) {
             line.mnemonic = "NOP";
         } else if (record.code == in_error(kw::DB) || record.code == in_error(kw::DS)) {
             line.mnemonic = "DS";
-            line.operand1 = "1";
+            line.operand1 = '1';  // a character: GCC 12 at -O3 misreads the literal's copy as overlapping
         } else if (record.code == in_error(kw::DW)) {
             line.mnemonic = "DS";
-            line.operand1 = "2";
+            line.operand1 = '2';
         }
     } else {
         line.kind = LineKind::comment;
