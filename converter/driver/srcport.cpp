@@ -21,6 +21,7 @@ void print_usage(Console& console) {
 void print_long_options(Console& console) {
     console.write(
         "        --little-endian    words in data memory low byte first, as on the HD64180 (/L)\n"
+        "        --extended         sources for the CP/M-era relocating assemblers (/X)\n"
         "        --diagnostics=gnu  line messages as FILE:LINE: error: TEXT, for editors\n"
         "        --fail-on-error    exit status 2 when any line was reported as an error\n"
         "        --help, --version  this text, the version line\n");
