@@ -58,13 +58,15 @@ std::string_view parenthesised_text(std::string_view text) {
 
 // Writes `prefix` and the operand into `slot`: the rewritten expression when the rewriter can
 // rewrite it, otherwise the evaluated value. An undefined name fails the operand unless
-// `tolerate_undefined` and the expression can be kept symbolic.
+// `tolerate_undefined` and the expression can be kept symbolic. `kept_name` (when given) tells
+// whether the rewritten expression keeps a name.
 Outcome render_value(Context& ctx, std::string& slot, char prefix, std::string_view text, const Evaluation& value,
-                     bool tolerate_undefined) {
+                     bool tolerate_undefined, bool* kept_name = nullptr) {
     slot.assign(1, prefix);
     std::string translated;
     bool symbolic = false;
     const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic);
+    if (kept_name != nullptr) *kept_name = symbolic;
     if (!value.ok()) {
         // A label (extended mode) is always the assembler's to resolve; an undefined name only
         // where the caller allows it.
@@ -139,13 +141,12 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
     const std::string_view displacement_text = parenthesised_text(text);
     const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::byte);
     std::string displacement;
-    if (Outcome outcome = render_value(ctx, displacement, '#', displacement_text, value, false); !outcome.ok()) {
+    bool symbolic = false;
+    if (Outcome outcome = render_value(ctx, displacement, '#', displacement_text, value, false, &symbolic);
+        !outcome.ok()) {
         return outcome;
     }
     displacement.erase(0, 1);
-    std::string unused;
-    bool symbolic = false;
-    translate_expression(ctx.eval, ctx.data_names, displacement_text, unused, &symbolic);
     // The HD64180 reads a displacement as a signed byte: 80H to FFH address below the register,
     // and (IX-d) reaches down to -128. A symbolic displacement is the assembler's to compute.
     if (!symbolic && value.has_value) {
