@@ -1,6 +1,8 @@
 #include "formatter.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -9,12 +11,13 @@
 
 namespace {
 
-constexpr int no_pending = -2;
 constexpr int ctrl_z = 0x1A;
 
 // srcport puts its comment field at column 40 and the repeated source text 8 columns further.
 constexpr int marker_column = 40;
 constexpr int source_text_column = 48;
+
+constexpr std::size_t output_block_size = 65536;
 
 // The two ways srcport follows the ';' of its comment field: a tab for translated lines and
 // " -->\t" for the copies of H8/300 text.
@@ -36,28 +39,24 @@ std::string_view trim_trailing_blanks(std::string_view text) {
     return text;
 }
 
-// The next byte of the input after the text-mode rules, or EOF at the end.
-int next_byte(TextInput& input) {
-    if (input.ended) return EOF;
-    int byte;
-    if (input.pending != no_pending) {
-        byte = input.pending;
-        input.pending = no_pending;
-    } else {
-        byte = std::getc(input.file);
-    }
-    if (byte == '\r') {
-        int after = std::getc(input.file);
-        if (after == '\n') return '\n';
-        // A CR not followed by a LF is ordinary text; what followed is taken on the next call.
-        input.pending = after;
-        return '\r';
-    }
-    if (byte == EOF || byte == ctrl_z) {
-        input.ended = true;
-        return EOF;
-    }
-    return byte;
+// The length of the run at the start of `bytes` that holds no LF, CR or Ctrl-Z. The LF is looked
+// for first, so the rarer two are looked for in one line only.
+std::size_t ordinary_run(std::string_view bytes) {
+    std::size_t run = std::min(bytes.find('\n'), bytes.size());
+    run = std::min(bytes.substr(0, run).find('\r'), run);
+    return std::min(bytes.substr(0, run).find(static_cast<char>(ctrl_z)), run);
+}
+
+// Moves the bytes not yet taken to the front of the block and reads more behind them. False when
+// nothing more arrived (the end of the file, or a read error that the caller finds with ferror).
+bool refill(TextInput& input) {
+    const std::size_t left = input.end - input.start;
+    std::memmove(input.block.data(), input.block.data() + input.start, left);
+    input.start = 0;
+    input.end = left;
+    const std::size_t arrived = std::fread(input.block.data() + left, 1, input.block.size() - left, input.file);
+    input.end += arrived;
+    return arrived > 0;
 }
 
 // Where the base name begins: after the last ':', '/' or '\\'.
@@ -125,24 +124,67 @@ int compare_nocase(std::string_view a, std::string_view b, std::size_t n) {
     return difference;
 }
 
-int advance_column(int column, char c) { return c == '\t' ? column / 8 * 8 + 8 : column + 1; }
+int advance_column(int column, char c) { return c == '\t' ? (column | 7) + 1 : column + 1; }
 
 int read_text_line(TextInput& input, std::string& buffer, int limit) {
     buffer.clear();
     int column = 0;
-    for (;;) {
-        int byte = next_byte(input);
-        if (byte == EOF) break;
-        if (byte == '\n') return column;
+    while (!input.ended) {
+        if (input.start == input.end && !refill(input)) {
+            input.ended = true;
+            break;
+        }
+        // The run of ordinary bytes up to the next byte that the text rules look at: the line's LF,
+        // or a CR or Ctrl-Z before it.
+        const char* bytes = input.block.data();
+        const std::size_t run_end =
+            input.start + ordinary_run(std::string_view(bytes + input.start, input.end - input.start));
+        // Most lines stay below the limit: their column is counted in one plain pass; a line that
+        // reaches it is counted again, keeping characters only while the column is below it.
+        std::size_t kept = run_end;
+        int reached = column;
+        for (std::size_t i = input.start; i < run_end; ++i) reached = advance_column(reached, bytes[i]);
+        if (reached < limit) {
+            column = reached;
+        } else {
+            kept = input.start;
+            while (kept < run_end && column < limit) column = advance_column(column, bytes[kept++]);
+        }
+        buffer.append(bytes + input.start, kept - input.start);
+        input.start = run_end;
+        if (run_end == input.end) continue;
+
+        const char special = bytes[run_end];
+        if (special == '\n') {
+            ++input.start;
+            return column;
+        }
+        if (special == ctrl_z) {
+            input.ended = true;
+            break;
+        }
+        // A CR: dropped when a LF follows (it may stand in the next block), text otherwise.
+        if (run_end + 1 == input.end) refill(input);
+        if (input.start + 1 < input.end && input.block[input.start + 1] == '\n') {
+            input.start += 2;
+            return column;
+        }
+        ++input.start;
         if (column < limit) {
-            buffer.push_back(static_cast<char>(byte));
-            column = advance_column(column, static_cast<char>(byte));
+            buffer.push_back('\r');
+            column = advance_column(column, '\r');
         }
     }
     return column == 0 ? -1 : column;
 }
 
 std::string format_line(std::string_view line) {
+    std::string result;
+    append_formatted_line(result, line);
+    return result;
+}
+
+void append_formatted_line(std::string& out, std::string_view line) {
     const bool comment_line = line.starts_with(';');
 
     int column = 0;
@@ -154,7 +196,10 @@ std::string format_line(std::string_view line) {
         }
         column = advance_column(column, line[i]);
     }
-    if (marker == std::string_view::npos) return std::string(line);
+    if (marker == std::string_view::npos) {
+        out += line;
+        return;
+    }
 
     // The first ';' of the repeated source text outside quoted strings: its own comment, or the
     // ';' of a comment-only source line ("';'" is a constant, not a comment).
@@ -173,19 +218,19 @@ std::string format_line(std::string_view line) {
     }
 
     std::string_view before = line.substr(0, marker);
-    if (comment == std::string_view::npos) return std::string(trim_trailing_blanks(before));
+    if (comment == std::string_view::npos) {
+        out += trim_trailing_blanks(before);
+        return;
+    }
 
-    std::string_view source_comment = line.substr(comment + 1);
-    std::string result;
     // A comment line needs no H8/300 columns in front of its comment.
-    if (!comment_line) result = before;
-    result += ';';
-    result += source_comment;
-    return result;
+    if (!comment_line) out += before;
+    out += ';';
+    out += line.substr(comment + 1);
 }
 
-bool write_text_line(NeatenRun& run, std::string_view text) {
-    if (std::fwrite(text.data(), 1, text.size(), run.output) != text.size() || std::fputc('\n', run.output) == EOF) {
+bool write_text(NeatenRun& run, std::string_view text) {
+    if (std::fwrite(text.data(), 1, text.size(), run.output) != text.size()) {
         run.console << "\t Write Error\n";
         return false;
     }
@@ -209,9 +254,21 @@ bool same_file_name(std::string_view input, std::string_view output) {
 }
 
 int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {
-    run.console << "------ Translate file Formatter ------\n";
+    const char* banner = "------ Translate file Formatter ------\n";
+    const char* usage = "USAGE: NEATEN InpName[.SRC] [OutName[.ASM]]\n";
+    for (const std::string& arg : args) {
+        if (arg == "--help") {
+            run.console << usage;
+            return 0;
+        }
+        if (arg == "--version") {
+            run.console << banner;
+            return 0;
+        }
+    }
+    run.console << banner;
     if (args.empty()) {
-        run.console << "USAGE: NEATEN InpName[.SRC] [OutName[.ASM]]\n";
+        run.console << usage;
         return 1;
     }
 
@@ -238,11 +295,19 @@ int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {
 
     TextInput input{input_file.get()};
     std::string line;
-    while (read_text_line(input, line, line_column_limit) != -1) {
-        if (!write_text_line(run, format_line(line))) {
-            close_output(run);
-            return 1;
+    std::string tidied;  // tidied lines gathered into blocks, each written at once
+    bool written = true;
+    while (written && read_text_line(input, line, line_column_limit) != -1) {
+        append_formatted_line(tidied, line);
+        tidied.push_back('\n');
+        if (tidied.size() >= output_block_size) {
+            written = write_text(run, tidied);
+            tidied.clear();
         }
+    }
+    if (!written || !write_text(run, tidied)) {
+        close_output(run);
+        return 1;
     }
 
     // A read failure looks like the end of the file; it must not pass for a complete run.

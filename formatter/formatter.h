@@ -2,9 +2,11 @@
 //
 // srcport repeats every HD64180 source line as a comment from column 40 on. neaten drops that
 // repeated text again and keeps only the source line's own comment, placed where the repeated
-// text began. Every other line is copied as it is. The program holds one line at a time.
+// text began. Every other line is copied as it is. The program holds one block of input and one of
+// output at a time, whatever the size of the file.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <iosfwd>
@@ -18,11 +20,13 @@
 inline constexpr int line_column_limit = 255;
 
 // An input file read with DOS text rules: a CR directly before a LF is dropped and a Ctrl-Z byte
-// ends the file.
+// ends the file. The file is read in blocks; a line is taken from the block in place.
 struct TextInput {
     std::FILE* file = nullptr;
     bool ended = false;  // end of file or Ctrl-Z seen: nothing more is read
-    int pending = -2;    // byte read ahead after a CR, or -2 for none
+    std::array<char, 16384> block{};
+    std::size_t start = 0;  // the bytes not yet taken: block[start, end)
+    std::size_t end = 0;
 };
 
 // State of one run: where the console text goes, the output file being written and the program's
@@ -48,10 +52,12 @@ int read_text_line(TextInput& input, std::string& buffer, int limit);
 
 // The tidied form of one .SRC line (without its newline).
 std::string format_line(std::string_view line);
+// The same, appended to `out`.
+void append_formatted_line(std::string& out, std::string_view line);
 
-// Writes `text` and a newline to the output file. On failure prints "\t Write Error" and returns
-// false; the caller then ends the run with status 1.
-bool write_text_line(NeatenRun& run, std::string_view text);
+// Writes `text` (whole lines, newlines included) to the output file. On failure prints
+// "\t Write Error" and returns false; the caller then ends the run with status 1.
+bool write_text(NeatenRun& run, std::string_view text);
 
 struct NeatenNames {
     std::string input;
@@ -67,5 +73,6 @@ NeatenNames build_names(const std::vector<std::string>& args);
 bool same_file_name(std::string_view input, std::string_view output);
 
 // Runs neaten with the command-line arguments (without the program name) and returns the exit
-// status. Console text goes to run.console.
+// status. Console text goes to run.console. --help prints the usage line, --version the banner,
+// each with status 0.
 int run_neaten(NeatenRun& run, const std::vector<std::string>& args);

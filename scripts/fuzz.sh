@@ -14,7 +14,7 @@ if ! command -v clang++ >/dev/null 2>&1 ||
    ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1; then
   echo "no compiler with libFuzzer here: fuzz harnesses skipped"; exit 0
 fi
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZ=ON -DWERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j"$(nproc 2>/dev/null || echo 2)"
 
 corpus=build-fuzz/corpus

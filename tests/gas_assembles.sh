@@ -20,6 +20,7 @@ declare -A source_faults=(
   [dir_name_lists_and_macros]='junk at end of line|truncated'  # DB of a register, of 0FFFFH passed to a macro
   [dir_sections_and_location_counter]='overlaps section'         # ORG 100H, DS 0F000H runs over DSEG AT 8000H
   [dir_value_names_and_redefinition]='is already defined'        # X EQU 5, then X DS 1
+  [ext_labels_names_and_keyword_labels]='is already defined'  # E.OK and E_DOK are one name once respelled
   [hostile_bytes_in_every_field]='unknown opcode|Assembler messages'  # raw bytes behind a backslash
 )
 

@@ -61,6 +61,7 @@ bool read_option(std::string_view piece, Settings& settings) {
         case 'H': settings.copy_h8_area = true; return true;
         case 'L': settings.little_endian = true; return true;
         case 'G': settings.gas = true; return true;
+        case 'X': settings.extended = true; return true;
         case 'D':
             value = option_number(piece.substr(2));
             if (value < 1 || value > 2000) return false;
@@ -139,6 +140,18 @@ CommandLineResult read_command_line(const std::vector<std::string>& args, Settin
         }
         if (arg == "--gas") {
             settings.gas = true;
+            continue;
+        }
+        if (arg == "--extended") {
+            settings.extended = true;
+            continue;
+        }
+        if (arg == "--diagnostics=gnu") {
+            settings.gnu_diagnostics = true;
+            continue;
+        }
+        if (arg == "--fail-on-error") {
+            settings.fail_on_error = true;
             continue;
         }
         if (is_plain_path(arg, state == FileState::none)) {

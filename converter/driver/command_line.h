@@ -1,5 +1,5 @@
-// The srcport command line: options /D /M /H (also -D -M -H), the source and optional output
-// argument, and the file names derived from them.
+// The srcport command line: options /D /M /H (also -D -M -H), --diagnostics=gnu, --fail-on-error,
+// the source and optional output argument, and the file names derived from them.
 #pragma once
 
 #include <string>

@@ -6,23 +6,84 @@
 
 namespace {
 std::string vformat(const char* format, std::va_list args) {
+    // Messages are short: one pass into a buffer on the stack, a second only for a longer text.
+    char line[256];
     std::va_list copy;
     va_copy(copy, args);
-    int size = std::vsnprintf(nullptr, 0, format, copy);
+    int size = std::vsnprintf(line, sizeof line, format, copy);
     va_end(copy);
     if (size <= 0) return {};
+    if (static_cast<std::size_t>(size) < sizeof line) return std::string(line, static_cast<std::size_t>(size));
     std::vector<char> buffer(static_cast<std::size_t>(size) + 1);
     std::vsnprintf(buffer.data(), buffer.size(), format, args);
     return std::string(buffer.data(), static_cast<std::size_t>(size));
 }
+
+// A console line read as a line message: "(12) ERROR: text" or "(12) WARNING: text".
+struct LineMessage {
+    std::string_view line_number;  // as printed between the parentheses
+    std::string_view severity;     // "error" or "warning"; empty when the line is no line message
+    std::string_view text;         // after "ERROR: " or "WARNING: ", without the newline
+};
+
+LineMessage read_line_message(std::string_view line) {
+    std::size_t close = 1;
+    while (close < line.size() && line[close] >= '0' && line[close] <= '9') ++close;
+    if (!line.starts_with('(') || close == 1 || line.substr(close, 2) != ") ") return {};
+    std::string_view rest = line.substr(close + 2);
+    if (rest.ends_with('\n')) rest.remove_suffix(1);
+    const std::string_view number = line.substr(1, close - 1);
+    if (rest.starts_with("ERROR: ")) return {number, "error", rest.substr(7)};
+    if (rest.starts_with("WARNING: ")) return {number, "warning", rest.substr(9)};
+    return {};
+}
+
 }  // namespace
 
-void Console::write(std::string_view text) {
+void Console::emit(std::string_view text) {
     if (capture) {
         captured.append(text);
     } else {
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
+}
+
+void Console::write(std::string_view text) {
+    if (!gnu_line_messages) emit(text);
+    // A message may arrive in pieces; it is judged once its line is complete.
+    while (!text.empty()) {
+        const std::size_t newline = text.find('\n');
+        const std::size_t length = newline == std::string_view::npos ? text.size() : newline + 1;
+        line_.append(text.substr(0, length));
+        text.remove_prefix(length);
+        if (line_.back() == '\n') end_line();
+    }
+}
+
+void Console::end_line() {
+    const LineMessage message = read_line_message(line_);
+    if (message.severity == "error") ++error_messages;
+    if (gnu_line_messages) {
+        if (message.severity.empty() || source_name.empty()) {
+            emit(line_);
+        } else {
+            std::string gnu = source_name;
+            gnu += ':';
+            gnu += message.line_number;
+            gnu += ": ";
+            gnu += message.severity;
+            gnu += ": ";
+            gnu += message.text;
+            gnu += '\n';
+            emit(gnu);
+        }
+    }
+    line_.clear();
+}
+
+void Console::flush() {
+    if (gnu_line_messages) emit(line_);
+    line_.clear();
 }
 
 void Console::print(const char* format, ...) {

@@ -14,6 +14,7 @@
 #include "driver/file_handle.h"
 #include "driver/replaced_file.h"
 #include "expressions/evaluator.h"
+#include "reading/extended_names.h"
 #include "reading/memory_access.h"
 #include "reading/name_tables.h"
 #include "reading/text_input.h"
@@ -23,9 +24,12 @@
 struct Settings {
     std::uint16_t data_name_max = 1000;
     std::uint16_t macro_name_max = 100;
-    bool copy_h8_area = false;   // /H
-    bool little_endian = false;  // --little-endian: words in data memory keep the HD64180's order
-    bool gas = false;            // --gas: the H8/300 file in the syntax of GNU as
+    bool copy_h8_area = false;     // /H
+    bool little_endian = false;    // --little-endian: words in data memory keep the HD64180's order
+    bool extended = false;         // --extended, /X: the conventions of the CP/M-era relocating assemblers
+    bool gnu_diagnostics = false;  // --diagnostics=gnu: line messages as FILE:LINE: error: TEXT
+    bool fail_on_error = false;    // --fail-on-error: exit status 2 when a line was reported as an error
+    bool gas = false;              // --gas: the H8/300 file in the syntax of GNU as
     std::string source_path;
     std::string output_path;
     std::string symbolic_path;
@@ -36,7 +40,8 @@ struct Settings {
 
 struct SourceLevel {
     TextFile file;
-    std::string path;  // as opened
+    std::string path;         // as the messages name it
+    std::string opened_path;  // the file actually opened, which is what an editor needs
     std::uint16_t line_count = 0;
 };
 
@@ -79,6 +84,7 @@ struct Pass2State {
     Arithmetic last_arithmetic = Arithmetic::unknown;
     std::uint16_t location_counter = 0;
     bool data_section = false;
+    std::vector<std::uint16_t> open_blocks;  // extended mode: the MACRO, REPT, IRP, IRPC awaiting ENDM
     // The names DS defines: GNU as places them as labels, so they are not plain values there.
     std::unordered_set<std::string> reserved_names;
     GasSections gas_sections;
@@ -94,6 +100,10 @@ struct Context {
 
     IncludeStack includes;
     MemoryAccessTable memory_access;  // filled in pass 1: names accessed as bytes and as words
+    NameSpellings spellings;          // extended mode: the names respelled so far
+    std::string name_clash;           // extended mode: a name of the line just read whose new spelling is taken
+    char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
+    int condition_depth = 0;          // extended mode, pass 1: how many IF blocks are open
     std::uint16_t total_lines = 0;
     File work_file;              // written by pass 1, handed to pass 2's record cursor
     std::string work_file_name;  // as created, for the messages about it

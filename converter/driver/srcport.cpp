@@ -17,9 +17,18 @@ void print_usage(Console& console) {
         "H8SRC:  insert '\\' to 0 colum\n");
 }
 
-}  // namespace
+// The options a Linux user looks for, shown by --help after the usage text.
+void print_long_options(Console& console) {
+    console.write(
+        "        --little-endian    words in data memory low byte first, as on the HD64180 (/L)\n"
+        "        --extended         sources for the CP/M-era relocating assemblers (/X)\n"
+        "        --gas              the H8/300 file for the GNU assembler, with a linker script (/G)\n"
+        "        --diagnostics=gnu  line messages as FILE:LINE: error: TEXT, for editors\n"
+        "        --fail-on-error    exit status 2 when any line was reported as an error\n"
+        "        --help, --version  this text, the version line\n");
+}
 
-int run_srcport(Context& ctx, const std::vector<std::string>& args) {
+int convert(Context& ctx, const std::vector<std::string>& args) {
     try {
         for (const std::string& arg : args) {
             if (arg == "--version") {
@@ -28,6 +37,7 @@ int run_srcport(Context& ctx, const std::vector<std::string>& args) {
             }
             if (arg == "--help") {
                 print_usage(ctx.console);
+                print_long_options(ctx.console);
                 return 0;
             }
         }
@@ -39,6 +49,7 @@ int run_srcport(Context& ctx, const std::vector<std::string>& args) {
             return 1;
         }
         const Settings& settings = ctx.settings;
+        ctx.console.gnu_line_messages = settings.gnu_diagnostics;
         ctx.console.print("HD68180 SourceFile = '%s'\n", settings.source_path.c_str());
         ctx.console.print("H8/300  SourceFile = '%s'\n", settings.output_path.c_str());
         ctx.console.print("      SymbolicFile = '%s'\n\n", settings.symbolic_path.c_str());
@@ -61,8 +72,17 @@ int run_srcport(Context& ctx, const std::vector<std::string>& args) {
         ctx.console.print("\t%d line(s) Source Program\n", ctx.total_lines);
         run_pass2(ctx);
         ctx.console.write("\nCompleted\n");
-        return 0;
+        // Lines in error never stop a run; a script that asked for it learns of them here.
+        return settings.fail_on_error && ctx.console.error_messages > 0 ? 2 : 0;
     } catch (const FatalExit& exit) {
         return exit.status;
     }
+}
+
+}  // namespace
+
+int run_srcport(Context& ctx, const std::vector<std::string>& args) {
+    const int status = convert(ctx, args);
+    ctx.console.flush();
+    return status;
 }

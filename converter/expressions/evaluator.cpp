@@ -1,11 +1,11 @@
 #include "expressions/evaluator.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include "reading/text_scan.h"
 
-const std::array<OperatorKeyword, 14> OperatorKeywords = {{
+constexpr std::array<OperatorKeyword, 14> OperatorKeywords = {{
     {'~', "NOT"},
     {'&', "AND"},
     {'|', "OR"},
@@ -22,7 +22,7 @@ const std::array<OperatorKeyword, 14> OperatorKeywords = {{
     {'{', "SHL"},
 }};
 
-const std::array<std::string_view, 6> OperatorLevels = {
+constexpr std::array<std::string_view, 6> OperatorLevels = {
     "~+-\xA2\xA3",  // 0: NOT, unary plus and minus, HIGH, LOW
     "*/%}{",        // 1: multiply, divide, remainder, SHR, SHL
     "+-",           // 2: add, subtract
@@ -31,24 +31,49 @@ const std::array<std::string_view, 6> OperatorLevels = {
     "=?>]<[",       // 5: EQ, NE, GT, GE, LT, LE
 };
 
+namespace {
+constexpr bool operator_keywords_fit() {
+    for (const OperatorKeyword& row : OperatorKeywords) {
+        if (row.keyword.size() < 2 || row.keyword.size() > 4) return false;
+    }
+    return true;
+}
+static_assert(operator_keywords_fit(), "operator_keyword_char turns away names by their length");
+}  // namespace
+
 char operator_keyword_char(std::string_view upper_case_word) {
+    // Every operator keyword has two to four letters: most names are turned away by their length.
+    if (upper_case_word.size() < 2 || upper_case_word.size() > 4) return 0;
     for (const OperatorKeyword& row : OperatorKeywords) {
         if (row.keyword == upper_case_word) return row.op;
     }
     return 0;
 }
 
-bool is_level_operator(char ch, int level) {
-    if (level < 0 || level >= static_cast<int>(OperatorLevels.size())) return false;
-    return OperatorLevels[static_cast<std::size_t>(level)].find(ch) != std::string_view::npos;
+namespace {
+
+// For every character, one bit per precedence level it is an operator of: the reduction asks this
+// for every character of an operand at every level.
+constexpr std::array<std::uint8_t, 256> build_operator_level_bits() {
+    std::array<std::uint8_t, 256> bits{};
+    for (std::size_t level = 0; level < OperatorLevels.size(); ++level) {
+        for (char op : OperatorLevels[level]) {
+            bits[static_cast<unsigned char>(op)] |= static_cast<std::uint8_t>(1u << level);
+        }
+    }
+    return bits;
 }
 
-bool is_operator_char(char ch) {
-    for (int level = 0; level < static_cast<int>(OperatorLevels.size()); ++level) {
-        if (is_level_operator(ch, level)) return true;
-    }
-    return false;
+constexpr std::array<std::uint8_t, 256> operator_level_bits = build_operator_level_bits();
+
+}  // namespace
+
+bool is_level_operator(char ch, int level) {
+    if (level < 0 || level >= static_cast<int>(OperatorLevels.size())) return false;
+    return (operator_level_bits[static_cast<unsigned char>(ch)] >> level & 1) != 0;
 }
+
+bool is_operator_char(char ch) { return operator_level_bits[static_cast<unsigned char>(ch)] != 0; }
 
 namespace {
 
@@ -172,6 +197,12 @@ bool reduce(char radix, Number& out, std::string_view text, int level) {
     for (;;) {
         text = trim(text);
         if (text.empty()) return true;
+        // Most operands are one number (a name has become its value by now): nothing to split.
+        if (std::none_of(text.begin(), text.end(),
+                         [](char ch) { return is_operator_char(ch) || is_quote(ch) || ch == '(' || ch == ')'; })) {
+            out = Number{number_value(radix, text, internal_width), true};
+            return true;
+        }
         bool parenthesis_seen = false;
         bool quote_seen = false;
 
@@ -268,9 +299,13 @@ std::uint16_t number_value(char default_radix, std::string_view digits, Width wi
 }
 
 std::string hex_digits(std::uint16_t value) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%X", value);
-    return buffer;
+    char buffer[4];
+    std::size_t start = sizeof buffer;
+    do {
+        buffer[--start] = "0123456789ABCDEF"[value & 0xF];
+        value = static_cast<std::uint16_t>(value >> 4);
+    } while (value != 0);
+    return std::string(buffer + start, sizeof buffer - start);
 }
 
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {
@@ -280,6 +315,7 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
     // Keywords become their internal operator characters and names their values (as hexadecimal
     // numbers), so that the reduction sees only numbers, character constants and operators.
     std::string work;
+    std::string address_name;
     bool stray_internal_code = false;
     char open_quote = 0;
     bool quote_closes = false;  // an unclosed quote does not protect a ',' ';' or '.' after it
@@ -304,7 +340,13 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
             } else if (is_digit(name.front())) {
                 work += name;
             } else if (const DataNameEntry* entry = data_name_find(names, name)) {
-                work += '0' + hex_digits(entry->value) + 'H';
+                work.push_back('0');
+                work += hex_digits(entry->value);
+                work.push_back('H');
+            } else if (is_address_name(names, name)) {
+                // A stand-in value lets the reduction check the expression's form.
+                work += '1';
+                if (address_name.empty()) address_name = name.substr(0, 12);
             } else {
                 outcome = {EvalStatus::undefined_name, name.substr(0, 12)};
             }
@@ -320,12 +362,14 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
         outcome = Outcome::malformed();
     } else if (outcome.ok()) {
         Number number;
-        if (reduce(eval.default_radix, number, work, 5)) {
+        if (!reduce(eval.default_radix, number, work, 5)) {
+            outcome = Outcome::malformed();
+        } else if (!address_name.empty()) {
+            outcome = {EvalStatus::address_name, address_name};
+        } else {
             result.value = static_cast<std::uint16_t>(cut_to_width(width, number.value));
             result.truncated = width == Width::byte && number.value > 0xFF && number.value < 0xFF80;
             result.has_value = number.present;
-        } else {
-            outcome = Outcome::malformed();
         }
     }
 

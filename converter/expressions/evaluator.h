@@ -27,9 +27,11 @@ enum class EvalStatus : std::uint8_t {
     ok,
     malformed,       // the operand is not a well-formed expression
     undefined_name,  // it names something the data-name table does not hold
+    address_name,    // well formed, but it names a label, whose value only the assembler knows
 };
 
-// How an operand fared. An undefined name is kept (its first 12 characters) for the message.
+// How an operand fared. An undefined name is kept (its first 12 characters) for the message; so is
+// the first address name of an operand that has no undefined one.
 struct Outcome {
     EvalStatus status = EvalStatus::ok;
     std::string undefined_name;

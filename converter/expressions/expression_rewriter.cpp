@@ -4,7 +4,7 @@
 
 namespace {
 
-bool is_translated_operator(char ch) { return std::string_view("+-*/%&|~^").find(ch) != std::string_view::npos; }
+bool is_translated_operator(char ch) { return is_one_of(ch, "+-*/%&|~^"); }
 // The H8/300 assembler writes exclusive-or as '~'.
 char h8_operator(char ch) { return ch == '^' ? '~' : ch; }
 
@@ -125,7 +125,8 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
             token = hex_digits(value);
             add(PieceKind::number, "H'" + token, value);
         } else {
-            const char op = operator_keyword_char(upper_case(token));
+            // Operator keywords are short: a longer name is not upper-cased to be compared.
+            const char op = token.size() <= 4 ? operator_keyword_char(upper_case(token)) : 0;
             if (op == '~' || op == '&' || op == '|' || op == '^') {
                 out.push_back(h8_operator(op));
                 const bool binary = follows_operand && op != '~';

@@ -67,7 +67,7 @@ Paren find_paren(const Operands& ops, std::size_t open, std::string_view stops) 
     Paren paren{};
     paren.inner = ops.skip_blanks(open + 1);
     paren.close = paren.inner;
-    while (paren.close < ops.line.size() && stops.find(ops.line[paren.close]) == std::string_view::npos) {
+    while (paren.close < ops.line.size() && !is_one_of(ops.line[paren.close], stops)) {
         ++paren.close;
     }
     return paren;
@@ -357,14 +357,38 @@ std::uint8_t reg16_code(std::string_view text) {
         std::uint8_t code;
     } pairs[] = {{"AF", reg::AF}, {"BC", reg::BC}, {"DE", reg::DE}, {"HL", reg::HL},
                  {"IX", reg::IX}, {"IY", reg::IY}, {"SP", reg::SP}};
+    if (text.size() < 2) return 0;
     for (const auto& pair : pairs) {
-        if (text.starts_with(pair.name)) return pair.code;
+        if (text[0] == pair.name[0] && text[1] == pair.name[1]) return pair.code;
     }
     return 0;
 }
 
+namespace {
+
+// Extended mode: SUB A,B, AND A,0FH, CP A,ESC and the like name the accumulator that these
+// instructions always use; the operand proper follows the comma.
+void skip_explicit_accumulator(std::string_view line, LineRecord& record) {
+    switch (record.code) {
+        case kw::SUB:
+        case kw::AND:
+        case kw::OR:
+        case kw::XOR:
+        case kw::CP: break;
+        default: return;
+    }
+    const Operands ops = prepare(line, record.col1);
+    if (ops.at(ops.start) == 'A' && ops.skip_blanks(ops.start + 1) == ops.end && ops.has_comma() &&
+        ops.second <= 0xFF) {
+        record.col1 = static_cast<std::uint8_t>(ops.second);
+    }
+}
+
+}  // namespace
+
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
     if (!is_instruction(record.code)) return Form::none;
+    if (ctx.settings.extended) skip_explicit_accumulator(line, record);
     const Operands ops = prepare(line, record.col1);
 
     Form form = Form::none;

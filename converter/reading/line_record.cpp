@@ -3,8 +3,9 @@
 #include <algorithm>
 
 std::string_view LineRecord::label_view() const {
-    std::string_view all(label.data(), 16);
-    return all.substr(0, std::min(all.find('\0'), all.size()));
+    std::size_t length = 0;
+    while (length < 16 && label[length] != '\0') ++length;
+    return std::string_view(label.data(), length);
 }
 
 void LineRecord::set_label(std::string_view name) {

@@ -12,6 +12,15 @@ const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view
     return found == table.index.end() ? nullptr : &table.entries[found->second];
 }
 
+void address_name_put(DataNameTable& table, std::string_view name, bool conditional) {
+    table.addresses.emplace(significant_name(name));
+    if (!conditional) table.unconditional_addresses.emplace(significant_name(name));
+}
+
+bool is_address_name(const DataNameTable& table, std::string_view name) {
+    return table.addresses.contains(std::string(significant_name(name)));
+}
+
 void data_name_put(DataNameTable& table, Console& console, std::string_view name, std::uint16_t value,
                    std::uint8_t kind) {
     std::string key(significant_name(name));

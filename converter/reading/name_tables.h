@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "driver/console.h"
@@ -33,6 +34,11 @@ struct DataNameTable {
     std::vector<DataNameEntry> entries;  // in the order names were first stored
     std::unordered_map<std::string, std::size_t> index;
     bool full_reported = false;
+    // Extended mode: every label of the program, recorded in pass 1. Such a name has no value
+    // here; it is written symbolically for the assembler to resolve.
+    std::unordered_set<std::string> addresses;
+    // The labels of `addresses` defined somewhere outside every conditional block.
+    std::unordered_set<std::string> unconditional_addresses;
 };
 
 struct MacroNameTable {
@@ -43,6 +49,10 @@ struct MacroNameTable {
 };
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name);
+// Records a label as an address name (its significant part), noting whether it stands inside a
+// conditional block.
+void address_name_put(DataNameTable& table, std::string_view name, bool conditional = false);
+bool is_address_name(const DataNameTable& table, std::string_view name);
 // Inserts or updates; a full table prints "\tData Name max over" once and drops the name.
 void data_name_put(DataNameTable& table, Console& console, std::string_view name, std::uint16_t value,
                    std::uint8_t kind);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "reading/classifier.h"
+#include "reading/extended_names.h"
 #include "reading/keywords.h"
 #include "reading/scanner.h"
 #include "reading/source_files.h"
@@ -11,6 +12,34 @@
 
 namespace {
 constexpr std::uint16_t max_total_lines = 65500;
+
+// Extended mode: every label is an address name from the start of pass 2, so that stores to it and
+// forward references translate. A line with a name whose new spelling another name already has is
+// in error: translating it would merge the two names.
+std::uint16_t note_extended_names(Context& ctx, LineRecord& record) {
+    if (!ctx.name_clash.empty()) {
+        ctx.console.print("(%d) ERROR: name '%.16s' respelled like another name\n", ctx.includes.line_count(),
+                          ctx.name_clash.c_str());
+        record.code = line_code::unknown;
+        return record.code;
+    }
+    switch (record.code) {
+        case kw::IF:
+        case kw::IFF:
+        case kw::IFDEF:
+        case kw::IFNDEF:
+        case kw::IF1:
+        case kw::IF2: ++ctx.condition_depth; break;
+        case kw::ENDIF:
+            if (ctx.condition_depth > 0) --ctx.condition_depth;
+            break;
+        default: break;
+    }
+    if (!record.label_view().empty() && record.code != kw::MACRO) {
+        address_name_put(ctx.data_names, record.label_view(), ctx.condition_depth > 0);
+    }
+    return record.code;
+}
 }  // namespace
 
 void run_pass1(Context& ctx) {
@@ -34,8 +63,11 @@ void run_pass1(Context& ctx) {
         }
         ++ctx.total_lines;
         ++ctx.includes.current().line_count;
-        upper = upper_case(written);
+        if (ctx.settings.extended) written = respell_names(written, &ctx.spellings, &ctx.name_clash);
+        upper.assign(written);  // into the same buffer every line
+        for (char& ch : upper) ch = to_upper(ch);
         std::uint16_t code = scan_line(ctx, upper, record);
+        if (ctx.settings.extended) code = note_extended_names(ctx, record);
         if (code == kw::INCLUDE) {  // also MACLIB
             open_include(ctx, include_name_at(upper, record.col1), include_name_at(written, record.col1));
         } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands

@@ -2,14 +2,52 @@
 
 #include <algorithm>
 
+#include "reading/extended_keywords.h"
 #include "reading/keywords.h"
 #include "reading/text_scan.h"
+
+namespace {
+
+std::optional<std::uint16_t> find_keyword(const Context& ctx, std::string_view word) {
+    if (ctx.settings.extended) {
+        if (std::optional<std::uint16_t> code = extended_keyword_lookup(word)) return code;
+    }
+    return keyword_lookup(word);
+}
+
+// Extended mode: the lines that are comments before any word is read. A .COMMENT block runs from
+// the character after .COMMENT to the next line holding that character again; a line that begins
+// with '*' is a comment (*EJECT starts a new page).
+bool scan_comment_line(Context& ctx, std::string_view line, LineRecord& record) {
+    if (ctx.comment_delimiter != 0) {
+        if (line.find(ctx.comment_delimiter) != std::string_view::npos) ctx.comment_delimiter = 0;
+        record.code = line_code::comment;
+        return true;
+    }
+    if (line.starts_with('*')) {
+        record.code = line.starts_with("*EJECT") ? kw::PAGE : line_code::comment;
+        return true;
+    }
+    return false;
+}
+
+// After a .COMMENT keyword: the first character after the blanks opens the block, which ends on
+// this line when the character comes again.
+void open_comment_block(Context& ctx, std::string_view line, std::size_t col) {
+    while (col < line.size() && is_blank(line[col])) ++col;
+    if (col >= line.size() || line[col] == '\n') return;
+    const char delimiter = line[col];
+    if (line.find(delimiter, col + 1) == std::string_view::npos) ctx.comment_delimiter = delimiter;
+}
+
+}  // namespace
 
 std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record) {
     if (!line.empty() && line[0] == '\\') {
         record.code = line_code::passthrough;
         return record.code;
     }
+    if (ctx.settings.extended && scan_comment_line(ctx, line, record)) return record.code;
 
     bool label_seen = false;
     bool mnemonic_seen = false;
@@ -48,8 +86,22 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
         }
         col += consumed;
 
-        if (const std::optional<std::uint16_t> code = keyword_lookup(word)) {
+        // Extended mode: a first word with a colon is a label even when it is a keyword (LIST:,
+        // END:, CPL:), as the relocating assemblers read it.
+        const bool keyword_label =
+            ctx.settings.extended && !label_seen && !mnemonic_seen && col < line.size() && line[col] == ':';
+        if (keyword_label) {
+            record.set_label(word);
+            label_seen = true;
+            continue;
+        }
+        if (const std::optional<std::uint16_t> code = find_keyword(ctx, word)) {
             record.code = *code;
+            if (record.code == kw::COMMENT) {
+                open_comment_block(ctx, line, col);
+                record.code = line_code::comment;
+                return record.code;
+            }
             // An empty label (a prefix character stood in its place) never names a macro.
             if (label_seen && record.code == kw::MACRO && !record.label_view().empty()) {
                 macro_name_put(ctx.macro_names, ctx.console, record.label_view());

@@ -85,6 +85,8 @@ void open_main_source(Context& ctx) {
     ctx.includes.include_level = 0;
     SourceLevel& main = ctx.includes.levels[0];
     main.path = ctx.settings.source_path;
+    main.opened_path = main.path;
+    ctx.console.source_name = main.path;
     main.line_count = 0;
     if (!open_source(ctx.files, main.file, ctx.settings.source_path)) {
         fatal(ctx.console, "\t%s Cannot Open\n", ctx.settings.source_path.c_str());
@@ -101,6 +103,7 @@ bool read_source_line(Context& ctx, std::string& line) {
         if (stack.include_level == 0) return false;
         ctx.console.print("--- INCLUDE-END \"%s\" %d lines ---\n", ended.path.c_str(), ended.line_count);
         --stack.include_level;
+        ctx.console.source_name = stack.current().opened_path;
     }
     return true;
 }
@@ -133,6 +136,8 @@ void open_include(Context& ctx, std::string_view shown_name, std::string_view wr
     }
     refuse_output_as_input(ctx, found);
     level.path = settings.include_path;
+    level.opened_path = found;
+    ctx.console.source_name = found;
     level.line_count = 0;
     ++stack.include_level;
 }

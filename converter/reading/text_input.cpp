@@ -4,19 +4,45 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <utility>
+
+namespace {
+
+constexpr char ctrl_z = 0x1A;
+constexpr std::size_t block_size = 16384;
+
+// The length of the run at the start of `bytes` that holds no LF, CR or Ctrl-Z. The LF is looked
+// for first, so the rarer two are looked for in one line only.
+std::size_t ordinary_run(std::string_view bytes) {
+    std::size_t run = std::min(bytes.find('\n'), bytes.size());
+    run = std::min(bytes.substr(0, run).find('\r'), run);
+    return std::min(bytes.substr(0, run).find(ctrl_z), run);
+}
+
+}  // namespace
 
 TextFile::~TextFile() { close(); }
 
 TextFile::TextFile(TextFile&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)), ended_(other.ended_), pushed_back_(other.pushed_back_) {}
+    : file_(std::exchange(other.file_, nullptr)),
+      ended_(other.ended_),
+      block_(std::move(other.block_)),
+      start_(std::exchange(other.start_, 0)),
+      end_(std::exchange(other.end_, 0)),
+      plain_(other.plain_) {}
 
 TextFile& TextFile::operator=(TextFile&& other) noexcept {
     if (this != &other) {
         close();
         file_ = std::exchange(other.file_, nullptr);
         ended_ = other.ended_;
-        pushed_back_ = other.pushed_back_;
+        block_ = std::move(other.block_);
+        start_ = std::exchange(other.start_, 0);
+        end_ = std::exchange(other.end_, 0);
+        plain_ = other.plain_;
     }
     return *this;
 }
@@ -32,17 +58,23 @@ bool TextFile::open(const std::string& path) {
         ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode) && !S_ISSOCK(info.st_mode);
     if (usable && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "rb");
     if (file_ == nullptr) ::close(fd);
-    ended_ = false;
-    pushed_back_ = -1;
+    start_reading();
     return file_ != nullptr;
 }
 
 bool TextFile::open_memory(std::string_view text) {
     close();
     file_ = ::fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
-    ended_ = false;
-    pushed_back_ = -1;
+    start_reading();
     return file_ != nullptr;
+}
+
+void TextFile::start_reading() {
+    ended_ = false;
+    start_ = 0;
+    end_ = 0;
+    plain_ = false;
+    if (block_.size() != block_size) block_.assign(block_size, '\0');
 }
 
 void TextFile::close() {
@@ -50,37 +82,62 @@ void TextFile::close() {
     file_ = nullptr;
 }
 
-int TextFile::next_byte() {
-    if (ended_ || file_ == nullptr) return EOF;
-    int byte;
-    if (pushed_back_ >= 0) {
-        byte = std::exchange(pushed_back_, -1);
-    } else {
-        byte = std::getc(file_);
-    }
-    if (byte == '\r') {
-        int after = std::getc(file_);
-        if (after == '\n') return '\n';
-        if (after != EOF) pushed_back_ = after;
-        return '\r';
-    }
-    if (byte == 0x1A || byte == EOF) {
-        ended_ = true;
-        return EOF;
-    }
-    return byte;
+bool TextFile::refill() {
+    if (file_ == nullptr) return false;
+    const std::size_t left = end_ - start_;
+    std::memmove(block_.data(), block_.data() + start_, left);
+    start_ = 0;
+    end_ = left;
+    const std::size_t arrived = std::fread(block_.data() + left, 1, block_.size() - left, file_);
+    end_ += arrived;
+    // Most blocks hold no CR, Ctrl-Z or NUL at all: their lines need only their LF found.
+    const std::string_view unread(block_.data(), end_);
+    plain_ = unread.find('\r') == std::string_view::npos && unread.find(ctrl_z) == std::string_view::npos &&
+             unread.find('\0') == std::string_view::npos;
+    return arrived > 0;
 }
 
 bool TextFile::read_line(std::string& line) {
     line.clear();
-    while (line.size() < max_line_chars) {
-        int byte = next_byte();
-        if (byte == EOF) break;
-        line.push_back(static_cast<char>(byte));
-        if (byte == '\n') break;
+    bool nul_possible = false;
+    while (line.size() < max_line_chars && !ended_) {
+        if (start_ == end_ && !refill()) {
+            ended_ = true;
+            break;
+        }
+        nul_possible |= !plain_;
+        // The ordinary bytes up to the line's end, a byte the text rules look at, or the place
+        // where the line is full.
+        const char* bytes = block_.data();
+        const std::size_t stop = std::min(end_, start_ + (max_line_chars - line.size()));
+        const std::string_view ahead(bytes + start_, stop - start_);
+        const std::size_t run_end = start_ + (plain_ ? std::min(ahead.find('\n'), ahead.size()) : ordinary_run(ahead));
+        if (run_end < stop && bytes[run_end] == '\n') {  // the line ends here: its LF goes with it
+            line.append(bytes + start_, run_end + 1 - start_);
+            start_ = run_end + 1;
+            break;
+        }
+        line.append(bytes + start_, run_end - start_);
+        start_ = run_end;
+        if (run_end == stop) continue;
+
+        const char special = bytes[run_end];
+        if (special == ctrl_z) {
+            ended_ = true;
+            break;
+        }
+        // A CR: dropped when a LF follows (it may stand in the next block), text otherwise.
+        if (start_ + 1 == end_) refill();
+        if (start_ + 1 < end_ && block_[start_ + 1] == '\n') {
+            line.push_back('\n');
+            start_ += 2;
+            break;
+        }
+        line.push_back('\r');
+        ++start_;
     }
     if (line.empty()) return false;
-    if (auto nul = line.find('\0'); nul != std::string::npos) line.erase(nul);
+    if (auto nul = nul_possible ? line.find('\0') : std::string::npos; nul != std::string::npos) line.erase(nul);
     if (line.empty() || line.back() != '\n') line.push_back('\n');
     return true;
 }

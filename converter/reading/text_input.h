@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr std::size_t max_line_chars = 254;
 
@@ -35,8 +36,16 @@ public:
     bool read_line(std::string& line);
 
 private:
-    int next_byte();
+    // Sets the reading state up for a file just opened.
+    void start_reading();
+    // Moves the bytes not yet taken to the front of the block and reads more behind them; false
+    // when nothing more arrived.
+    bool refill();
+
     std::FILE* file_ = nullptr;
-    bool ended_ = false;
-    int pushed_back_ = -1;
+    bool ended_ = false;       // the end of the file or a Ctrl-Z was met: nothing more is read
+    std::vector<char> block_;  // the file is read in blocks; lines are taken from it in place
+    std::size_t start_ = 0;    // the bytes not yet taken: block_[start_, end_)
+    std::size_t end_ = 0;
+    bool plain_ = false;  // the unread bytes hold no CR, Ctrl-Z or NUL
 };

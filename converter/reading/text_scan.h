@@ -36,9 +36,18 @@ inline std::string lower_case(std::string_view text) {
 // Copies the name characters at the start of `src` into `dst`, at most `max` of them; returns how
 // many were copied.
 inline std::size_t name_scan(std::string& dst, std::string_view src, std::size_t max) {
-    dst.clear();
-    while (dst.size() < max && dst.size() < src.size() && is_name_char(src[dst.size()])) dst.push_back(src[dst.size()]);
-    return dst.size();
+    std::size_t length = 0;
+    while (length < max && length < src.size() && is_name_char(src[length])) ++length;
+    dst.assign(src.data(), length);
+    return length;
+}
+
+// Whether `ch` is one of the characters of `set`.
+constexpr bool is_one_of(char ch, std::string_view set) {
+    for (char member : set) {
+        if (member == ch) return true;
+    }
+    return false;
 }
 
 // `text` without its leading blanks and tabs.
@@ -73,7 +82,7 @@ constexpr std::size_t find_unquoted(std::string_view text, std::string_view stop
             i = text.find(text[i], i + 1);  // the closing quote; a doubled quote reopens at once
             continue;
         }
-        if (stops.find(text[i]) != std::string_view::npos) return i;
+        if (is_one_of(text[i], stops)) return i;
     }
     return std::string_view::npos;
 }

@@ -13,6 +13,11 @@ inline constexpr std::uint16_t LIST = 0x0100, ASEG = 0x0110, CSEG = 0x0120, DSEG
                                DEFL = 0x0160, DB = 0x0170, DW = 0x0180, DS = 0x0190, PUBLIC = 0x01A0, EXTRN = 0x01B0,
                                RADIX = 0x01C0, NAME = 0x01D0, TITLE = 0x01E0, SUBTTL = 0x01F0, NLIST = 0x0210,
                                PAGE = 0x0230, INCLUDE = 0x0240, END = 0x0250, MACRO = 0x0260, ENDM = 0x0270;
+// Directives of the extended mode only (the CP/M-era relocating assemblers); IFT shares IF's code,
+// ENDC ENDIF's.
+inline constexpr std::uint16_t DC = 0x0300, IF = 0x0310, IFDEF = 0x0320, IFNDEF = 0x0330, IF1 = 0x0340, IF2 = 0x0350,
+                               IFF = 0x0360, ELSE = 0x0370, ENDIF = 0x0380, PHASE = 0x0390, DEPHASE = 0x03A0,
+                               REPT = 0x03B0, IRP = 0x03C0, IRPC = 0x03D0, COMMENT = 0x03E0, PRINTX = 0x03F0;
 // Instructions.
 inline constexpr std::uint16_t LD = 0x1100, ADD = 0x1200, ADC = 0x1300, SUB = 0x1400, SBC = 0x1500, AND = 0x1600,
                                OR = 0x1700, XOR = 0x1800, CP = 0x1900, INC = 0x1A00, DEC = 0x1B00, RLC = 0x1C00,

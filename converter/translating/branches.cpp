@@ -85,7 +85,7 @@ bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const
     bool merged = false;
     if (second->form == Form::cond_c && target_complete) {
         // The second JR's target text is on the next source line, which pass 2 has not read yet.
-        if (cursor.read_ahead(ctx.includes.current().file)) {
+        if (cursor.read_ahead(ctx.includes.current().file, ctx.settings.extended)) {
             std::string second_target;
             Rewrite result = translate_target(ctx, second_target, text_at(cursor.lookahead_line(), second->col1));
             merged = result == Rewrite::complete && second_target == target;

@@ -8,6 +8,7 @@
 #include "reading/classifier.h"
 #include "reading/keywords.h"
 #include "reading/text_scan.h"
+#include "translating/extended_directives.h"
 #include "translating/operands.h"
 
 namespace {
@@ -144,10 +145,29 @@ void translate_org(Context& ctx, LineRecord& record, std::string_view line, Tran
     out.push_back(std::move(org));
 }
 
+// NAME EQU LABEL+1 (extended mode): a name for an address the assembler resolves. The name is
+// written symbolically from here on, like the label it is made from. False when the operand is not
+// such an expression.
+bool equates_label(Context& ctx, const LineRecord& record, const std::string& name, std::string_view operand,
+                   Translation& out) {
+    if (operand_body(operand).empty()) return false;
+    const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, operand, Width::word);
+    if (evaluation.outcome.status != EvalStatus::address_name) return false;
+    OutputLine line;
+    if (!rewrite_operand(ctx, operand, line)) return false;
+    line.mnemonic = record.code == kw::EQU ? ".EQU" : ".ASSIGN";
+    line.directive = record.code == kw::EQU ? Directive::equ : Directive::assign;
+    line.label = name;
+    address_name_put(ctx.data_names, name);
+    out.push_back(std::move(line));
+    return true;
+}
+
 // EQU, DEFL and DS: the label becomes a value name (for DS the address of the reserved block).
 void translate_value_name(Context& ctx, LineRecord& record, std::string_view source_line, Translation& out) {
     const std::string name(record.label_view());
     const std::string_view operand = operand_text(source_line, record);
+    if (record.code != kw::DS && !name.empty() && equates_label(ctx, record, name, operand, out)) return;
     std::uint16_t value = 0;
     if (!evaluate_address(ctx, record, operand, value, out)) return;
 
@@ -200,7 +220,7 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 bool string_operand(std::string_view item, std::string& out) {
     const std::string_view body = operand_body(item);
     const char delimiter = body.front();
-    out = "\"";
+    out = '"';
     auto put = [&out](char ch) {
         out.push_back(ch);
         if (ch == '"') out.push_back(ch);
@@ -376,7 +396,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             } else {
                 set_value_operand(ctx, line, item, evaluation, width);
             }
-        } else if (evaluation.outcome.status == EvalStatus::undefined_name && rewrite_operand(ctx, item, line)) {
+        } else if ((evaluation.outcome.status == EvalStatus::undefined_name ||
+                    evaluation.outcome.status == EvalStatus::address_name) &&
+                   rewrite_operand(ctx, item, line)) {
             // A name unknown here (a code label, an external, a later EQU) is written symbolically.
             // A malformed item is not: its text, such as (1, would reach the output unreported.
             set_data_kind(line, width);
@@ -489,6 +511,7 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
 
 Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line) {
     Translation out;
+    if (ctx.settings.extended && translate_extended_directive(ctx, record, line, out)) return out;
     switch (record.code) {
         case kw::LIST: out.push_back(directive_line(Directive::list, {}, ".LIST")); break;
         case kw::NLIST: out.push_back(directive_line(Directive::nolist, {}, ".NOLIST")); break;
@@ -523,7 +546,7 @@ Translation translate_directive(Context& ctx, LineRecord& record, std::string_vi
             break;
         case kw::TITLE:
             out.push_back(directive_line(Directive::heading, {}, ".HEADING",
-                                         "\"" + first_word(operand_text(line, record), title_max) + "\""));
+                                         '"' + first_word(operand_text(line, record), title_max) + '"'));
             break;
         default: out.push_back(as_source_line(record)); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
     }

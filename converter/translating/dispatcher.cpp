@@ -183,6 +183,10 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
                           std::string(entry.display).c_str());
     } else {
         Translation lines = fill_template(entry.steps, slots, label);
+        if (out.empty()) {  // no warning line stands before the translation
+            if (carry_read) lines.push_back(clear_carry_line());
+            return lines;
+        }
         out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
         if (carry_read) out.push_back(clear_carry_line());
         return out;

@@ -60,14 +60,16 @@ std::string_view parenthesised_text(std::string_view text) {
 // Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten
 // expression when the rewriter can rewrite it, otherwise the evaluated value. An undefined name
 // fails the operand unless `tolerate_undefined` and the expression can be kept symbolic.
+// `kept_name` (when given) tells whether the rewritten expression keeps a name.
 Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, char prefix, std::string_view text,
-                     const Evaluation& value, bool tolerate_undefined) {
+                     const Evaluation& value, bool tolerate_undefined, bool* kept_name = nullptr) {
     slot.assign(1, prefix);
     std::string translated;
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
     const Rewrite rewrite =
         translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic, &translated_pieces);
+    if (kept_name != nullptr) *kept_name = symbolic;
     pieces.pieces.assign(1, Piece{PieceKind::text, std::string(1, prefix), 0});
     auto keep_symbolic = [&]() -> Outcome {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
@@ -77,8 +79,11 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
         return {};
     };
     if (!value.ok()) {
-        if (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name &&
-            rewrite != Rewrite::not_translatable) {
+        // A label (extended mode) is always the assembler's to resolve; an undefined name only
+        // where the caller allows it.
+        const bool kept_symbolic = value.outcome.status == EvalStatus::address_name ||
+                                   (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name);
+        if (kept_symbolic && rewrite != Rewrite::not_translatable) {
             return keep_symbolic();
         }
         return value.outcome;
@@ -156,14 +161,13 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
     std::string displacement;
     OperandPieces parts;
     parts.byte_wide = true;
-    if (Outcome outcome = render_value(ctx, displacement, parts, '#', displacement_text, value, false); !outcome.ok()) {
+    bool symbolic = false;
+    if (Outcome outcome = render_value(ctx, displacement, parts, '#', displacement_text, value, false, &symbolic);
+        !outcome.ok()) {
         return outcome;
     }
     displacement.erase(0, 1);
     parts.pieces.erase(parts.pieces.begin());
-    std::string unused;
-    bool symbolic = false;
-    translate_expression(ctx.eval, ctx.data_names, displacement_text, unused, &symbolic);
     // The HD64180 reads a displacement as a signed byte: 80H to FFH address below the register,
     // and (IX-d) reaches down to -128. A symbolic displacement is the assembler's to compute.
     if (!symbolic && value.has_value) {
@@ -312,7 +316,10 @@ bool render_operands(Context& ctx, LineRecord& record, std::string_view line, Op
 
 OutputLine report_operand_error(Context& ctx, LineRecord& record, const Outcome& outcome) {
     record.code = in_error(record.code);
-    if (!outcome.undefined_name.empty()) {
+    if (outcome.status == EvalStatus::address_name) {
+        ctx.console.print("(%d) ERROR: value of label '%.12s' needed\n", ctx.includes.line_count(),
+                          outcome.undefined_name.c_str());
+    } else if (!outcome.undefined_name.empty()) {
         ctx.console.print("(%d) ERROR: undefined symbol '%.12s'\n", ctx.includes.line_count(),
                           outcome.undefined_name.c_str());
     } else {

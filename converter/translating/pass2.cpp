@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "reading/extended_names.h"
 #include "reading/source_files.h"
 #include "translating/directives.h"
 #include "translating/dispatcher.h"
@@ -36,7 +37,8 @@ Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& recor
 
 void translate_records(Context& ctx, RecordCursor& cursor, std::vector<TranslatedLine>& program) {
     ctx.includes.levels[0].line_count = 0;
-    std::string line;  // the current source line as written, always ending with its newline
+    std::string line;       // the current source line as written, always ending with its newline
+    std::string respelled;  // extended mode: the line with its names respelled, which is translated
     for (;;) {
         switch (cursor.advance(ctx.console)) {
             case RecordCursor::Step::record: break;
@@ -49,7 +51,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, std::vector<Translate
         }
         ++ctx.includes.current().line_count;
         const std::uint16_t number = ctx.includes.line_count();
-        Translation lines = translate_line(ctx, cursor, cursor.current(), line);
+        if (ctx.settings.extended) respelled = respell_names(line);
+        const std::string& text = ctx.settings.extended ? respelled : line;
+        Translation lines = translate_line(ctx, cursor, cursor.current(), text);
         program.push_back({std::move(lines), line, number});
     }
 }

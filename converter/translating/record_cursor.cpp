@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "reading/extended_names.h"
 #include "reading/work_file.h"
 
 RecordCursor::RecordCursor(File work, std::uint16_t total, std::string work_name)
@@ -53,8 +54,9 @@ LineRecord* RecordCursor::find_instruction(int& offset, int step) {
     return nullptr;
 }
 
-bool RecordCursor::read_ahead(TextFile& source) {
+bool RecordCursor::read_ahead(TextFile& source, bool extended) {
     lookahead_pending_ = source.read_line(lookahead_line_);
+    lookahead_text_ = extended && lookahead_pending_ ? respell_names(lookahead_line_) : lookahead_line_;
     return lookahead_pending_;
 }
 

@@ -40,9 +40,10 @@ public:
 
     // Reads the next line of `source` ahead; pass 2 then takes it as its next line instead of
     // reading one. False at the end of that file.
-    bool read_ahead(TextFile& source);
-    const std::string& lookahead_line() const { return lookahead_line_; }
-    // Moves the line read ahead, if any, into `line`.
+    bool read_ahead(TextFile& source, bool extended);
+    // The line read ahead as it is translated (in extended mode with its names respelled).
+    const std::string& lookahead_line() const { return lookahead_text_; }
+    // Moves the line read ahead, if any, into `line`, as the source spells it.
     bool take_lookahead(std::string& line);
 
 private:
@@ -55,5 +56,6 @@ private:
     std::size_t current_slot_ = half;
     std::uint16_t number_ = 0;  // 1-based number of the current record; 0 before the first
     std::string lookahead_line_;
+    std::string lookahead_text_;
     bool lookahead_pending_ = false;
 };

@@ -633,24 +633,25 @@ OperandPieces resolve_slot_pieces(const OperandSlots& slots, std::string_view te
 }
 
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label) {
-    Translation lines;
-    lines.reserve(steps.size());
-    for (const TemplateStep& step : steps) {
-        OutputLine line = code_line(
-            lines.empty() ? std::string(label) : std::string(), std::string(resolve_slot(slots, step.mnemonic)),
-            std::string(resolve_slot(slots, step.operand1)), std::string(resolve_slot(slots, step.operand2)));
+    Translation lines(steps.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const TemplateStep& step = steps[i];
+        OutputLine& line = lines[i];
+        if (i == 0) line.label.append(label);
+        line.mnemonic.append(resolve_slot(slots, step.mnemonic));
+        line.operand1.append(resolve_slot(slots, step.operand1));
+        line.operand2.append(resolve_slot(slots, step.operand2));
         line.pieces1 = resolve_slot_pieces(slots, step.operand1);
         line.pieces2 = resolve_slot_pieces(slots, step.operand2);
         line.size = instruction_size(line.mnemonic, line.operand1, line.operand2);
         line.even = true;
         // A branch to one name can be measured against the name's place in the file.
+        const bool short_branch = step.operand1 == "{target}" && is_short_branch(line.mnemonic);
         const OperandPieces& target = line.pieces1;
-        if (step.operand1 == "{target}" && is_short_branch(line.mnemonic) && target.pieces.size() == 1 &&
-            target.pieces.front().kind == PieceKind::name) {
+        if (short_branch && target.pieces.size() == 1 && target.pieces.front().kind == PieceKind::name) {
             line.branch_target = target.pieces.front().text;
         }
-        line.long_branch = step.operand1 == "{target}" && is_short_branch(line.mnemonic) && slots.target_fixed;
-        lines.push_back(std::move(line));
+        line.long_branch = short_branch && slots.target_fixed;
     }
     return lines;
 }

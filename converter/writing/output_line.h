@@ -79,6 +79,11 @@ enum class Directive : std::uint8_t {
     nolist,
     page,
     end,
+    if_true,     // a conditional block: .AIF / .if
+    if_else,     // .AELSE / .else
+    end_if,      // .AENDI / .endif
+    repeat,      // a repeat block: .AREPEAT / .rept
+    end_repeat,  // .AENDR / .endr
 };
 
 struct OutputLine {

@@ -9,54 +9,67 @@ namespace {
 constexpr std::size_t comment_column = 40;
 constexpr std::size_t last_column = 255;
 constexpr std::size_t label_max = 16;
+// The writer lays many lines out into one block of about this size and writes the block at once.
+constexpr std::size_t write_block_size = 65536;
 
 std::size_t next_tab_stop(std::size_t column) { return column / 8 * 8 + 8; }
 
+// Every function below appends to `out`, in which the line being laid out begins at `start`.
+
 // Appends tabs up to column 40 (at least one) and returns the column reached.
-std::size_t tab_to_comment_column(std::string& line) {
-    std::size_t column = column_after(line);
+std::size_t tab_to_comment_column(std::string& out, std::size_t start) {
+    std::size_t column = column_after(std::string_view(out).substr(start));
     do {
-        line.push_back('\t');
+        out.push_back('\t');
         column = next_tab_stop(column);
     } while (column < comment_column);
     return column;
 }
 
 // Appends `text` starting at `column`, cut so that the line stays below column 255: the character
-// that reaches it and everything after are replaced by a single newline.
-void append_cut(std::string& line, std::string_view text, std::size_t column) {
-    std::size_t start = line.size();
-    for (char ch : text) {
-        line.push_back(ch);
-        column = ch == '\t' ? next_tab_stop(column) : column + 1;
-        if (column >= last_column) break;
+// that reaches it and everything after are replaced by a single newline. Uncut, the text's last
+// character (its newline) is the one replaced. The cut is found first, so the text goes in whole;
+// between two tabs the column grows by one a character, so the walk goes from tab to tab.
+void append_cut(std::string& out, std::string_view text, std::size_t column) {
+    std::size_t kept = text.empty() ? 0 : text.size() - 1;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t tab = std::min(text.find('\t', pos), text.size());
+        if (column + (tab - pos) >= last_column) {  // a character before the tab reaches the cut
+            kept = pos + (column < last_column - 1 ? last_column - 1 - column : 0);
+            break;
+        }
+        if (tab == text.size()) break;
+        column = next_tab_stop(column + (tab - pos));
+        if (column >= last_column) {
+            kept = tab;
+            break;
+        }
+        pos = tab + 1;
     }
-    if (line.size() == start) {
-        line.push_back('\n');
-    } else {
-        line.back() = '\n';
-    }
+    out.append(text.data(), kept);
+    out.push_back('\n');
 }
 
 // The label field: the label and a tab (shorter than 8) or a blank; a lone tab without a label.
-void put_label_field(std::string& line, std::string_view label) {
+void put_label_field(std::string& out, std::string_view label) {
     if (label.empty()) {
-        line = "\t";
+        out.push_back('\t');
         return;
     }
-    line = label.substr(0, std::min(label_max, label.size()));
-    line.push_back(line.size() < 8 ? '\t' : ' ');
+    const std::size_t length = std::min(label_max, label.size());
+    out.append(label.data(), length);
+    out.push_back(length < 8 ? '\t' : ' ');
 }
 
 // Ends the line: a newline, or with `with_comment` the comment field for the source line.
-void put_comment_field(std::string& line, std::string_view source_line, bool with_comment) {
+void put_comment_field(std::string& out, std::size_t start, std::string_view source_line, bool with_comment) {
     if (!with_comment) {
-        line.push_back('\n');
+        out.push_back('\n');
         return;
     }
-    std::size_t column = tab_to_comment_column(line);
-    line += ";\t";
-    append_cut(line, source_line, column + 8);
+    std::size_t column = tab_to_comment_column(out, start);
+    out += ";\t";
+    append_cut(out, source_line, column + 8);
 }
 
 const char* warning_text(Warning warning) {
@@ -72,187 +85,225 @@ const char* warning_text(Warning warning) {
     return ";\t\t\t\t;*** warning: EQU,DS redefine ***\n";
 }
 
-void render_passthrough(std::string& line, std::string_view source_line, bool copy_h8_area) {
+void render_passthrough(std::string& out, std::size_t start, std::string_view source_line, bool copy_h8_area) {
     std::string_view text = source_line.substr(std::min<std::size_t>(1, source_line.size()));
     if (!copy_h8_area) {
-        line = text;
+        out += text;
         return;
     }
     std::string_view h8_text = text.substr(0, std::min(text.find(';'), text.size()));
     while (!h8_text.empty() && (h8_text.back() == ' ' || h8_text.back() == '\t' || h8_text.back() == '\n')) {
         h8_text.remove_suffix(1);
     }
-    line = h8_text;
-    std::size_t column = tab_to_comment_column(line);
-    line += "; -->\t";
-    append_cut(line, text, column + 8);
+    out += h8_text;
+    std::size_t column = tab_to_comment_column(out, start);
+    out += "; -->\t";
+    append_cut(out, text, column + 8);
 }
 
-void render_into(std::string& line, const OutputLine& out, std::string_view source_line, bool with_comment,
+// Appends the text of one line, newline included, to `out`.
+void render_into(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
                  bool copy_h8_area) {
-    switch (out.kind) {
-        case LineKind::warning: line = warning_text(out.warning); return;
-        case LineKind::passthrough: render_passthrough(line, source_line, copy_h8_area); return;
-        case LineKind::comment: line = ";"; break;
+    const std::size_t start = out.size();
+    switch (line.kind) {
+        case LineKind::warning: out += warning_text(line.warning); return;
+        case LineKind::passthrough: render_passthrough(out, start, source_line, copy_h8_area); return;
+        case LineKind::comment: out.push_back(';'); break;
         case LineKind::label_only:
-            put_label_field(line, out.label);
-            line += ".EQU\t$";
+            put_label_field(out, line.label);
+            out += ".EQU\t$";
             break;
         case LineKind::error:
-            put_label_field(line, out.label);
-            line += out.mnemonic;
-            line.push_back('\t');
-            line += out.operand1;
-            line += "\t;*** error ***";
+            put_label_field(out, line.label);
+            out += line.mnemonic;
+            out.push_back('\t');
+            out += line.operand1;
+            out += "\t;*** error ***";
             break;
         case LineKind::code:
-            put_label_field(line, out.label);
-            line += out.mnemonic;
-            if (!out.operand1.empty()) {
-                line.push_back('\t');
-                line += out.operand1;
-                if (!out.operand2.empty()) {
-                    line.push_back(',');
-                    line += out.operand2;
+            put_label_field(out, line.label);
+            out += line.mnemonic;
+            if (!line.operand1.empty()) {
+                out.push_back('\t');
+                out += line.operand1;
+                if (!line.operand2.empty()) {
+                    out.push_back(',');
+                    out += line.operand2;
                 }
             }
             break;
     }
-    put_comment_field(line, source_line, with_comment);
+    put_comment_field(out, start, source_line, with_comment);
 }
 
 // The GNU syntax. The same columns and comment field; the fields in the words of GNU as.
 
 // A label ends with ':' in GNU as.
-void put_gas_label_field(std::string& line, std::string_view label) {
+void put_gas_label_field(std::string& out, std::string_view label) {
     if (label.empty()) {
-        line = "\t";
+        out.push_back('\t');
         return;
     }
-    line = gas_symbol(label.substr(0, std::min(label_max, label.size()))) + ":";
-    line.push_back(line.size() < 8 ? '\t' : ' ');
+    const std::size_t start = out.size();
+    out += gas_symbol(label.substr(0, std::min(label_max, label.size())));
+    out.push_back(':');
+    out.push_back(out.size() - start < 8 ? '\t' : ' ');
 }
 
-void append_operand(std::string& line, std::string_view mnemonic, const std::string& operand) {
-    line += mnemonic;
+void append_operand(std::string& out, std::string_view mnemonic, std::string_view operand) {
+    out += mnemonic;
     if (!operand.empty()) {
-        line.push_back('\t');
-        line += operand;
+        out.push_back('\t');
+        out += operand;
     }
 }
 
 // The directive as GNU as writes it; a directive it has no use for stays visible as a comment.
-void put_gas_directive(std::string& line, const OutputLine& out) {
-    const std::string operand = gas_operand(out.pieces1, out.operand1);
-    const std::string name = out.label.empty() ? std::string() : gas_symbol(out.label);
-    switch (out.directive) {
-        case Directive::section: line = "\t.section\t" + out.section + (out.code_section ? ",\"x\"" : ",\"w\""); return;
+void put_gas_directive(std::string& out, const OutputLine& line) {
+    const std::string operand = gas_operand(line.pieces1, line.operand1);
+    std::string_view data;
+    switch (line.directive) {
+        case Directive::section:
+            out += "\t.section\t";
+            out += line.section;
+            out += line.code_section ? ",\"x\"" : ",\"w\"";
+            return;
         case Directive::equ:
         case Directive::assign:
-            if (name.empty()) break;
-            line = "\t";
-            append_operand(line, out.directive == Directive::equ ? ".equ" : ".set", name + "," + operand);
+            if (line.label.empty()) break;
+            out.push_back('\t');
+            append_operand(out, line.directive == Directive::equ ? ".equ" : ".set",
+                           gas_symbol(line.label) + "," + operand);
             return;
-        case Directive::data_byte:
-            put_gas_label_field(line, out.label);
-            append_operand(line, ".byte", operand);
-            return;
-        case Directive::data_word:
-            put_gas_label_field(line, out.label);
-            append_operand(line, ".word", operand);
-            return;
-        case Directive::string:
-            put_gas_label_field(line, out.label);
-            append_operand(line, ".ascii", operand);
-            return;
+        case Directive::data_byte: data = ".byte"; break;
+        case Directive::data_word: data = ".word"; break;
+        case Directive::string: data = ".ascii"; break;
         case Directive::reserve:
-            put_gas_label_field(line, out.label);
-            append_operand(line, ".space", operand);
-            return;
-        case Directive::export_names:
-            put_gas_label_field(line, out.label);
-            append_operand(line, ".global", operand);
-            return;
-        case Directive::import_names:
-            put_gas_label_field(line, out.label);
-            append_operand(line, ".extern", operand);
-            return;
+            // GNU as warns of an empty .space: the label alone reserves nothing as well.
+            if (line.pieces1.pieces.size() == 1 && line.pieces1.pieces[0].kind == PieceKind::number &&
+                line.pieces1.pieces[0].value == 0) {
+                put_gas_label_field(out, line.label);
+                return;
+            }
+            data = ".space";
+            break;
+        case Directive::export_names: data = ".global"; break;
+        case Directive::import_names: data = ".extern"; break;
         case Directive::macro:
-            line = "\t";
-            append_operand(line, ".macro", operand);
+            out.push_back('\t');
+            append_operand(out, ".macro", operand);
             return;
-        case Directive::end_macro: line = "\t.endm"; return;
+        case Directive::end_macro: out += "\t.endm"; return;
         case Directive::macro_call:
-            put_gas_label_field(line, out.label);
-            append_operand(line, upper_case(out.mnemonic), operand);
+            put_gas_label_field(out, line.label);
+            append_operand(out, upper_case(line.mnemonic), operand);
             return;
-        case Directive::list: line = "\t.list"; return;
-        case Directive::nolist: line = "\t.nolist"; return;
-        case Directive::page: line = "\t.eject"; return;
-        case Directive::end: line = "\t.end"; return;
+        case Directive::list: out += "\t.list"; return;
+        case Directive::nolist: out += "\t.nolist"; return;
+        case Directive::page: out += "\t.eject"; return;
+        case Directive::end: out += "\t.end"; return;
+        case Directive::if_true:
+            out.push_back('\t');
+            append_operand(out, ".if", operand);
+            return;
+        case Directive::if_else: out += "\t.else"; return;
+        case Directive::end_if: out += "\t.endif"; return;
+        case Directive::repeat:
+            out.push_back('\t');
+            append_operand(out, ".rept", operand);
+            return;
+        case Directive::end_repeat: out += "\t.endr"; return;
         case Directive::program:
         case Directive::heading:
         case Directive::none: break;
     }
-    line = ";\t";
-    append_operand(line, out.mnemonic, out.operand1);
+    if (!data.empty()) {
+        put_gas_label_field(out, line.label);
+        append_operand(out, data, operand);
+        return;
+    }
+    out += ";\t";
+    append_operand(out, line.mnemonic, line.operand1);
 }
 
 // An instruction; a branch out of reach of its 8-bit displacement jumps instead, past a branch on
 // the opposite condition. `rest` receives the line that follows (with its newline).
-void put_gas_instruction(std::string& line, const OutputLine& out, std::string& rest) {
-    put_gas_label_field(line, out.label);
-    const std::string operand1 = gas_operand(out.pieces1, out.operand1);
-    if (out.long_branch) {
+void put_gas_instruction(std::string& out, const OutputLine& line, std::string& rest) {
+    put_gas_label_field(out, line.label);
+    const std::string operand1 = gas_operand(line.pieces1, line.operand1);
+    if (line.long_branch) {
         const std::string jump = "JMP\t@" + operand1;
-        const std::string_view opposite = opposite_branch(out.mnemonic);
+        const std::string_view opposite = opposite_branch(line.mnemonic);
         if (opposite.empty()) {
-            line += jump;
+            out += jump;
             return;
         }
-        line += opposite;
-        line += "\t.+6";
+        out += opposite;
+        out += "\t.+6";
         rest = "\t" + jump + "\n";
         return;
     }
-    line += out.mnemonic;
+    out += line.mnemonic;
     if (!operand1.empty()) {
-        line.push_back('\t');
-        line += operand1;
-        const std::string operand2 = gas_operand(out.pieces2, out.operand2);
+        out.push_back('\t');
+        out += operand1;
+        const std::string operand2 = gas_operand(line.pieces2, line.operand2);
         if (!operand2.empty()) {
-            line.push_back(',');
-            line += operand2;
+            out.push_back(',');
+            out += operand2;
         }
     }
 }
 
-void render_gas_into(std::string& line, const OutputLine& out, std::string_view source_line, bool with_comment,
+// What an error line assembles as: its bytes where they are known, and the opening or closing of
+// the block it stood for, which keeps the conditional and repeat blocks after it paired. A
+// condition that cannot be translated takes its first branch.
+std::string gas_placeholder(const OutputLine& line) {
+    switch (line.directive) {
+        case Directive::if_true: return ".if\t1";
+        case Directive::repeat: return ".rept\t1";
+        case Directive::end_repeat: return ".endr";
+        default: break;
+    }
+    return (line.mnemonic == "DS" ? std::string(".space") : line.mnemonic) + "\t" + line.operand1;
+}
+
+void render_gas_into(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
                      bool copy_h8_area) {
+    const std::size_t start = out.size();
     std::string rest;
-    switch (out.kind) {
-        case LineKind::warning: line = warning_text(out.warning); return;
-        case LineKind::passthrough: render_passthrough(line, gas_passthrough_text(source_line), copy_h8_area); return;
-        case LineKind::comment: line = ";"; break;
-        case LineKind::label_only: put_gas_label_field(line, out.label); break;
+    switch (line.kind) {
+        case LineKind::warning: out += warning_text(line.warning); return;
+        case LineKind::passthrough:
+            render_passthrough(out, start, gas_passthrough_text(source_line), copy_h8_area);
+            return;
+        case LineKind::comment: out.push_back(';'); break;
+        case LineKind::label_only: put_gas_label_field(out, line.label); break;
         case LineKind::error:
             // A placeholder GNU as assembles, of the size the line would have had where it is known.
-            put_gas_label_field(line, out.label);
-            line += out.mnemonic == "DS" ? ".space" : out.mnemonic;
-            line.push_back('\t');
-            line += out.operand1;
-            line += "\t;*** error ***";
+            put_gas_label_field(out, line.label);
+            out += gas_placeholder(line);
+            out += "\t;*** error ***";
             break;
         case LineKind::code:
-            if (out.directive == Directive::none) {
-                put_gas_instruction(line, out, rest);
+            if (line.directive == Directive::none) {
+                put_gas_instruction(out, line, rest);
             } else {
-                put_gas_directive(line, out);
+                put_gas_directive(out, line);
             }
             break;
     }
-    put_comment_field(line, source_line, with_comment);
-    line += rest;
+    put_comment_field(out, start, source_line, with_comment);
+    out += rest;
+}
+
+void render_in_syntax(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
+                      bool copy_h8_area, bool gas) {
+    if (gas) {
+        render_gas_into(out, line, source_line, with_comment, copy_h8_area);
+    } else {
+        render_into(out, line, source_line, with_comment, copy_h8_area);
+    }
 }
 
 }  // namespace
@@ -266,11 +317,7 @@ std::size_t column_after(std::string_view text, std::size_t start) {
 std::string render_line(const OutputLine& line, std::string_view source_line, bool with_comment, bool copy_h8_area,
                         bool gas) {
     std::string text;
-    if (gas) {
-        render_gas_into(text, line, source_line, with_comment, copy_h8_area);
-    } else {
-        render_into(text, line, source_line, with_comment, copy_h8_area);
-    }
+    render_in_syntax(text, line, source_line, with_comment, copy_h8_area, gas);
     return text;
 }
 
@@ -280,7 +327,7 @@ std::string render_translation(const Translation& lines, std::string_view source
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && line.kind != LineKind::warning;
         commented |= with_comment;
-        text += render_line(line, source_line, with_comment, copy_h8_area, gas);
+        render_in_syntax(text, line, source_line, with_comment, copy_h8_area, gas);
     }
     return text;
 }
@@ -300,11 +347,11 @@ OutputLine source_line_of(const LineRecord& record) {
             line.even = true;
         } else if (record.code == in_error(kw::DB) || record.code == in_error(kw::DS)) {
             line.mnemonic = "DS";
-            line.operand1 = "1";
+            line.operand1 = '1';  // a character: GCC 12 at -O3 misreads the literal's copy as overlapping
             line.size = 1;
         } else if (record.code == in_error(kw::DW)) {
             line.mnemonic = "DS";
-            line.operand1 = "2";
+            line.operand1 = '2';
             line.size = 2;
             line.even = true;
         }
@@ -326,19 +373,21 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && line.kind != LineKind::warning;
         commented |= with_comment;
-        if (gas_) {
-            render_gas_into(text_, line, source_line, with_comment, copy_h8_area_);
-        } else {
-            render_into(text_, line, source_line, with_comment, copy_h8_area_);
-        }
-        if (file_.get() == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
-            std::ferror(file_.get()) != 0) {
-            fatal(console_, "\t%s Write Error\n", path_.c_str());
-        }
+        render_in_syntax(text_, line, source_line, with_comment, copy_h8_area_, gas_);
     }
+    if (text_.size() >= write_block_size) write_block();
+}
+
+void SrcWriter::write_block() {
+    if (file_.get() == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
+        std::ferror(file_.get()) != 0) {
+        fatal(console_, "\t%s Write Error\n", path_.c_str());
+    }
+    text_.clear();
 }
 
 void SrcWriter::close() {
+    if (!text_.empty()) write_block();
     if (!file_.finish()) fatal(console_, "\t%s Write Error\n", path_.c_str());
 }
 

@@ -40,10 +40,13 @@ public:
     void commit();
 
 private:
+    // Writes the lines laid out so far; a failure ends the run with "\t%s Write Error".
+    void write_block();
+
     Console& console_;
     std::string path_;
     bool copy_h8_area_;
     bool gas_;
     ReplacedFile file_;
-    std::string text_;  // reused for every line
+    std::string text_;  // the lines laid out and not yet written, a block at a time
 };

@@ -93,7 +93,8 @@ TEST(CommandLine, UsageErrors) {
         {"FOO", "/D2001"},
         {"FOO", "/M1001"},
         {"FOO", "/Dabc"},
-        {"FOO", "/X"},
+        {"FOO", "/Z"},
+        {"FOO", "--extend"},
         {"FOO", "/D"},
         {"A", "B", "C"},
         {"FOO", "/D65537"},
@@ -101,12 +102,28 @@ TEST(CommandLine, UsageErrors) {
         {"FOO", "/D99999999999999999999"},
         {"FOO", "/D-1"},
         {"FOO", "-Q"},
+        {"FOO", "--diagnostics=vim"},
+        {"FOO", "--fail-on-errors"},
     };
     for (const auto& args : cases) {
         Settings settings;
         EXPECT_EQ(read_command_line(args, settings), CommandLineResult::usage_error)
             << (args.empty() ? "(none)" : args.back());
     }
+}
+
+TEST(CommandLine, ExtendedModeInEverySpelling) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"FOO", "--extended"}, {"FOO", "-X"}, {"FOO", "/x"}, {"FOO/X/H"}, {"--extended", "FOO", "BAR"},
+    };
+    for (const auto& args : cases) {
+        Settings settings;
+        EXPECT_EQ(read_command_line(args, settings), CommandLineResult::run) << args.back();
+        EXPECT_TRUE(settings.extended) << args.back();
+    }
+    Settings plain;
+    EXPECT_EQ(read_command_line({"FOO", "/H"}, plain), CommandLineResult::run);
+    EXPECT_FALSE(plain.extended);
 }
 
 TEST(CommandLine, HelpAndVersion) {

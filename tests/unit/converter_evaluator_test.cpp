@@ -33,7 +33,8 @@ protected:
     }
 
     // The evaluation in the shape the cases are written in: the value as hex digits ("" without a
-    // value, "0" when malformed) and the status as 0 (ok), 1 (malformed) or 3 (undefined name).
+    // value, "0" when malformed) and the status as 0 (ok), 1 (malformed), 3 (undefined name) or 4
+    // (a label's address, extended mode).
     Result evaluate(std::string_view text, int width = 1) {
         const Evaluation evaluation = evaluate_operand(eval, names, text, width == 0 ? Width::byte : Width::word);
         Result result;
@@ -46,6 +47,7 @@ protected:
                 result.status = 1;
                 break;
             case EvalStatus::undefined_name: result.status = 3; break;
+            case EvalStatus::address_name: result.status = 4; break;
         }
         return result;
     }

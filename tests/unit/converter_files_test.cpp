@@ -1,6 +1,7 @@
 // Records, name tables and the DOS-style text reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -115,6 +116,19 @@ TEST(TextInput, LongLinesAreReadIn254CharacterPieces) {
     ASSERT_EQ(exact.size(), 3U);
     EXPECT_EQ(exact[1], "\n");
     EXPECT_EQ(exact[2], "z\n");
+}
+
+// The file is read in blocks: a CR-LF split between two of them is still one line end. The four
+// shifts put the CR at every place modulo 4, so one of them lands it on the last byte of a block.
+TEST(TextInput, CrLfSplitBetweenBlocks) {
+    for (std::size_t shift = 0; shift < 4; ++shift) {
+        std::string text(shift, 'x');
+        for (int i = 0; i < 10000; ++i) text += "ab\r\n";
+        auto lines = read_all(text);
+        ASSERT_EQ(lines.size(), 10000U) << shift;
+        EXPECT_EQ(lines[0], std::string(shift, 'x') + "ab\n");
+        EXPECT_EQ(std::count(lines.begin() + 1, lines.end(), "ab\n"), 9999) << shift;
+    }
 }
 
 TEST(TextInput, DirectoryIsNotAFile) {

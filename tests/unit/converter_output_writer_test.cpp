@@ -95,6 +95,29 @@ TEST_F(OutputWriterTest, CommentFieldIsCutBeforeColumn255) {
     EXPECT_EQ(render_translation({code_line({}, wide)}, "X\n"), "\t" + wide + "\t;\t\n");
 }
 
+// The comment field keeps the longest start of the source line whose characters all stay below
+// column 255, wherever the tabs fall around the cut and wherever the field begins.
+TEST_F(OutputWriterTest, CutKeepsTheLongestStartBelowColumn255) {
+    for (std::size_t width = 1; width <= 48; width += 7) {
+        const std::string h8_text(width, 'W');
+        for (std::size_t run = 0; run < 12; ++run) {
+            std::string source;
+            while (source.size() < 240) source += std::string(run, 'x') + "\t";
+            source += "\n";
+            const std::string line = render_translation({code_line({}, h8_text)}, source);
+            const std::size_t field = line.find(";\t") + 2;
+            std::size_t column = column_after(std::string_view(line).substr(0, field));
+            std::size_t expected = 0;
+            while (expected + 1 < source.size()) {
+                column = column_after(source.substr(expected, 1), column);
+                if (column >= 255) break;
+                ++expected;
+            }
+            EXPECT_EQ(line.substr(field), source.substr(0, expected) + "\n") << width << " " << run;
+        }
+    }
+}
+
 TEST_F(OutputWriterTest, PassThroughLines) {
     struct Case {
         const char* source;

@@ -153,4 +153,11 @@ TEST(KeywordTable, SynonymsAndExactMatch) {
     for (const auto& [word, code] : cases) EXPECT_EQ(keyword_lookup(word).value_or(0), code) << word;
 }
 
+// The lookup goes through a hashed index: every row must be reachable through it, and a name that
+// packs to the same bytes as a keyword (a trailing NUL) must still not match it.
+TEST(KeywordTable, EveryRowFoundThroughTheIndex) {
+    for (const Keyword& keyword : KeywordTable) EXPECT_EQ(keyword_lookup(keyword.text), keyword.code) << keyword.text;
+    EXPECT_FALSE(keyword_lookup(std::string_view("LD\0", 3)));
+}
+
 }  // namespace

@@ -59,6 +59,30 @@ TEST(FormatterReadTextLine, CtrlZEndsTheFile) {
     EXPECT_EQ(texts(read_all("\x1A")), Texts{});
 }
 
+// The file is read in blocks: a CR-LF split between two of them is still one line end. The four
+// shifts put the CR at every place modulo 4, so one of them lands it on the last byte of a block.
+TEST(FormatterReadTextLine, CrLfSplitBetweenBlocks) {
+    for (int shift = 0; shift < 4; ++shift) {
+        std::string bytes(static_cast<std::size_t>(shift), 'x');
+        for (int i = 0; i < 10000; ++i) bytes += "ab\r\n";
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::rewind(file);
+        TextInput input{file};
+        std::string line;
+        int count = 0;
+        bool all_ab = true;
+        while (read_text_line(input, line, line_column_limit) != -1 && count <= 10000) {
+            all_ab &= line == (count == 0 ? std::string(static_cast<std::size_t>(shift), 'x') + "ab" : "ab");
+            ++count;
+        }
+        std::fclose(file);
+        EXPECT_EQ(count, 10000) << shift;
+        EXPECT_TRUE(all_ab) << shift;
+    }
+}
+
 TEST(FormatterReadTextLine, NulAndHighBytesAreText) {
     EXPECT_EQ(texts(read_all(std::string("a\0b\n\xFF\xC4\n", 7))), (Texts{std::string("a\0b", 3), "\xFF\xC4"}));
 }
