@@ -129,7 +129,8 @@ void translate_section(Context& ctx, LineRecord& record, std::string_view line, 
     std::string name = data ? sections.data_section : sections.code_section;
     const std::string_view label = record.label_view();
     if (!label.empty()) {
-        name = "." + std::string(label);
+        name.assign(1, '.');  // appended: GCC 12 at -O3 misreads a prepended copy as overlapping
+        name.append(label);
         if (!is_short_section_name(label)) name = format_text(".S%zu", sections.sections.size() + 1);
     }
     out.push_back(gas_section_line(sections, name, !data, fixed, section));
