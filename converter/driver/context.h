@@ -105,9 +105,10 @@ struct Context {
     char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
     int condition_depth = 0;          // extended mode, pass 1: how many IF blocks are open
     std::uint16_t total_lines = 0;
-    File work_file;              // written by pass 1, handed to pass 2's record cursor
-    std::string work_file_name;  // as created, for the messages about it
-    FileAccess files;            // on disk (the program's signal cleanup list) or in memory
+    std::unordered_set<std::string> placed_labels;  // pass 1: the labels that can name a place (upper case)
+    File work_file;                                 // written by pass 1, handed to pass 2's record cursor
+    std::string work_file_name;                     // as created, for the messages about it
+    FileAccess files;                               // on disk (the program's signal cleanup list) or in memory
 
     Pass2State pass2;
 

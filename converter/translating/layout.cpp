@@ -1,7 +1,6 @@
 #include "translating/layout.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "reading/text_scan.h"
 #include "writing/gas_syntax.h"
@@ -12,29 +11,11 @@ constexpr std::int32_t shortest_displacement = -128;
 constexpr std::int32_t longest_displacement = 127;
 // The bytes a pass-through line may take: any H8/300 instruction fits in four.
 constexpr std::uint16_t passthrough_size = 4;
-
-struct Position {
-    std::size_t entry = 0;
-    std::size_t line = 0;
-};
-
-struct Place {
-    std::string section;
-    std::int32_t offset = 0;
-};
-
-struct Branch {
-    Position at;
-    Place place;
-    std::string target;  // upper case
-};
-
-// What one walk over the program finds.
-struct Walk {
-    std::unordered_map<std::string, Place> labels;
-    std::vector<Branch> branches;
-    std::vector<Position> alignments;  // lines after which GNU as must go on at an even address
-};
+// The most a short branch grows by in its long form (BNE .+6 and JMP @LABEL for BEQ LABEL).
+constexpr std::int32_t longest_growth = 4;
+// A window this long means a branch waits for a label that lies far away or in another section:
+// the oldest line is then decided with what is known (see `decide`).
+constexpr std::size_t window_limit = 2048;
 
 // A line whose label names its own place (an EQU or DEFL name is a value).
 bool places_its_label(const OutputLine& line) {
@@ -50,148 +31,218 @@ std::uint16_t passthrough_bytes(std::string_view source) {
     return empty ? 0 : passthrough_size;
 }
 
-class Walker {
-public:
-    Walker(const std::vector<TranslatedLine>& program, bool pad) : program_(program), pad_(pad) {}
-
-    Walk run() {
-        for (std::size_t e = 0; e < program_.size(); ++e) {
-            const Translation& lines = program_[e].lines;
-            for (std::size_t j = 0; j < lines.size(); ++j) step(lines[j], {e, j}, program_[e].source);
-        }
-        flush_pending(0);
-        return std::move(walk_);
-    }
-
-private:
-    std::uint16_t size_of(const OutputLine& line, std::string_view source) const {
-        if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
-        if (line.directive == Directive::macro_call) {
-            auto found = macros_.find(upper_case(line.mnemonic));
-            return found != macros_.end() ? found->second.size : 0;
-        }
-        if (line.long_branch) return opposite_branch(line.mnemonic).empty() ? 4 : 6;
-        return line.size;
-    }
-
-    void flush_pending(std::int32_t padding) {
-        for (const std::string& label : pending_labels_) walk_.labels[label] = {section_, offsets_[section_] + padding};
-        pending_labels_.clear();
-    }
-
-    void step(const OutputLine& line, Position at, std::string_view source) {
-        if (line.kind == LineKind::warning || line.kind == LineKind::comment) return;
-        if (line.directive == Directive::section) {
-            flush_pending(0);
-            section_ = line.section;
-            return;
-        }
-        if (line.directive == Directive::macro) {
-            in_macro_ = true;
-            macro_name_ = upper_case(line.operand1.substr(0, line.operand1.find(' ')));
-            macro_ = {};
-            return;
-        }
-        if (line.directive == Directive::end_macro) {
-            in_macro_ = false;
-            macros_[macro_name_] = macro_;
-            return;
-        }
-        const std::uint16_t size = size_of(line, source);
-        // A macro body takes its place where the macro is called, and its labels with it.
-        if (in_macro_) {
-            if (macro_.size == 0 && size != 0) macro_.even = line.even || line.kind == LineKind::passthrough;
-            macro_.size = static_cast<std::uint16_t>(macro_.size + size);
-            return;
-        }
-        if (places_its_label(line)) pending_labels_.push_back(upper_case(line.label));
-        if (size == 0 && line.branch_target.empty()) return;
-
-        std::int32_t& offset = offsets_[section_];
-        bool even = line.even || line.kind == LineKind::passthrough;
-        if (line.directive == Directive::macro_call) {
-            auto found = macros_.find(upper_case(line.mnemonic));
-            even = found != macros_.end() && found->second.even;
-        }
-        std::int32_t padding = 0;
-        if (pad_ && even && offset % 2 != 0) {
-            padding = 1;
-            if (auto last = last_sized_.find(section_); last != last_sized_.end()) {
-                walk_.alignments.push_back(last->second);
-            }
-        }
-        offset += padding;
-        flush_pending(0);
-        if (!line.branch_target.empty()) {
-            walk_.branches.push_back({at, {section_, offset}, upper_case(line.branch_target)});
-        }
-        offset += size;
-        last_sized_[section_] = at;
-    }
-
-    const std::vector<TranslatedLine>& program_;
-    bool pad_;
-    Walk walk_;
-    std::string section_ = ".text";
-    std::unordered_map<std::string, std::int32_t> offsets_;
-    std::unordered_map<std::string, Position> last_sized_;
-    std::vector<std::string> pending_labels_;
-    // What a macro's call puts in its place: its bytes, and whether they start with an instruction
-    // or a word. (Alignment inside a body is the body's own.)
-    struct MacroBody {
-        std::uint16_t size = 0;
-        bool even = false;
-    };
-    std::unordered_map<std::string, MacroBody> macros_;
-    bool in_macro_ = false;
-    std::string macro_name_;
-    MacroBody macro_;
-};
-
-// Whether the branch cannot reach its label with an 8-bit displacement.
-bool out_of_reach(const Walk& walk, const Branch& branch) {
-    auto found = walk.labels.find(branch.target);
-    if (found == walk.labels.end() || found->second.section != branch.place.section) return false;
-    const std::int32_t displacement = found->second.offset - (branch.place.offset + 2);
-    return displacement < shortest_displacement || displacement > longest_displacement;
+bool in_reach(std::int32_t displacement) {
+    return displacement >= shortest_displacement && displacement <= longest_displacement;
 }
-
-OutputLine& line_at(std::vector<TranslatedLine>& program, Position at) { return program[at.entry].lines[at.line]; }
 
 }  // namespace
 
-void lay_out(Context& ctx, std::vector<TranslatedLine>& program) {
-    const bool gas = ctx.settings.gas;
-    Walk walk = Walker(program, gas).run();
-    if (!gas) {
-        for (const Branch& branch : walk.branches) {
-            if (!out_of_reach(walk, branch)) continue;
-            TranslatedLine& entry = program[branch.at.entry];
-            ctx.console.print("(%d) WARNING: branch out of range\n", entry.line_number);
-            entry.lines.insert(entry.lines.begin(), warning_line(Warning::branch_out_of_range));
+Layout::Layout(Context& ctx, SrcWriter& writer, const std::unordered_set<std::string>& placed_labels)
+    : ctx_(ctx), writer_(writer), placed_labels_(placed_labels), gas_(ctx.settings.gas) {}
+
+std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) const {
+    if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
+    if (line.directive == Directive::macro_call) {
+        auto found = macros_.find(upper_case(line.mnemonic));
+        return found != macros_.end() ? found->second.size : 0;
+    }
+    if (line.long_branch) return opposite_branch(line.mnemonic).empty() ? 4 : 6;
+    return line.size;
+}
+
+void Layout::place_pending_labels(std::int32_t offset) {
+    for (const PendingLabel& label : pending_labels_) {
+        labels_[label.name] = {section_, offset};
+        window_labels_.push_back({label.name, label.entry});
+        if (label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
+    }
+    pending_labels_.clear();
+}
+
+// Lays out line `index` of `entry` (serial number `serial`) after everything before it.
+void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index) {
+    const OutputLine& line = entry.lines[index];
+    if (line.kind == LineKind::warning || line.kind == LineKind::comment) return;
+    if (line.directive == Directive::section) {
+        place_pending_labels(offsets_[section_]);
+        auto known = std::find(section_names_.begin(), section_names_.end(), line.section);
+        if (known == section_names_.end()) {
+            section_names_.push_back(line.section);
+            offsets_.push_back(0);
+            known = section_names_.end() - 1;
         }
+        section_ = static_cast<std::uint32_t>(known - section_names_.begin());
         return;
     }
-    // A long branch moves the labels after it, which can put further branches out of reach; the
-    // long forms only grow, so this ends.
+    if (line.directive == Directive::macro) {
+        in_macro_ = true;
+        macro_name_ = upper_case(line.operand1.substr(0, line.operand1.find(' ')));
+        macro_ = {};
+        return;
+    }
+    if (line.directive == Directive::end_macro) {
+        in_macro_ = false;
+        macros_[macro_name_] = macro_;
+        return;
+    }
+    const std::uint16_t size = size_of(line, entry.source);
+    // A macro body takes its place where the macro is called, and its labels with it.
+    if (in_macro_) {
+        if (macro_.size == 0 && size != 0) macro_.even = line.even || line.kind == LineKind::passthrough;
+        macro_.size = static_cast<std::uint16_t>(macro_.size + size);
+        return;
+    }
+    if (places_its_label(line)) {
+        pending_labels_.push_back({upper_case(line.label), serial, index});
+        ++entry.unplaced_labels;
+    }
+    if (size == 0 && line.branch_target.empty()) return;
+
+    std::int32_t& offset = offsets_[section_];
+    bool even = line.even || line.kind == LineKind::passthrough;
+    if (line.directive == Directive::macro_call) {
+        auto found = macros_.find(upper_case(line.mnemonic));
+        even = found != macros_.end() && found->second.even;
+    }
+    if (gas_ && even && offset % 2 != 0) {
+        // The padding goes in front of the labels that name this line, so that they name it still.
+        if (!pending_labels_.empty() && pending_labels_.front().entry >= front_serial_) {
+            entry_at(pending_labels_.front().entry).align_before.push_back(pending_labels_.front().line);
+        } else {
+            entry.align_before.push_back(index);
+        }
+        ++offset;
+    }
+    place_pending_labels(offset);
+    if (!line.branch_target.empty()) {
+        branches_.push_back({serial, index, {section_, offset}, upper_case(line.branch_target), false});
+        ++entry.branches;
+    }
+    offset += size;
+}
+
+const Layout::Place* Layout::label_place(const std::string& name) const {
+    auto found = labels_.find(name);
+    return found == labels_.end() ? nullptr : &found->second;
+}
+
+// A branch out of reach: in the GNU syntax it takes its long form, which moves everything after it
+// in its section; otherwise it is reported.
+void Layout::make_long(Branch& branch) {
+    Entry& entry = entry_at(branch.entry);
+    if (!gas_) {
+        entry.out_of_range = true;
+        warnings_.emplace_back(branch.entry, entry.line_number);
+        return;
+    }
+    OutputLine& line = entry.lines[branch.line];
+    const std::uint16_t short_size = size_of(line, entry.source);
+    line.long_branch = true;
+    const std::int32_t growth = size_of(line, entry.source) - short_size;
+    const Place at = branch.place;
+    offsets_[at.section] += growth;
+    for (const WindowLabel& label : window_labels_) {
+        Place& place = labels_[label.name];
+        if (place.section == at.section && place.offset > at.offset) place.offset += growth;
+    }
+    for (Branch& other : branches_) {
+        if (other.place.section == at.section && other.place.offset > at.offset) other.place.offset += growth;
+    }
+}
+
+// Decides whether `branch` reaches its label; false while that depends on lines still to come.
+// `forced`: decide now, with what is known (at the end of the program, or when the window is full).
+bool Layout::decide(Branch& branch, bool forced) {
+    const Place* target = label_place(branch.target);
+    if (target == nullptr) {
+        // A name that never names a place here (an external, a value) is not measured; nor is a
+        // label that has not come by the end.
+        if (finishing_ || !placed_labels_.contains(branch.target)) return true;
+        if (!forced) return false;
+        // The label is further than the window: out of reach if it is in this section.
+        if (!in_reach(offsets_[branch.place.section] - (branch.place.offset + 2))) make_long(branch);
+        return true;
+    }
+    if (target->section != branch.place.section) return true;
+    const std::int32_t displacement = target->offset - (branch.place.offset + 2);
+    if (!in_reach(displacement)) {
+        make_long(branch);
+        return true;
+    }
+    if (!gas_) return true;  // lengths never change: the distance is final
+    // Branches between still undecided may yet take their long forms and push the label away.
+    const std::int32_t low = std::min(target->offset, branch.place.offset);
+    const std::int32_t high = std::max(target->offset, branch.place.offset);
+    std::int32_t undecided = 0;
+    for (const Branch& other : branches_) {
+        if (&other == &branch || other.decided || other.place.section != branch.place.section) continue;
+        if (other.place.offset >= low && other.place.offset < high) ++undecided;
+    }
+    const std::int32_t farthest = displacement + (displacement >= 0 ? 1 : -1) * longest_growth * undecided;
+    if (undecided == 0 || in_reach(farthest)) return true;
+    if (finishing_) return false;   // the end settles it once nothing grows any more
+    if (forced) make_long(branch);  // the long form reaches whatever the others do
+    return forced;
+}
+
+// Decides what can be decided, then writes the lines that are settled from the front on.
+void Layout::settle(bool forced) {
     for (bool changed = true; changed;) {
         changed = false;
-        for (const Branch& branch : walk.branches) {
-            OutputLine& line = line_at(program, branch.at);
-            if (line.long_branch || !out_of_reach(walk, branch)) continue;
-            line.long_branch = true;
+        for (Branch& branch : branches_) {
+            if (branch.decided) continue;
+            const bool force = forced && branch.entry == front_serial_;
+            if (!decide(branch, force)) continue;
+            branch.decided = true;
+            --entry_at(branch.entry).branches;
             changed = true;
         }
-        if (changed) walk = Walker(program, gas).run();
     }
-    // From the last line on, so that the positions before stay valid.
-    std::sort(walk.alignments.begin(), walk.alignments.end(),
-              [](Position a, Position b) { return a.entry != b.entry ? a.entry > b.entry : a.line > b.line; });
-    walk.alignments.erase(std::unique(walk.alignments.begin(), walk.alignments.end(),
-                                      [](Position a, Position b) { return a.entry == b.entry && a.line == b.line; }),
-                          walk.alignments.end());
-    for (Position at : walk.alignments) {
-        Translation& lines = program[at.entry].lines;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at.line) + 1, code_line({}, ".align", "1"));
+    while (!window_.empty() && window_.front().branches == 0 &&
+           (window_.front().unplaced_labels == 0 || forced || finishing_)) {
+        write_front();
+        forced = false;
     }
+}
+
+void Layout::write_front() {
+    Entry& entry = window_.front();
+    std::sort(entry.align_before.begin(), entry.align_before.end());
+    for (auto at = entry.align_before.rbegin(); at != entry.align_before.rend(); ++at) {
+        entry.lines.insert(entry.lines.begin() + static_cast<std::ptrdiff_t>(*at),
+                           directive_line(Directive::align, {}, ".align", "1"));
+    }
+    if (entry.out_of_range) entry.lines.insert(entry.lines.begin(), warning_line(Warning::branch_out_of_range));
+    writer_.write(entry.lines, entry.source);
+    window_.pop_front();
+    ++front_serial_;
+    while (!branches_.empty() && branches_.front().entry < front_serial_) branches_.pop_front();
+    while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
+}
+
+void Layout::add(Translation lines, std::string source, std::uint16_t line_number) {
+    Entry& entry = window_.emplace_back();
+    entry.lines = std::move(lines);
+    entry.source = std::move(source);
+    entry.line_number = line_number;
+    const std::uint64_t serial = front_serial_ + window_.size() - 1;
+    for (std::size_t i = 0; i < entry.lines.size(); ++i) step(entry, serial, i);
+    settle(false);
+    while (window_.size() > window_limit) settle(true);
+}
+
+void Layout::finish() {
+    place_pending_labels(offsets_[section_]);
+    finishing_ = true;
+    settle(false);
+    // What is left waits only on branches that may grow: none does once every one that is out of
+    // reach has its long form, and then all the others reach.
+    for (Branch& branch : branches_) {
+        if (branch.decided) continue;
+        branch.decided = true;
+        --entry_at(branch.entry).branches;
+    }
+    settle(false);
+    std::sort(warnings_.begin(), warnings_.end());
+    for (const auto& warning : warnings_) ctx_.console.print("(%d) WARNING: branch out of range\n", warning.second);
 }

@@ -1,25 +1,105 @@
 // The layout of the translated program: where each H8/300 line lands in its section. A translation
 // is longer than its HD64180 line, so a short branch that reached its label on the HD64180 may not
-// on the H8/300; and the H8/300 runs instructions and reads words at even addresses only. Both need
-// the whole program, so pass 2 keeps its translations and lays them out before writing them.
+// on the H8/300; and the H8/300 runs instructions and reads words at even addresses only.
+//
+// The lines pass 2 translates go through a window on their way to the writer: a line leaves it as
+// soon as its branches are measured, which needs the lines up to the branch's label and no more.
+// The window stays a few lines long in any real program, so memory does not grow with the source.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "driver/context.h"
 #include "writing/output_line.h"
-
-// One source line's translation, as pass 2 made it.
-struct TranslatedLine {
-    Translation lines;
-    std::string source;             // the source line as read
-    std::uint16_t line_number = 0;  // in its own file, for messages
-};
+#include "writing/output_writer.h"
 
 // Measures the short branches to labels of the same section. In the GNU syntax a branch out of
-// reach is marked for its long form and `.align 1` lines are put after data that leaves an odd
-// address before an instruction or a word; otherwise such a branch is reported on the console and
-// gets a warning line.
-void lay_out(Context& ctx, std::vector<TranslatedLine>& program);
+// reach is written in its long form and `.align 1` lines are put where data leaves an odd address
+// before an instruction or a word; otherwise such a branch is reported on the console (after the
+// other messages of pass 2) and gets a warning line.
+class Layout {
+public:
+    // `placed_labels`: the labels of the whole program that can name a place (pass 1 saw them
+    // all), so that a branch to any other name is known not to be measurable at once.
+    Layout(Context& ctx, SrcWriter& writer, const std::unordered_set<std::string>& placed_labels);
+
+    // Takes one source line's translation; writes the lines before it that are settled.
+    void add(Translation lines, std::string source, std::uint16_t line_number);
+    // Settles and writes the rest, then reports the branches out of range.
+    void finish();
+
+private:
+    struct Place {
+        std::uint32_t section = 0;  // an index into section_names_
+        std::int32_t offset = 0;
+    };
+    struct Entry {
+        Translation lines;
+        std::string source;
+        std::uint16_t line_number = 0;
+        std::vector<std::size_t> align_before;  // GNU syntax: `.align 1` before these lines
+        std::size_t branches = 0;               // of its branches, how many are not yet decided
+        std::size_t unplaced_labels = 0;        // labels on its lines still waiting for a place
+        bool out_of_range = false;              // default syntax: one of its branches is
+    };
+    struct Branch {
+        std::uint64_t entry = 0;  // serial number of its entry
+        std::size_t line = 0;
+        Place place;
+        std::string target;  // upper case
+        bool decided = false;
+    };
+    struct PendingLabel {
+        std::string name;  // upper case
+        std::uint64_t entry = 0;
+        std::size_t line = 0;
+    };
+    struct WindowLabel {
+        std::string name;
+        std::uint64_t entry = 0;
+    };
+    struct MacroBody {
+        std::uint16_t size = 0;
+        bool even = false;
+    };
+
+    std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
+    void step(Entry& entry, std::uint64_t serial, std::size_t index);
+    void place_pending_labels(std::int32_t offset);
+    const Place* label_place(const std::string& name) const;
+    bool decide(Branch& branch, bool forced);
+    void make_long(Branch& branch);
+    void settle(bool forced);
+    void write_front();
+    Entry& entry_at(std::uint64_t serial) { return window_[serial - front_serial_]; }
+
+    Context& ctx_;
+    SrcWriter& writer_;
+    const std::unordered_set<std::string>& placed_labels_;
+    const bool gas_;
+
+    std::deque<Entry> window_;
+    std::uint64_t front_serial_ = 0;  // serial number of window_.front()
+    std::deque<Branch> branches_;     // the window's branches in order, decided or not
+    std::unordered_map<std::string, Place> labels_;
+    std::deque<WindowLabel> window_labels_;  // the labels placed since the front of the window
+    std::vector<PendingLabel> pending_labels_;
+
+    std::vector<std::string> section_names_{".text"};
+    std::uint32_t section_ = 0;
+    std::vector<std::int32_t> offsets_{0};  // per section: the bytes laid out so far
+    std::unordered_map<std::string, MacroBody> macros_;
+    bool in_macro_ = false;
+    std::string macro_name_;
+    MacroBody macro_;
+
+    bool finishing_ = false;
+    // The branches out of range: the serial number of the entry and its line number.
+    std::vector<std::pair<std::uint64_t, std::uint16_t>> warnings_;
+};

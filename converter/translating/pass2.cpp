@@ -35,7 +35,7 @@ Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& recor
     return translate_directive(ctx, record, line);
 }
 
-void translate_records(Context& ctx, RecordCursor& cursor, std::vector<TranslatedLine>& program) {
+void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
     ctx.includes.levels[0].line_count = 0;
     std::string line;       // the current source line as written, always ending with its newline
     std::string respelled;  // extended mode: the line with its names respelled, which is translated
@@ -54,7 +54,7 @@ void translate_records(Context& ctx, RecordCursor& cursor, std::vector<Translate
         if (ctx.settings.extended) respelled = respell_names(line);
         const std::string& text = ctx.settings.extended ? respelled : line;
         Translation lines = translate_line(ctx, cursor, cursor.current(), text);
-        program.push_back({std::move(lines), line, number});
+        layout.add(std::move(lines), line, number);
     }
 }
 
@@ -130,15 +130,13 @@ void run_pass2(Context& ctx) {
     if (ctx.work_file == nullptr || std::fseek(ctx.work_file.get(), 0, SEEK_SET) != 0) {
         fatal(ctx.console, "\t%s Cannot Open\n", ctx.work_file_name.c_str());
     }
-    // The whole program is translated before a line is written: a branch can only be measured
-    // once the labels after it have their places.
-    std::vector<TranslatedLine> program;
+    // A line goes out once the branches in it are measured, which takes the lines up to their labels.
+    Layout layout(ctx, writer, ctx.placed_labels);
     {
         RecordCursor cursor(std::move(ctx.work_file), ctx.total_lines, ctx.work_file_name);
-        translate_records(ctx, cursor, program);
+        translate_records(ctx, cursor, layout);
     }  // the work file goes with the cursor
-    lay_out(ctx, program);
-    for (const TranslatedLine& entry : program) writer.write(entry.lines, entry.source);
+    layout.finish();
 
     writer.close();
     ReplacedFile symbolic;

@@ -84,6 +84,7 @@ enum class Directive : std::uint8_t {
     end_if,      // .AENDI / .endif
     repeat,      // a repeat block: .AREPEAT / .rept
     end_repeat,  // .AENDR / .endr
+    align,       // GNU syntax: .align 1, to an even address
 };
 
 struct OutputLine {

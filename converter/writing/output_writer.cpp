@@ -213,6 +213,7 @@ void put_gas_directive(std::string& out, const OutputLine& line) {
             append_operand(out, ".rept", operand);
             return;
         case Directive::end_repeat: out += "\t.endr"; return;
+        case Directive::align: out += "\t.align\t1"; return;
         case Directive::program:
         case Directive::heading:
         case Directive::none: break;
@@ -297,6 +298,12 @@ void render_gas_into(std::string& out, const OutputLine& line, std::string_view 
     out += rest;
 }
 
+// A warning, or the padding GNU as puts before a line, stands on its own: the line after it carries
+// the source line.
+bool carries_comment(const OutputLine& line) {
+    return line.kind != LineKind::warning && line.directive != Directive::align;
+}
+
 void render_in_syntax(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
                       bool copy_h8_area, bool gas) {
     if (gas) {
@@ -325,7 +332,7 @@ std::string render_translation(const Translation& lines, std::string_view source
     std::string text;
     bool commented = false;
     for (const OutputLine& line : lines) {
-        const bool with_comment = !commented && line.kind != LineKind::warning;
+        const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
         render_in_syntax(text, line, source_line, with_comment, copy_h8_area, gas);
     }
@@ -371,7 +378,7 @@ void SrcWriter::open(const FileAccess& files) {
 void SrcWriter::write(const Translation& lines, std::string_view source_line) {
     bool commented = false;
     for (const OutputLine& line : lines) {
-        const bool with_comment = !commented && line.kind != LineKind::warning;
+        const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
         render_in_syntax(text_, line, source_line, with_comment, copy_h8_area_, gas_);
     }
