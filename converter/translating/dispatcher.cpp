@@ -134,6 +134,7 @@ bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, cons
 
 Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line) {
     OperandSlots slots;
+    slots.with_pieces = ctx.settings.gas;
     switch (record.code) {
         case kw::AND: slots.logic = "AND"; break;
         case kw::OR: slots.logic = "OR"; break;

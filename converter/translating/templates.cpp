@@ -641,13 +641,15 @@ Translation fill_template(std::span<const TemplateStep> steps, const OperandSlot
         line.mnemonic.append(resolve_slot(slots, step.mnemonic));
         line.operand1.append(resolve_slot(slots, step.operand1));
         line.operand2.append(resolve_slot(slots, step.operand2));
-        line.pieces1 = resolve_slot_pieces(slots, step.operand1);
-        line.pieces2 = resolve_slot_pieces(slots, step.operand2);
+        if (slots.with_pieces) {
+            line.pieces1 = resolve_slot_pieces(slots, step.operand1);
+            line.pieces2 = resolve_slot_pieces(slots, step.operand2);
+        }
         line.size = instruction_size(line.mnemonic, line.operand1, line.operand2);
         line.even = true;
         // A branch to one name can be measured against the name's place in the file.
         const bool short_branch = step.operand1 == "{target}" && is_short_branch(line.mnemonic);
-        const OperandPieces& target = line.pieces1;
+        const OperandPieces& target = slots.target_pieces;
         if (short_branch && target.pieces.size() == 1 && target.pieces.front().kind == PieceKind::name) {
             line.branch_target = target.pieces.front().text;
         }

@@ -42,6 +42,8 @@ struct OperandSlots {
     OperandPieces imm_pieces, mem_pieces, bit_pieces, target_pieces;
     // A branch target that is a fixed address: GNU as has no relative branch to one, only a jump.
     bool target_fixed = false;
+    // Whether the lines get their operands as pieces too: only the GNU syntax writes from them.
+    bool with_pieces = true;
 };
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.
