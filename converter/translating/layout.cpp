@@ -53,6 +53,7 @@ std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) c
 void Layout::place_pending_labels(std::int32_t offset) {
     for (const PendingLabel& label : pending_labels_) {
         labels_[label.name] = {section_, offset};
+        news_ |= awaited_.contains(label.name);
         window_labels_.push_back({label.name, label.entry});
         if (label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
     }
@@ -116,6 +117,7 @@ void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index) {
     place_pending_labels(offset);
     if (!line.branch_target.empty()) {
         branches_.push_back({serial, index, {section_, offset}, upper_case(line.branch_target), false});
+        news_ = true;
         ++entry.branches;
     }
     offset += size;
@@ -187,17 +189,23 @@ bool Layout::decide(Branch& branch, bool forced) {
 
 // Decides what can be decided, then writes the lines that are settled from the front on.
 void Layout::settle(bool forced) {
-    for (bool changed = true; changed;) {
+    // Nothing changes for a waiting branch until a new branch or the label it waits for comes.
+    for (bool changed = forced || finishing_ || news_; changed;) {
         changed = false;
+        awaited_.clear();
         for (Branch& branch : branches_) {
             if (branch.decided) continue;
             const bool force = forced && branch.entry == front_serial_;
-            if (!decide(branch, force)) continue;
+            if (!decide(branch, force)) {
+                if (!labels_.contains(branch.target)) awaited_.insert(branch.target);
+                continue;
+            }
             branch.decided = true;
             --entry_at(branch.entry).branches;
             changed = true;
         }
     }
+    news_ = false;
     while (!window_.empty() && window_.front().branches == 0 &&
            (window_.front().unplaced_labels == 0 || forced || finishing_)) {
         write_front();

@@ -90,6 +90,8 @@ private:
     std::unordered_map<std::string, Place> labels_;
     std::deque<WindowLabel> window_labels_;  // the labels placed since the front of the window
     std::vector<PendingLabel> pending_labels_;
+    std::unordered_set<std::string> awaited_;  // the labels undecided branches wait for
+    bool news_ = false;                        // a branch or an awaited label came since the last decisions
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;

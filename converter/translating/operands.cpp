@@ -67,13 +67,15 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
     std::string translated;
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
-    const Rewrite rewrite =
-        translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic, &translated_pieces);
+    // Only the GNU syntax writes from the pieces.
+    const bool with_pieces = ctx.settings.gas;
+    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic,
+                                                 with_pieces ? &translated_pieces : nullptr);
     if (kept_name != nullptr) *kept_name = symbolic;
-    pieces.pieces.assign(1, Piece{PieceKind::text, std::string(1, prefix), 0});
+    if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(1, prefix), 0});
     auto keep_symbolic = [&]() -> Outcome {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
-        if (ctx.settings.gas && gas_cannot_hold(ctx, translated_pieces)) return Outcome::malformed();
+        if (with_pieces && gas_cannot_hold(ctx, translated_pieces)) return Outcome::malformed();
         slot += translated;
         pieces.pieces.insert(pieces.pieces.end(), translated_pieces.begin(), translated_pieces.end());
         return {};
@@ -101,7 +103,7 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
     }
     slot += "H'";
     slot += hex_digits(value.value);
-    pieces.pieces.push_back({PieceKind::number, slot.substr(1), value.value});
+    if (with_pieces) pieces.pieces.push_back({PieceKind::number, slot.substr(1), value.value});
     return {};
 }
 
@@ -167,7 +169,7 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
         return outcome;
     }
     displacement.erase(0, 1);
-    parts.pieces.erase(parts.pieces.begin());
+    if (!parts.pieces.empty()) parts.pieces.erase(parts.pieces.begin());
     // The HD64180 reads a displacement as a signed byte: 80H to FFH address below the register,
     // and (IX-d) reaches down to -128. A symbolic displacement is the assembler's to compute.
     if (!symbolic && value.has_value) {
