@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -90,6 +91,14 @@ struct Pass2State {
     GasSections gas_sections;
 };
 
+// Where a label lands in the H8/300 program: its section and offset, once pass 2 has laid out the
+// line it names.
+struct LabelPlace {
+    std::uint32_t section = 0;  // in the order the sections were opened
+    std::int32_t offset = 0;
+    bool placed = false;
+};
+
 struct Context {
     Console console;
     Settings settings;
@@ -105,10 +114,11 @@ struct Context {
     char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
     int condition_depth = 0;          // extended mode, pass 1: how many IF blocks are open
     std::uint16_t total_lines = 0;
-    std::unordered_set<std::string> placed_labels;  // pass 1: the labels that can name a place (upper case)
-    File work_file;                                 // written by pass 1, handed to pass 2's record cursor
-    std::string work_file_name;                     // as created, for the messages about it
-    FileAccess files;                               // on disk (the program's signal cleanup list) or in memory
+    // The labels that can name a place (upper case): pass 1 notes them, pass 2 places them.
+    std::unordered_map<std::string, LabelPlace> labels;
+    File work_file;              // written by pass 1, handed to pass 2's record cursor
+    std::string work_file_name;  // as created, for the messages about it
+    FileAccess files;            // on disk (the program's signal cleanup list) or in memory
 
     Pass2State pass2;
 

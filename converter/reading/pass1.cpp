@@ -78,7 +78,7 @@ void run_pass1(Context& ctx) {
         // Whether a branch's label lies somewhere ahead, so that pass 2 knows whether to wait for it.
         const std::uint16_t kind = record.code & ~line_code::error_bit;
         if (!record.label_view().empty() && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO) {
-            ctx.placed_labels.emplace(record.label_view());
+            ctx.labels.try_emplace(std::string(record.label_view()));
         }
         note_access(ctx.memory_access, named_access(record, upper));
         write_work_record(ctx, work, record);

@@ -37,8 +37,8 @@ bool in_reach(std::int32_t displacement) {
 
 }  // namespace
 
-Layout::Layout(Context& ctx, SrcWriter& writer, const std::unordered_set<std::string>& placed_labels)
-    : ctx_(ctx), writer_(writer), placed_labels_(placed_labels), gas_(ctx.settings.gas) {}
+Layout::Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels)
+    : ctx_(ctx), writer_(writer), labels_(labels), gas_(ctx.settings.gas) {}
 
 std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) const {
     if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
@@ -52,7 +52,7 @@ std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) c
 
 void Layout::place_pending_labels(std::int32_t offset) {
     for (const PendingLabel& label : pending_labels_) {
-        labels_[label.name] = {section_, offset};
+        labels_[label.name] = {section_, offset, true};
         news_ |= awaited_.contains(label.name);
         window_labels_.push_back({label.name, label.entry});
         if (label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
@@ -123,9 +123,9 @@ void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index) {
     offset += size;
 }
 
-const Layout::Place* Layout::label_place(const std::string& name) const {
+const LabelPlace* Layout::label_place(const std::string& name) const {
     auto found = labels_.find(name);
-    return found == labels_.end() ? nullptr : &found->second;
+    return found == labels_.end() || !found->second.placed ? nullptr : &found->second;
 }
 
 // A branch out of reach: in the GNU syntax it takes its long form, which moves everything after it
@@ -144,7 +144,7 @@ void Layout::make_long(Branch& branch) {
     const Place at = branch.place;
     offsets_[at.section] += growth;
     for (const WindowLabel& label : window_labels_) {
-        Place& place = labels_[label.name];
+        LabelPlace& place = labels_[label.name];
         if (place.section == at.section && place.offset > at.offset) place.offset += growth;
     }
     for (Branch& other : branches_) {
@@ -155,11 +155,11 @@ void Layout::make_long(Branch& branch) {
 // Decides whether `branch` reaches its label; false while that depends on lines still to come.
 // `forced`: decide now, with what is known (at the end of the program, or when the window is full).
 bool Layout::decide(Branch& branch, bool forced) {
-    const Place* target = label_place(branch.target);
+    const LabelPlace* target = label_place(branch.target);
     if (target == nullptr) {
         // A name that never names a place here (an external, a value) is not measured; nor is a
         // label that has not come by the end.
-        if (finishing_ || !placed_labels_.contains(branch.target)) return true;
+        if (finishing_ || !labels_.contains(branch.target)) return true;
         if (!forced) return false;
         // The label is further than the window: out of reach if it is in this section.
         if (!in_reach(offsets_[branch.place.section] - (branch.place.offset + 2))) make_long(branch);
@@ -197,7 +197,7 @@ void Layout::settle(bool forced) {
             if (branch.decided) continue;
             const bool force = forced && branch.entry == front_serial_;
             if (!decide(branch, force)) {
-                if (!labels_.contains(branch.target)) awaited_.insert(branch.target);
+                if (label_place(branch.target) == nullptr) awaited_.insert(branch.target);
                 continue;
             }
             branch.decided = true;

@@ -25,9 +25,9 @@
 // other messages of pass 2) and gets a warning line.
 class Layout {
 public:
-    // `placed_labels`: the labels of the whole program that can name a place (pass 1 saw them
-    // all), so that a branch to any other name is known not to be measurable at once.
-    Layout(Context& ctx, SrcWriter& writer, const std::unordered_set<std::string>& placed_labels);
+    // `labels`: the labels of the whole program that can name a place (pass 1 saw them all), so
+    // that a branch to any other name is known not to be measurable at once; the layout places them.
+    Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels);
 
     // Takes one source line's translation; writes the lines before it that are settled.
     void add(Translation lines, std::string source, std::uint16_t line_number);
@@ -72,7 +72,7 @@ private:
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     void step(Entry& entry, std::uint64_t serial, std::size_t index);
     void place_pending_labels(std::int32_t offset);
-    const Place* label_place(const std::string& name) const;
+    const LabelPlace* label_place(const std::string& name) const;
     bool decide(Branch& branch, bool forced);
     void make_long(Branch& branch);
     void settle(bool forced);
@@ -81,13 +81,12 @@ private:
 
     Context& ctx_;
     SrcWriter& writer_;
-    const std::unordered_set<std::string>& placed_labels_;
+    std::unordered_map<std::string, LabelPlace>& labels_;
     const bool gas_;
 
     std::deque<Entry> window_;
-    std::uint64_t front_serial_ = 0;  // serial number of window_.front()
-    std::deque<Branch> branches_;     // the window's branches in order, decided or not
-    std::unordered_map<std::string, Place> labels_;
+    std::uint64_t front_serial_ = 0;         // serial number of window_.front()
+    std::deque<Branch> branches_;            // the window's branches in order, decided or not
     std::deque<WindowLabel> window_labels_;  // the labels placed since the front of the window
     std::vector<PendingLabel> pending_labels_;
     std::unordered_set<std::string> awaited_;  // the labels undecided branches wait for

@@ -131,7 +131,7 @@ void run_pass2(Context& ctx) {
         fatal(ctx.console, "\t%s Cannot Open\n", ctx.work_file_name.c_str());
     }
     // A line goes out once the branches in it are measured, which takes the lines up to their labels.
-    Layout layout(ctx, writer, ctx.placed_labels);
+    Layout layout(ctx, writer, ctx.labels);
     {
         RecordCursor cursor(std::move(ctx.work_file), ctx.total_lines, ctx.work_file_name);
         translate_records(ctx, cursor, layout);
