@@ -81,6 +81,7 @@ struct GasSections {
 // What pass 2 carries from one line to the next.
 struct Pass2State {
     bool z_flag_unknown = true;   // the Z flag a conditional branch sees may differ from the HD64180's
+    bool s_flag_unknown = true;   // likewise the sign (N on the H8/300), read by P and M
     bool c_flag_unknown = false;  // the carry holds a block compare's count, not the HD64180's carry
     Arithmetic last_arithmetic = Arithmetic::unknown;
     std::uint16_t location_counter = 0;

@@ -23,6 +23,7 @@ struct Operands {
     std::size_t start = 0;   // first operand
     std::size_t end = 0;     // first ',', newline or ';' at or after start, or the end of the text
     std::size_t second = 0;  // first non-blank after the ',' (meaningful only when has_comma())
+    bool extended = false;   // the extended mode's readings apply
 
     char at(std::size_t pos) const { return pos < line.size() ? line[pos] : '\0'; }
     std::string_view from(std::size_t pos) const { return pos < line.size() ? line.substr(pos) : std::string_view{}; }
@@ -43,12 +44,36 @@ struct Operands {
 
     std::uint8_t reg8_at(std::size_t pos) const { return reg8_code(from(pos)); }
     std::uint8_t reg16_at(std::size_t pos) const { return reg16_code(from(pos)); }
+
+    // The operand at `pos` is a memory operand: it opens a parenthesis. In the extended mode an
+    // operand that goes on behind the parenthesis matching its first, (RTABLE-DTABLE)/2, is a
+    // value instead, as the relocating assemblers read it.
+    bool opens_memory(std::size_t pos) const { return at(pos) == '(' && !(extended && goes_on_after_paren(pos)); }
+
+    bool goes_on_after_paren(std::size_t open) const {
+        int depth = 0;
+        for (std::size_t i = open; i < line.size(); ++i) {
+            const char ch = line[i];
+            if (opens_quoted_string(line, i)) {
+                i = line.find(ch, i + 1);
+                continue;
+            }
+            if (ch == ';' || ch == '\n') return false;
+            if (ch == '(') ++depth;
+            if (ch == ')' && --depth == 0) {
+                const char after = at(skip_blanks(i + 1));
+                return after != '\0' && !is_white_space(after) && after != ',' && after != ';';
+            }
+        }
+        return false;  // never closed: LD A,(HL still reads as (HL)
+    }
 };
 
-Operands prepare(std::string_view line, std::size_t col1) {
+Operands prepare(std::string_view line, std::size_t col1, bool extended) {
     line = before_nul(line);
     Operands ops;
     ops.line = line;
+    ops.extended = extended;
     ops.start = col1 < line.size() ? col1 : line.size();
     std::size_t end = find_unquoted(line, ",\n;", ops.start);
     ops.end = end == std::string_view::npos ? line.size() : end;
@@ -121,7 +146,7 @@ Form classify_single(const Operands& ops, LineRecord& record) {
     }
     // A lone pair is left to classify_pair.
     if (ops.ends_after(ops.start, 2, ';') && ops.reg16_at(ops.start) != 0) return Form::none;
-    if (ops.at(ops.start) != '(') return set_form(record, Form::imm);
+    if (!ops.opens_memory(ops.start)) return set_form(record, Form::imm);
 
     Paren paren = find_paren(ops, ops.start, ");\n");
     if (!closed_before(ops, paren, ';')) return Form::none;
@@ -148,7 +173,7 @@ Form classify_r8_first(const Operands& ops, LineRecord& record) {
         }
     }
     if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return Form::none;
-    if (ops.at(ops.second) != '(') {
+    if (!ops.opens_memory(ops.second)) {
         record.col1 = static_cast<std::uint8_t>(ops.second);
         return set_form(record, Form::reg_imm);
     }
@@ -177,7 +202,7 @@ Form classify_r8_second(const Operands& ops, LineRecord& record) {
             return set_form(record, Form::reg_reg);
         }
     }
-    if (ops.at(ops.start) != '(') return Form::none;
+    if (!ops.opens_memory(ops.start)) return Form::none;
     Paren paren = find_paren(ops, ops.start, "),");
     if (!closed_before(ops, paren, ',')) return Form::none;
     std::uint8_t code = 0;
@@ -198,7 +223,7 @@ Form classify_mem_imm(const Operands& ops, LineRecord& record) {
     if (ops.ends_after(ops.second, 1, ';') && ops.reg8_at(ops.second) != 0) return Form::none;
     if (ops.ends_after(ops.second, 2, ';') && ops.reg16_at(ops.second) != 0) return Form::none;
 
-    if (ops.at(ops.start) != '(') return Form::none;
+    if (!ops.opens_memory(ops.start)) return Form::none;
     Paren paren = find_paren(ops, ops.start, "),");
     if (!closed_before(ops, paren, ',')) return Form::none;
     record.col2 = static_cast<std::uint8_t>(ops.second);
@@ -232,7 +257,7 @@ Form classify_pair_first(const Operands& ops, LineRecord& record) {
             return set_form(record, Form::pair_pair);
         }
     }
-    if (ops.at(ops.second) == '(') {
+    if (ops.opens_memory(ops.second)) {
         Paren paren = find_paren(ops, ops.second, ");\n");
         if (!closed_before(ops, paren, ';')) return Form::none;
         record.col1 = static_cast<std::uint8_t>(paren.inner);
@@ -254,7 +279,7 @@ Form classify_pair_second(const Operands& ops, LineRecord& record) {
             return set_form(record, Form::pair_pair);
         }
     }
-    if (ops.at(ops.start) != '(') return Form::none;
+    if (!ops.opens_memory(ops.start)) return Form::none;
     Paren paren = find_paren(ops, ops.start, "),");
     if (ops.at(paren.close) != ')') return Form::none;
     if (ops.ends_after(paren.inner, 2, ')', Prime::yes)) {
@@ -276,7 +301,7 @@ Form classify_bit(const Operands& ops, LineRecord& record) {
             return set_form(record, Form::bit_reg);
         }
     }
-    if (ops.at(ops.second) != '(') return Form::none;
+    if (!ops.opens_memory(ops.second)) return Form::none;
     Paren paren = find_paren(ops, ops.second, ");\n");
     if (!closed_before(ops, paren, ';')) return Form::none;
     record.col2 = record.col1;
@@ -303,20 +328,30 @@ int match_condition(const Operands& ops, std::initializer_list<std::string_view>
 }
 
 // The condition forms, in the order of the condition names.
-constexpr Form condition_forms[] = {Form::cond_c,  Form::cond_nc, Form::cond_z,
-                                    Form::cond_nz, Form::cond_po, Form::cond_pe};
+constexpr Form condition_forms[] = {Form::cond_c,  Form::cond_nc, Form::cond_z, Form::cond_nz,
+                                    Form::cond_po, Form::cond_pe, Form::cond_p, Form::cond_m};
 
 Form classify_jump_cond(const Operands& ops, LineRecord& record) {
     if (!ops.has_comma()) return set_form(record, Form::always);
     record.col1 = static_cast<std::uint8_t>(ops.second);
-    // P and M are not accepted.
-    int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE"}, ',');
+    // The sign conditions (P, M) only in the extended mode, and never for JR, which has none.
+    const bool signs = ops.extended && record.code != kw::JR;
+    int index = signs ? match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE", "P", "M"}, ',')
+                      : match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE"}, ',');
     if (index < 0) return Form::none;
     return set_form(record, condition_forms[index]);
 }
 
 Form classify_ret_cond(const Operands& ops, LineRecord& record) {
     if (ops.has_comma()) return Form::none;
+    if (ops.extended) {
+        // RET PO and RET PE test the parity flag, which the H8/300 lacks: an error, not a plain RTS.
+        int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE", "P", "M"}, ';');
+        if (index < 0) return set_form(record, Form::always);
+        const Form form = condition_forms[index];
+        if (form == Form::cond_po || form == Form::cond_pe) return Form::none;
+        return set_form(record, form);
+    }
     int index = match_condition(ops, {"C", "NC", "Z", "NZ"}, ';');
     if (index < 0) return set_form(record, Form::always);
     return set_form(record, condition_forms[index]);
@@ -377,7 +412,7 @@ void skip_explicit_accumulator(std::string_view line, LineRecord& record) {
         case kw::CP: break;
         default: return;
     }
-    const Operands ops = prepare(line, record.col1);
+    const Operands ops = prepare(line, record.col1, true);
     if (ops.at(ops.start) == 'A' && ops.skip_blanks(ops.start + 1) == ops.end && ops.has_comma() &&
         ops.second <= 0xFF) {
         record.col1 = static_cast<std::uint8_t>(ops.second);
@@ -389,7 +424,7 @@ void skip_explicit_accumulator(std::string_view line, LineRecord& record) {
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
     if (!is_instruction(record.code)) return Form::none;
     if (ctx.settings.extended) skip_explicit_accumulator(line, record);
-    const Operands ops = prepare(line, record.col1);
+    const Operands ops = prepare(line, record.col1, ctx.settings.extended);
 
     Form form = Form::none;
     bool needs_operands = true;  // no match means an illegal operand

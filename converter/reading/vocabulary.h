@@ -108,6 +108,8 @@ enum class Form : std::uint8_t {
     mem_pair_le = 68,        // (nn),rr likewise
     sp_mem_le = 69,          // SP,(nn) likewise, through a scratch register
     mem_sp_le = 70,          // (nn),SP likewise
+    cond_p = 71,             // P,nn: sign clear (extended mode)
+    cond_m = 72,             // M,nn: sign set (extended mode)
     illegal_branch = 99,     // a branch target that cannot be translated
 };
 

@@ -74,6 +74,17 @@ void warn_z_flag_unknown(Context& ctx, Translation& out) {
     out.push_back(warning_line(Warning::z_flag_unknown));
 }
 
+// A branch on the sign (P or M, extended mode) reads a flag that may differ from the HD64180's.
+void warn_if_flags_unknown(Context& ctx, const LineRecord& record, Translation& out) {
+    const bool on_z = record.form == Form::cond_z || record.form == Form::cond_nz;
+    const bool on_sign = record.form == Form::cond_p || record.form == Form::cond_m;
+    if (on_z && ctx.pass2.z_flag_unknown) warn_z_flag_unknown(ctx, out);
+    if (on_sign && ctx.pass2.s_flag_unknown) {
+        ctx.console.print("(%d) WARNING: S flag unknown\n", ctx.includes.line_count());
+        out.push_back(warning_line(Warning::s_flag_unknown));
+    }
+}
+
 // JR Z,X followed directly by JR C,X (branch when Z or C: BLS), or JR Z over a JR NC,X (branch when
 // neither: BHI). On a merge the second JR gets the merged form and this line keeps only its label
 // or its comment. The target of this JR is already in {target}; `target_complete` tells whether it
@@ -104,18 +115,18 @@ bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const
     return true;
 }
 
-// Whether the Z flag a later branch sees may differ from the HD64180's, after this instruction.
-void update_z_flag(Context& ctx, const LineRecord& record) {
+// What the translation of an instruction does to a flag a later branch reads, against the HD64180.
+enum class FlagEffect { differs, kept, agrees };
+
+FlagEffect z_flag_effect(const LineRecord& record) {
     const std::uint16_t code = record.code;
     const Form form = record.form;
-    bool& unknown = ctx.pass2.z_flag_unknown;
     // The H8/300 sets Z where the HD64180 leaves it: MOV for LD, PUSH, POP and EX; ADD.W, NOT,
     // the rotates of A and the block transfer loops.
     if (code == kw::LD || (code == kw::ADD && form == Form::pair_pair) || code == kw::CPL ||
         ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed) || (code >= kw::LDI && code <= kw::LDDR) ||
         code == kw::PUSH || code == kw::POP || code == kw::EX || (code >= kw::RLCA && code <= kw::RRA)) {
-        unknown = true;
-        return;
+        return FlagEffect::differs;
     }
     // Neither processor changes Z here (or both leave it as it was).
     if (((code == kw::INC || code == kw::DEC) && (form == Form::pair || form == Form::pair_twice)) ||
@@ -123,9 +134,28 @@ void update_z_flag(Context& ctx, const LineRecord& record) {
         ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
         code == kw::MLT || code == kw::NOP || code == kw::HALT || code == kw::SLP || code == kw::EI || code == kw::DI ||
         code == kw::IM || code == kw::SCF || code == kw::CCF || code == kw::SCF_CCF) {
-        return;
+        return FlagEffect::kept;
     }
-    unknown = false;
+    return FlagEffect::agrees;
+}
+
+// The HD64180's sign flag S is the H8/300's N. The instructions that set Z from a result set the
+// sign from the same result on both, and those that leave Z leave the sign, except BIT: BTST sets
+// Z alone, and the sign the HD64180 leaves behind BIT is undefined.
+FlagEffect s_flag_effect(const LineRecord& record) {
+    if (record.code == kw::BIT) return FlagEffect::differs;
+    return z_flag_effect(record);
+}
+
+void apply(FlagEffect effect, bool& unknown) {
+    if (effect != FlagEffect::kept) unknown = effect == FlagEffect::differs;
+}
+
+// Whether the Z and S flags a later branch sees may differ from the HD64180's, after this
+// instruction.
+void update_z_and_s_flags(Context& ctx, const LineRecord& record) {
+    apply(z_flag_effect(record), ctx.pass2.z_flag_unknown);
+    apply(s_flag_effect(record), ctx.pass2.s_flag_unknown);
 }
 
 void warn(Context& ctx, Translation& out, const char* message, Warning warning) {
@@ -207,17 +237,16 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
 
     update_c_flag(ctx, record, out);
     track_arithmetic(ctx, record, slots.logic == "CMP.B", out);
-    const bool on_z = record.form == Form::cond_z || record.form == Form::cond_nz;
     if (!is_branch(record.code)) {
-        // RET Z and RET NZ test the flag as the branches do.
-        if (record.code == kw::RET && on_z && ctx.pass2.z_flag_unknown) warn_z_flag_unknown(ctx, out);
-        update_z_flag(ctx, record);
+        // RET Z, RET NZ, RET P and RET M test the flags as the branches do.
+        if (record.code == kw::RET) warn_if_flags_unknown(ctx, record, out);
+        update_z_and_s_flags(ctx, record);
         return false;
     }
 
-    if (ctx.pass2.z_flag_unknown && on_z) warn_z_flag_unknown(ctx, out);
-    // The H8/300 DEC that counts DJNZ's loop sets Z.
-    if (record.code == kw::DJNZ) ctx.pass2.z_flag_unknown = true;
+    warn_if_flags_unknown(ctx, record, out);
+    // The H8/300 DEC that counts DJNZ's loop sets Z and N.
+    if (record.code == kw::DJNZ) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
 
     const std::string_view src = text_at(line, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
@@ -228,7 +257,8 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     if (record.code == kw::CALL || record.code == kw::JP) {
         target = "@" + translated;
         slots.target_pieces.pieces.push_back({PieceKind::text, "@", 0});
-        if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = true;  // the subroutine may change Z
+        // The subroutine may change the flags.
+        if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
     } else {
         target = translated;
     }

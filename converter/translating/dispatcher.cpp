@@ -146,7 +146,7 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
 
     // A label can be reached by a jump, with whatever Z flag the jump had.
     const std::string label(record.label_view());
-    if (!label.empty()) ctx.pass2.z_flag_unknown = true;
+    if (!label.empty()) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
 
     Neighbours n;
     int previous_offset = -1;

@@ -23,7 +23,7 @@ Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& recor
     }
     if (code == line_code::label_only && !record.label_view().empty()) {
         // A label can be reached by a jump, with whatever flags the jump had.
-        ctx.pass2.z_flag_unknown = true;
+        ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
         ctx.pass2.last_arithmetic = Arithmetic::unknown;
     }
     if (code == line_code::label_only || code >= line_code::comment) return {source_line_of(record)};

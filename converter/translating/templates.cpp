@@ -214,12 +214,16 @@ constexpr TemplateStep jsr_unless_bcc[] = {{"BCC", "$+6", ""}, {"JSR", "{target}
 constexpr TemplateStep jsr_unless_bcs[] = {{"BCS", "$+6", ""}, {"JSR", "{target}", ""}};
 constexpr TemplateStep jsr_unless_bne[] = {{"BNE", "$+6", ""}, {"JSR", "{target}", ""}};
 constexpr TemplateStep jsr_unless_beq[] = {{"BEQ", "$+6", ""}, {"JSR", "{target}", ""}};
+constexpr TemplateStep jsr_unless_bmi[] = {{"BMI", "$+6", ""}, {"JSR", "{target}", ""}};
+constexpr TemplateStep jsr_unless_bpl[] = {{"BPL", "$+6", ""}, {"JSR", "{target}", ""}};
 
 constexpr TemplateStep jmp[] = {{"JMP", "{target}", ""}};
 constexpr TemplateStep jmp_unless_bcc[] = {{"BCC", "$+6", ""}, {"JMP", "{target}", ""}};
 constexpr TemplateStep jmp_unless_bcs[] = {{"BCS", "$+6", ""}, {"JMP", "{target}", ""}};
 constexpr TemplateStep jmp_unless_bne[] = {{"BNE", "$+6", ""}, {"JMP", "{target}", ""}};
 constexpr TemplateStep jmp_unless_beq[] = {{"BEQ", "$+6", ""}, {"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_unless_bmi[] = {{"BMI", "$+6", ""}, {"JMP", "{target}", ""}};
+constexpr TemplateStep jmp_unless_bpl[] = {{"BPL", "$+6", ""}, {"JMP", "{target}", ""}};
 constexpr TemplateStep jmp_register[] = {{"JMP", "{reg1}", ""}};
 
 constexpr TemplateStep rts[] = {{"RTS", "", ""}};
@@ -227,6 +231,8 @@ constexpr TemplateStep rts_unless_bcc[] = {{"BCC", "$+4", ""}, {"RTS", "", ""}};
 constexpr TemplateStep rts_unless_bcs[] = {{"BCS", "$+4", ""}, {"RTS", "", ""}};
 constexpr TemplateStep rts_unless_bne[] = {{"BNE", "$+4", ""}, {"RTS", "", ""}};
 constexpr TemplateStep rts_unless_beq[] = {{"BEQ", "$+4", ""}, {"RTS", "", ""}};
+constexpr TemplateStep rts_unless_bmi[] = {{"BMI", "$+4", ""}, {"RTS", "", ""}};
+constexpr TemplateStep rts_unless_bpl[] = {{"BPL", "$+4", ""}, {"RTS", "", ""}};
 constexpr TemplateStep rte[] = {{"RTE", "", ""}};
 
 constexpr TemplateStep bra[] = {{"BRA", "{target}", ""}};
@@ -451,12 +457,16 @@ constexpr std::array table{
     row(key(kw::CALL, Form::po_after_transfer), jsr_unless_bne),  // CALL PO,nn after a block transfer
     row(key(kw::CALL, Form::pe_after_compare), jsr_unless_bcs),  // CALL PE,nn after a block compare
     row(key(kw::CALL, Form::po_after_compare), jsr_unless_bcc),  // CALL PO,nn after a block compare
+    row(key(kw::CALL, Form::cond_p), jsr_unless_bmi),  // CALL P,nn
+    row(key(kw::CALL, Form::cond_m), jsr_unless_bpl),  // CALL M,nn
 
     row(key(kw::RET, Form::always), rts),             // RET
     row(key(kw::RET, Form::cond_c), rts_unless_bcc),  // RET C
     row(key(kw::RET, Form::cond_nc), rts_unless_bcs),  // RET NC
     row(key(kw::RET, Form::cond_z), rts_unless_bne),  // RET Z
     row(key(kw::RET, Form::cond_nz), rts_unless_beq),  // RET NZ
+    row(key(kw::RET, Form::cond_p), rts_unless_bmi),  // RET P
+    row(key(kw::RET, Form::cond_m), rts_unless_bpl),  // RET M
     row(key(kw::RETI, Form::none), rte),                  // RETI
     row(key(kw::RETN, Form::none), rte),                  // RETN
     unsupported(key(kw::RST, Form::none), "RST t"),      // RST t
@@ -471,6 +481,8 @@ constexpr std::array table{
     row(key(kw::JP, Form::po_after_transfer), jmp_unless_bne),  // JP PO,nn after a block transfer
     row(key(kw::JP, Form::pe_after_compare), jmp_unless_bcs),  // JP PE,nn after a block compare
     row(key(kw::JP, Form::po_after_compare), jmp_unless_bcc),  // JP PO,nn after a block compare
+    row(key(kw::JP, Form::cond_p), jmp_unless_bmi),  // JP P,nn
+    row(key(kw::JP, Form::cond_m), jmp_unless_bpl),  // JP M,nn
 
     row(key(kw::JR, Form::always), bra),  // JR e
     row(key(kw::JR, Form::cond_c), bcs),  // JR C,e

@@ -20,6 +20,7 @@ enum class LineKind : std::uint8_t {
 enum class Warning : std::uint8_t {
     none,
     z_flag_unknown,
+    s_flag_unknown,
     c_flag_unknown,
     daa_unknown,
     byte_order,

@@ -75,6 +75,7 @@ void put_comment_field(std::string& out, std::size_t start, std::string_view sou
 const char* warning_text(Warning warning) {
     switch (warning) {
         case Warning::z_flag_unknown: return ";\t\t\t*** warning: Z flag unknown ***\n";
+        case Warning::s_flag_unknown: return ";\t\t\t*** warning: S flag unknown ***\n";
         case Warning::c_flag_unknown: return ";\t\t\t*** warning: C flag unknown ***\n";
         case Warning::daa_unknown: return ";\t\t\t*** warning: DAA after unknown operation ***\n";
         case Warning::byte_order: return ";\t\t\t*** warning: byte order ***\n";

@@ -157,6 +157,12 @@ const std::map<std::uint16_t, std::string>& expected_rows() {
         {0x3300 + 65, "BCS $+6 ; JSR {target}"},
         {0x3800 + 65, "BCS $+6 ; JMP {target}"},
         {0x3800 + 24, "JMP {reg1}"},
+        {0x3300 + 71, "BMI $+6 ; JSR {target}"},
+        {0x3800 + 71, "BMI $+6 ; JMP {target}"},
+        {0x3400 + 71, "BMI $+4 ; RTS"},
+        {0x3300 + 72, "BPL $+6 ; JSR {target}"},
+        {0x3800 + 72, "BPL $+6 ; JMP {target}"},
+        {0x3400 + 72, "BPL $+4 ; RTS"},
         // Other instructions
         {0x3500, "RTE"},
         {0x3600, "RTE"},
@@ -218,7 +224,7 @@ const std::map<std::uint16_t, std::string>& expected_rows() {
 
 TEST(TemplateTable, HasAllEntriesInSeventyFiveRunsAndEndsWithTheTerminator) {
     const auto table = template_table();
-    ASSERT_EQ(table.size(), 161u);
+    ASSERT_EQ(table.size(), 167u);
     EXPECT_EQ(table.back().key, 0);
     EXPECT_TRUE(table.back().steps.empty());
     EXPECT_TRUE(table.back().display.empty());
@@ -229,20 +235,20 @@ TEST(TemplateTable, HasAllEntriesInSeventyFiveRunsAndEndsWithTheTerminator) {
     EXPECT_EQ(index.back().count, 0);
     unsigned total = 0;
     for (const TemplateRun& run : index) total += run.count;
-    EXPECT_EQ(total, 160u);
+    EXPECT_EQ(total, 166u);
 }
 
 TEST(TemplateTable, IndexRunsFollowTheTableOrder) {
     const std::vector<std::pair<std::uint16_t, std::uint16_t>> runs{
-        {0x1100, 20}, {0x1200, 5}, {0x1300, 5}, {0x1400, 5},  {0x1500, 5}, {0x6F00, 4}, {0x1A00, 5}, {0x1B00, 5},
-        {0x2000, 1},  {0x2100, 1}, {0x2200, 1}, {0x2300, 1},  {0x1C00, 1}, {0x1D00, 1}, {0x1E00, 1}, {0x1F00, 1},
-        {0x2400, 1},  {0x2500, 1}, {0x2600, 1}, {0x2700, 1},  {0x2800, 1}, {0x2D00, 1}, {0x2E00, 1}, {0x2F00, 1},
-        {0x2B00, 1},  {0x2C00, 1}, {0x2900, 2}, {0x3000, 3},  {0x3100, 3}, {0x3200, 3}, {0x3300, 9}, {0x3400, 5},
-        {0x3500, 1},  {0x3600, 1}, {0x3700, 1}, {0x3800, 10}, {0x3900, 7}, {0x3A00, 1}, {0x3B00, 3}, {0x3C00, 1},
-        {0x3D00, 2},  {0x3E00, 2}, {0x4500, 2}, {0x4600, 1},  {0x6400, 1}, {0x6500, 1}, {0x6600, 1}, {0x6700, 1},
-        {0x6800, 1},  {0x5000, 1}, {0x5100, 1}, {0x5200, 1},  {0x5300, 1}, {0x5400, 1}, {0x5500, 1}, {0x5600, 1},
-        {0x5700, 1},  {0x5800, 1}, {0x5900, 1}, {0x5A00, 1},  {0x5B00, 1}, {0x5C00, 1}, {0x5D00, 1}, {0x5E00, 1},
-        {0x5F00, 1},  {0x6000, 1}, {0x6100, 1}, {0x6200, 1},  {0x6300, 1}, {0x3F00, 1}, {0x4000, 1}, {0x4100, 1},
+        {0x1100, 20}, {0x1200, 5}, {0x1300, 5}, {0x1400, 5},  {0x1500, 5}, {0x6F00, 4}, {0x1A00, 5},  {0x1B00, 5},
+        {0x2000, 1},  {0x2100, 1}, {0x2200, 1}, {0x2300, 1},  {0x1C00, 1}, {0x1D00, 1}, {0x1E00, 1},  {0x1F00, 1},
+        {0x2400, 1},  {0x2500, 1}, {0x2600, 1}, {0x2700, 1},  {0x2800, 1}, {0x2D00, 1}, {0x2E00, 1},  {0x2F00, 1},
+        {0x2B00, 1},  {0x2C00, 1}, {0x2900, 2}, {0x3000, 3},  {0x3100, 3}, {0x3200, 3}, {0x3300, 11}, {0x3400, 7},
+        {0x3500, 1},  {0x3600, 1}, {0x3700, 1}, {0x3800, 12}, {0x3900, 7}, {0x3A00, 1}, {0x3B00, 3},  {0x3C00, 1},
+        {0x3D00, 2},  {0x3E00, 2}, {0x4500, 2}, {0x4600, 1},  {0x6400, 1}, {0x6500, 1}, {0x6600, 1},  {0x6700, 1},
+        {0x6800, 1},  {0x5000, 1}, {0x5100, 1}, {0x5200, 1},  {0x5300, 1}, {0x5400, 1}, {0x5500, 1},  {0x5600, 1},
+        {0x5700, 1},  {0x5800, 1}, {0x5900, 1}, {0x5A00, 1},  {0x5B00, 1}, {0x5C00, 1}, {0x5D00, 1},  {0x5E00, 1},
+        {0x5F00, 1},  {0x6000, 1}, {0x6100, 1}, {0x6200, 1},  {0x6300, 1}, {0x3F00, 1}, {0x4000, 1},  {0x4100, 1},
         {0x4200, 1},  {0x4300, 1}, {0x4400, 1},
     };
     ASSERT_EQ(runs.size(), 75u);
@@ -256,7 +262,7 @@ TEST(TemplateTable, IndexRunsFollowTheTableOrder) {
 
 TEST(TemplateTable, EveryEntryReadsAsItsTranslationRow) {
     const auto& rows = expected_rows();
-    ASSERT_EQ(rows.size(), 160u);
+    ASSERT_EQ(rows.size(), 166u);
     std::set<std::uint16_t> seen;
     const auto table = template_table();
     for (const TemplateEntry& entry : table.first(table.size() - 1)) {
