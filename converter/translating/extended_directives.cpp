@@ -1,9 +1,11 @@
 #include "translating/extended_directives.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
 #include "expressions/expression_rewriter.h"
+#include "reading/classifier.h"
 #include "reading/text_scan.h"
 #include "translating/directives.h"
 
@@ -227,12 +229,109 @@ void translate_dc(Context& ctx, LineRecord& record, std::string_view line, Trans
     out.push_back(std::move(marked));
 }
 
-void translate_repeat(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
-    ctx.pass2.open_blocks.push_back(record.code);
-    if (record.code != kw::REPT) {
+// The blocks whose body writes their parameters as \NAME: a macro, and an IRP or IRPC that went out
+// as .irp or .irpc.
+bool in_parameter_block(const std::vector<std::uint16_t>& blocks) {
+    return std::any_of(blocks.begin(), blocks.end(),
+                       [](std::uint16_t code) { return code == kw::MACRO || code == kw::IRP || code == kw::IRPC; });
+}
+
+// A name standing for a register: what the body does with it is an operand shape, which a value
+// put in its place cannot give.
+bool names_register(std::string_view text) {
+    const std::string name = upper_case(trim(text));
+    return (name.size() == 1 && reg8_code(name) != 0) || (name.size() == 2 && reg16_code(name) != 0) || name == "AF'";
+}
+
+// The name an IRP or IRPC repeats under: one name, naming no symbol of the program (the block
+// would otherwise change what that symbol is everywhere after it).
+std::optional<Expression> repeat_name(Context& ctx, std::string_view text) {
+    const bool in_body = ctx.eval.in_macro_body;
+    ctx.eval.in_macro_body = false;  // a name being defined, never a reference to a parameter
+    std::optional<Expression> name = whole_expression(ctx, text);
+    ctx.eval.in_macro_body = in_body;
+    if (!name || name->pieces.size() != 1 || name->pieces[0].kind != PieceKind::name) return std::nullopt;
+    const DataNameEntry* entry = data_name_find(ctx.data_names, name->text);
+    if ((entry != nullptr && entry->kind != name_kind::macro_parameter) ||
+        is_address_name(ctx.data_names, name->text)) {
+        return std::nullopt;
+    }
+    name->pieces[0].kind = PieceKind::parameter_name;
+    return name;
+}
+
+// <A,B,C>: each value rewritten as an expression (an empty one stays empty), joined by commas.
+std::optional<Expression> irp_values(const Context& ctx, std::string_view list) {
+    list = trim(list);
+    if (list.size() < 2 || list.front() != '<' || list.back() != '>') return std::nullopt;
+    list = list.substr(1, list.size() - 2);
+    Expression out;
+    for (bool first = true;; first = false) {
+        const std::size_t comma = find_unquoted(list, ",");
+        const std::string_view item = trim(list.substr(0, comma));
+        if (!first) out.pieces.push_back({PieceKind::text, ",", 0});
+        if (!item.empty()) {
+            if (names_register(item)) return std::nullopt;
+            std::optional<Expression> value = whole_expression(ctx, item);
+            if (!value) return std::nullopt;
+            out.pieces.insert(out.pieces.end(), value->pieces.begin(), value->pieces.end());
+        }
+        if (comma == std::string_view::npos) return out;
+        list = list.substr(comma + 1);
+    }
+}
+
+// The characters of IRPC, bare or in angle brackets: digits and letters, each a number or a name
+// in the body, so in the letter case names are written in.
+std::optional<Expression> irpc_characters(std::string_view chars) {
+    chars = trim(chars);
+    if (chars.size() >= 2 && chars.front() == '<' && chars.back() == '>') chars = chars.substr(1, chars.size() - 2);
+    if (chars.empty()) return std::nullopt;
+    for (char ch : chars) {
+        if (!is_name_start(ch) || names_register(std::string_view(&ch, 1))) return std::nullopt;
+    }
+    return literal(upper_case(chars));
+}
+
+// IRP NAME,<A,B,C> and IRPC NAME,CHARS repeat their body once for each value or character. GNU as
+// has the same blocks (.irp, .irpc, with \NAME in the body); the H8/300 assembler has none.
+void translate_each(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
+    if (!ctx.settings.gas) {
         out.push_back(report_untranslatable(ctx, record, "IRP and IRPC have no H8/300 counterpart", Directive::repeat));
         return;
     }
+    const std::string_view operand = operand_of(line, record);
+    const std::size_t comma = find_unquoted(operand, ",");
+    std::optional<Expression> name;
+    std::optional<Expression> values;
+    if (comma != std::string_view::npos) name = repeat_name(ctx, operand.substr(0, comma));
+    if (name) {
+        const std::string_view rest = operand.substr(comma + 1);
+        values = record.code == kw::IRP ? irp_values(ctx, rest) : irpc_characters(rest);
+    }
+    if (!values) {
+        out.push_back(report_untranslatable(ctx, record, "IRP or IRPC list not translatable", Directive::repeat));
+        return;
+    }
+    data_name_put(ctx.data_names, ctx.console, name->text, 0, name_kind::macro_parameter);
+    ctx.eval.in_macro_body = true;
+    Expression head = std::move(*name);
+    head.text += ",";
+    head.pieces.push_back({PieceKind::text, ",", 0});
+    head.pieces.insert(head.pieces.end(), values->pieces.begin(), values->pieces.end());
+    const bool each_value = record.code == kw::IRP;
+    push_code(out, record, each_value ? Directive::repeat_values : Directive::repeat_characters,
+              each_value ? ".IRP" : ".IRPC", std::move(head));
+}
+
+void translate_repeat(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
+    if (record.code != kw::REPT) {
+        translate_each(ctx, record, line, out);
+        // With its code in error when it went out as an error line: its ENDM is one, too.
+        ctx.pass2.open_blocks.push_back(record.code);
+        return;
+    }
+    ctx.pass2.open_blocks.push_back(record.code);
     std::optional<Expression> count = whole_expression(ctx, operand_of(line, record));
     if (!count) {
         out.push_back(report_untranslatable(ctx, record, "repeat count not translatable", Directive::repeat));
@@ -246,9 +345,17 @@ bool translate_block_end(Context& ctx, LineRecord& record, Translation& out) {
     std::vector<std::uint16_t>& blocks = ctx.pass2.open_blocks;
     const std::uint16_t block = blocks.empty() ? kw::MACRO : blocks.back();
     if (!blocks.empty()) blocks.pop_back();
-    if (block == kw::MACRO) return false;
+    if (block == kw::MACRO) {
+        // A macro defined inside a block with parameters of its own ends inside that block.
+        out.push_back(directive_line(Directive::end_macro, {}, ".ENDM"));
+        ctx.eval.in_macro_body = in_parameter_block(blocks);
+        return true;
+    }
     if (block == kw::REPT) {
         push_code(out, record, Directive::end_repeat, ".AENDR");
+    } else if (block == kw::IRP || block == kw::IRPC) {
+        push_code(out, record, Directive::end_repeat, ".AENDR");
+        ctx.eval.in_macro_body = in_parameter_block(blocks);
     } else {
         out.push_back(report_untranslatable(ctx, record, "end of an IRP or IRPC block", Directive::end_repeat));
     }

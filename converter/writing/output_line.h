@@ -80,12 +80,14 @@ enum class Directive : std::uint8_t {
     nolist,
     page,
     end,
-    if_true,     // a conditional block: .AIF / .if
-    if_else,     // .AELSE / .else
-    end_if,      // .AENDI / .endif
-    repeat,      // a repeat block: .AREPEAT / .rept
-    end_repeat,  // .AENDR / .endr
-    align,       // GNU syntax: .align 1, to an even address
+    if_true,            // a conditional block: .AIF / .if
+    if_else,            // .AELSE / .else
+    end_if,             // .AENDI / .endif
+    repeat,             // a repeat block: .AREPEAT / .rept
+    end_repeat,         // .AENDR / .endr
+    repeat_values,      // GNU syntax: .irp NAME,A,B,C
+    repeat_characters,  // GNU syntax: .irpc NAME,CHARS
+    align,              // GNU syntax: .align 1, to an even address
 };
 
 struct OutputLine {

@@ -214,6 +214,11 @@ void put_gas_directive(std::string& out, const OutputLine& line) {
             append_operand(out, ".rept", operand);
             return;
         case Directive::end_repeat: out += "\t.endr"; return;
+        case Directive::repeat_values:
+        case Directive::repeat_characters:
+            out.push_back('\t');
+            append_operand(out, line.directive == Directive::repeat_values ? ".irp" : ".irpc", operand);
+            return;
         case Directive::align: out += "\t.align\t1"; return;
         case Directive::program:
         case Directive::heading:
