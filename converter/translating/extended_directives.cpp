@@ -8,6 +8,7 @@
 #include "reading/classifier.h"
 #include "reading/text_scan.h"
 #include "translating/directives.h"
+#include "writing/gas_syntax.h"
 
 namespace {
 
@@ -282,15 +283,20 @@ std::optional<Expression> irp_values(const Context& ctx, std::string_view list) 
 }
 
 // The characters of IRPC, bare or in angle brackets: digits and letters, each a number or a name
-// in the body, so in the letter case names are written in.
+// in the body, so written as GNU as spells names. A letter the GNU syntax respells (L, which it
+// writes .L) would name another symbol once put in the body.
 std::optional<Expression> irpc_characters(std::string_view chars) {
     chars = trim(chars);
     if (chars.size() >= 2 && chars.front() == '<' && chars.back() == '>') chars = chars.substr(1, chars.size() - 2);
     if (chars.empty()) return std::nullopt;
-    for (char ch : chars) {
-        if (!is_name_start(ch) || names_register(std::string_view(&ch, 1))) return std::nullopt;
+    const std::string written = upper_case(chars);
+    for (char ch : written) {
+        const std::string_view one(&ch, 1);
+        if (!is_name_start(ch) || names_register(one) || (is_letter(ch) && gas_symbol(one) != one)) {
+            return std::nullopt;
+        }
     }
-    return literal(upper_case(chars));
+    return literal(written);
 }
 
 // IRP NAME,<A,B,C> and IRPC NAME,CHARS repeat their body once for each value or character. GNU as
