@@ -50,22 +50,47 @@ struct Operands {
     // value instead, as the relocating assemblers read it.
     bool opens_memory(std::size_t pos) const { return at(pos) == '(' && !(extended && goes_on_after_paren(pos)); }
 
-    bool goes_on_after_paren(std::size_t open) const {
+    // The operand at `pos` is a value in parentheses that an operator continues: (X+1)*2, (X) SHR 8.
+    bool paren_goes_on(std::size_t pos) const {
+        if (at(pos) != '(') return false;
+        const std::size_t close = matching_paren(pos);
+        if (close == std::string_view::npos) return false;
+        const std::size_t next = skip_blanks(close + 1);
+        if (at(next) != '\0' && std::string_view("+-*/&|^~<>=!%").find(at(next)) != std::string_view::npos) {
+            return true;
+        }
+        std::size_t end = next;
+        while (is_name_char(at(end))) ++end;
+        const std::string_view word = from(next).substr(0, end - next);
+        for (std::string_view keyword : {"AND", "OR", "XOR", "SHR", "SHL", "MOD", "EQ", "NE", "LT", "LE", "GT", "GE"}) {
+            if (word == keyword) return true;
+        }
+        return false;
+    }
+
+    // The ')' matching the '(' at `open`, past nested ones and quoted strings; npos when the
+    // operand ends first.
+    std::size_t matching_paren(std::size_t open) const {
         int depth = 0;
         for (std::size_t i = open; i < line.size(); ++i) {
             const char ch = line[i];
             if (opens_quoted_string(line, i)) {
                 i = line.find(ch, i + 1);
+                if (i == std::string_view::npos) return i;
                 continue;
             }
-            if (ch == ';' || ch == '\n') return false;
+            if (ch == ';' || ch == '\n') return std::string_view::npos;
             if (ch == '(') ++depth;
-            if (ch == ')' && --depth == 0) {
-                const char after = at(skip_blanks(i + 1));
-                return after != '\0' && !is_white_space(after) && after != ',' && after != ';';
-            }
+            if (ch == ')' && --depth == 0) return i;
         }
-        return false;  // never closed: LD A,(HL still reads as (HL)
+        return std::string_view::npos;
+    }
+
+    bool goes_on_after_paren(std::size_t open) const {
+        const std::size_t close = matching_paren(open);
+        if (close == std::string_view::npos) return false;  // never closed: LD A,(HL still reads as (HL)
+        const char after = at(skip_blanks(close + 1));
+        return after != '\0' && !is_white_space(after) && after != ',' && after != ';';
     }
 };
 
@@ -352,8 +377,11 @@ Form classify_ret_cond(const Operands& ops, LineRecord& record) {
         if (form == Form::cond_po || form == Form::cond_pe) return Form::none;
         return set_form(record, form);
     }
-    int index = match_condition(ops, {"C", "NC", "Z", "NZ"}, ';');
+    // P, M, PO and PE have no translation here: read as no condition they would make a
+    // conditional return an unconditional RTS.
+    int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE", "P", "M"}, ';');
     if (index < 0) return set_form(record, Form::always);
+    if (index >= 4) return Form::none;
     return set_form(record, condition_forms[index]);
 }
 
@@ -426,6 +454,12 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
     if (ctx.settings.extended) skip_explicit_accumulator(line, record);
     const Operands ops = prepare(line, record.col1, ctx.settings.extended);
 
+    // A value in parentheses with more behind it, (X+1)*2, would be read as the memory operand
+    // (X+1), the rest lost. The extended mode reads it as a value; otherwise it is refused.
+    const bool continued_value =
+        !ops.extended && (ops.paren_goes_on(ops.start) || (ops.has_comma() && ops.paren_goes_on(ops.second)));
+    const LineRecord unclassified = record;
+
     Form form = Form::none;
     bool needs_operands = true;  // no match means an illegal operand
     switch (record.code) {
@@ -492,6 +526,10 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
             break;
     }
 
+    if (continued_value && needs_operands) {
+        record = unclassified;
+        form = Form::none;
+    }
     if (form == Form::none && needs_operands) {
         ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
         record.code = in_error(record.code);

@@ -165,8 +165,8 @@ TEST(ClassifierEdgeCases, RegisterAndIndirectShapes) {
         {"SUB (HL)",           SUB,  24,  28, 0,  4,   0},
         {"INC",                INC,  22,  0,  0,  0,   0},  // no operand: examined from column 0
         {"JP",                 JP,   51,  0,  0,  0,   0},
-        {"RET PO",             RET,  51,  0,  0,  4,   0},
-        {"RET M",              RET,  51,  0,  0,  4,   0},
+        {"RET PO",             RET,  0,   0,  0,  4,   0,  true},  // no parity flag: not a plain RTS
+        {"RET M",              RET,  0,   0,  0,  4,   0,  true},
         {"RET ZZ",             RET,  51,  0,  0,  4,   0},
         {"JP C ,X",            JP,   52,  0,  0,  6,   0},
     });
@@ -182,6 +182,9 @@ TEST(ClassifierEdgeCases, IllegalOperands) {
         {"LD (ADDR),5",        LD,   0,   0,  0,  3,   0,  true},  // failed attempts leave col1/col2 alone
         {"LD A,(HL)X",         LD,   4,   1,  28, 3,   0},         // (the text after ')' is not checked here)
         {"INC (HL)X",          INC,  0,   0,  0,  4,   0,  true},
+        {"LD A,(X+1)*2",       LD,   0,   0,  0,  3,   0,  true},  // a value, not the byte at X+1
+        {"SUB (B-A) SHR 1",    SUB,  0,   0,  0,  4,   0,  true},
+        {"LD A,(TBL+(2))",     LD,   3,   1,  0,  6,   0},  // parentheses inside an address
         {"MLT A",              MLT,  0,   0,  0,  4,   0,  true},
         {"JP P,LOOP",          JP,   0,   0,  0,  3,   0,  true},
         {"JP M,LOOP",          JP,   0,   0,  0,  3,   0,  true},
