@@ -677,24 +677,18 @@ TemplateIndex build_template_index() {
         const unsigned high = table[position].key >> 8;
         std::uint16_t count = 0;
         while (table[position + count].key >> 8 == high) ++count;
-        index.push_back({static_cast<std::uint16_t>(high << 8), count});
+        index.runs.push_back({static_cast<std::uint16_t>(high << 8), count});
+        index.by_code[high] = {static_cast<std::uint16_t>(position), count};
         position += count;
     }
-    index.push_back({0, 0});
+    index.runs.push_back({0, 0});
     return index;
 }
 
 const TemplateEntry& find_template(const TemplateIndex& index, std::uint16_t key) {
-    const std::uint16_t code = key & 0xFF00;
-    std::size_t position = 0;
-    for (const TemplateRun& run : index) {
-        if (run.code == 0) break;
-        if (run.code == code) {
-            for (std::size_t i = position; i < position + run.count; ++i) {
-                if (table[i].key == key) return table[i];
-            }
-        }
-        position += run.count;
+    const TemplateSpan span = index.by_code[key >> 8];
+    for (std::size_t i = span.start; i < span.start + span.count; ++i) {
+        if (table[i].key == key) return table[i];
     }
     return table.back();
 }

@@ -3,6 +3,7 @@
 // are filled per line by operand rendering and branch translation.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -30,7 +31,16 @@ struct TemplateRun {
     std::uint16_t code = 0;
     std::uint16_t count = 0;
 };
-using TemplateIndex = std::vector<TemplateRun>;  // ends with {0, 0}
+// Where the entries of one instruction code stand in the table.
+struct TemplateSpan {
+    std::uint16_t start = 0;
+    std::uint16_t count = 0;
+};
+struct TemplateIndex {
+    std::vector<TemplateRun> runs;  // in the order of the table; ends with {0, 0}
+    // By the high byte of the key: every instruction line looks its entry up, so at once.
+    std::array<TemplateSpan, 256> by_code{};
+};
 
 // The operand texts that template steps name as slots, filled per instruction line by operand
 // rendering and branch translation.

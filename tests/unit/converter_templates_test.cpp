@@ -230,11 +230,11 @@ TEST(TemplateTable, HasAllEntriesInSeventyFiveRunsAndEndsWithTheTerminator) {
     EXPECT_TRUE(table.back().display.empty());
 
     const TemplateIndex index = build_template_index();
-    ASSERT_EQ(index.size(), 76u);
-    EXPECT_EQ(index.back().code, 0);
-    EXPECT_EQ(index.back().count, 0);
+    ASSERT_EQ(index.runs.size(), 76u);
+    EXPECT_EQ(index.runs.back().code, 0);
+    EXPECT_EQ(index.runs.back().count, 0);
     unsigned total = 0;
-    for (const TemplateRun& run : index) total += run.count;
+    for (const TemplateRun& run : index.runs) total += run.count;
     EXPECT_EQ(total, 166u);
 }
 
@@ -253,10 +253,10 @@ TEST(TemplateTable, IndexRunsFollowTheTableOrder) {
     };
     ASSERT_EQ(runs.size(), 75u);
     const TemplateIndex index = build_template_index();
-    ASSERT_EQ(index.size(), runs.size() + 1);
+    ASSERT_EQ(index.runs.size(), runs.size() + 1);
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        EXPECT_EQ(index[i].code, runs[i].first) << "run " << i;
-        EXPECT_EQ(index[i].count, runs[i].second) << "run " << i;
+        EXPECT_EQ(index.runs[i].code, runs[i].first) << "run " << i;
+        EXPECT_EQ(index.runs[i].count, runs[i].second) << "run " << i;
     }
 }
 
