@@ -61,7 +61,7 @@ void Layout::place_pending_labels(std::int32_t offset) {
 }
 
 // Lays out line `index` of `entry` (serial number `serial`) after everything before it.
-void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index) {
+void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source) {
     const OutputLine& line = entry.lines[index];
     if (line.kind == LineKind::warning || line.kind == LineKind::comment) return;
     if (line.directive == Directive::section) {
@@ -86,7 +86,7 @@ void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index) {
         macros_[macro_name_] = macro_;
         return;
     }
-    const std::uint16_t size = size_of(line, entry.source);
+    const std::uint16_t size = size_of(line, source);
     // A macro body takes its place where the macro is called, and its labels with it.
     if (in_macro_) {
         if (macro_.size == 0 && size != 0) macro_.even = line.even || line.kind == LineKind::passthrough;
@@ -213,28 +213,51 @@ void Layout::settle(bool forced) {
     }
 }
 
-void Layout::write_front() {
-    Entry& entry = window_.front();
+void Layout::write_entry(Entry& entry, std::string_view source) {
     std::sort(entry.align_before.begin(), entry.align_before.end());
     for (auto at = entry.align_before.rbegin(); at != entry.align_before.rend(); ++at) {
         entry.lines.insert(entry.lines.begin() + static_cast<std::ptrdiff_t>(*at),
                            directive_line(Directive::align, {}, ".align", "1"));
     }
     if (entry.out_of_range) entry.lines.insert(entry.lines.begin(), warning_line(Warning::branch_out_of_range));
-    writer_.write(entry.lines, entry.source);
+    writer_.write(entry.lines, source);
+}
+
+void Layout::write_front() {
+    write_entry(window_.front(), window_.front().source);
     window_.pop_front();
+    drop_written();
+}
+
+// Forgets the branches and labels of the entry just written.
+void Layout::drop_written() {
     ++front_serial_;
     while (!branches_.empty() && branches_.front().entry < front_serial_) branches_.pop_front();
     while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
 }
 
-void Layout::add(Translation lines, std::string source, std::uint16_t line_number) {
-    Entry& entry = window_.emplace_back();
+void Layout::add(Translation lines, std::string_view source, std::uint16_t line_number) {
+    Entry& entry = incoming_;
     entry.lines = std::move(lines);
-    entry.source = std::move(source);
     entry.line_number = line_number;
-    const std::uint64_t serial = front_serial_ + window_.size() - 1;
-    for (std::size_t i = 0; i < entry.lines.size(); ++i) step(entry, serial, i);
+    entry.align_before.clear();
+    entry.branches = 0;
+    entry.unplaced_labels = 0;
+    entry.out_of_range = false;
+    const std::uint64_t serial = front_serial_ + window_.size();
+    for (std::size_t i = 0; i < entry.lines.size(); ++i) step(entry, serial, i, source);
+    // Most lines wait for nothing: with no line before them waiting, no branch of their own and no
+    // label still to be placed, they go out at once without a copy of their source.
+    if (window_.empty() && entry.branches == 0 && entry.unplaced_labels == 0) {
+        write_entry(entry, source);
+        drop_written();
+        // No branch is left to wait for a label.
+        awaited_.clear();
+        news_ = false;
+        return;
+    }
+    entry.source.assign(source);
+    window_.push_back(std::move(entry));
     settle(false);
     while (window_.size() > window_limit) settle(true);
 }

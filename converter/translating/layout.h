@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -30,7 +31,7 @@ public:
     Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels);
 
     // Takes one source line's translation; writes the lines before it that are settled.
-    void add(Translation lines, std::string source, std::uint16_t line_number);
+    void add(Translation lines, std::string_view source, std::uint16_t line_number);
     // Settles and writes the rest, then reports the branches out of range.
     void finish();
 
@@ -41,7 +42,7 @@ private:
     };
     struct Entry {
         Translation lines;
-        std::string source;
+        std::string source;  // kept once the entry waits in the window
         std::uint16_t line_number = 0;
         std::vector<std::size_t> align_before;  // GNU syntax: `.align 1` before these lines
         std::size_t branches = 0;               // of its branches, how many are not yet decided
@@ -70,14 +71,20 @@ private:
     };
 
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
-    void step(Entry& entry, std::uint64_t serial, std::size_t index);
+    void step(Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
     void place_pending_labels(std::int32_t offset);
     const LabelPlace* label_place(const std::string& name) const;
     bool decide(Branch& branch, bool forced);
     void make_long(Branch& branch);
     void settle(bool forced);
+    void write_entry(Entry& entry, std::string_view source);
     void write_front();
-    Entry& entry_at(std::uint64_t serial) { return window_[serial - front_serial_]; }
+    void drop_written();
+    // The entry being added is the one after the window until it joins the window.
+    Entry& entry_at(std::uint64_t serial) {
+        const std::uint64_t at = serial - front_serial_;
+        return at < window_.size() ? window_[at] : incoming_;
+    }
 
     Context& ctx_;
     SrcWriter& writer_;
@@ -85,6 +92,7 @@ private:
     const bool gas_;
 
     std::deque<Entry> window_;
+    Entry incoming_;                         // the entry `add` lays out, before it joins the window
     std::uint64_t front_serial_ = 0;         // serial number of window_.front()
     std::deque<Branch> branches_;            // the window's branches in order, decided or not
     std::deque<WindowLabel> window_labels_;  // the labels placed since the front of the window
