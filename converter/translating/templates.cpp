@@ -649,10 +649,11 @@ Translation fill_template(std::span<const TemplateStep> steps, const OperandSlot
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const TemplateStep& step = steps[i];
         OutputLine& line = lines[i];
-        if (i == 0) line.label.append(label);
-        line.mnemonic.append(resolve_slot(slots, step.mnemonic));
-        line.operand1.append(resolve_slot(slots, step.operand1));
-        line.operand2.append(resolve_slot(slots, step.operand2));
+        // Most fields are short or absent: an empty one is left as it was made.
+        if (i == 0 && !label.empty()) line.label.assign(label);
+        line.mnemonic.assign(resolve_slot(slots, step.mnemonic));
+        if (!step.operand1.empty()) line.operand1.assign(resolve_slot(slots, step.operand1));
+        if (!step.operand2.empty()) line.operand2.assign(resolve_slot(slots, step.operand2));
         if (slots.with_pieces) {
             line.pieces1 = resolve_slot_pieces(slots, step.operand1);
             line.pieces2 = resolve_slot_pieces(slots, step.operand2);
