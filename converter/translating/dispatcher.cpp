@@ -1,6 +1,7 @@
 #include "translating/dispatcher.h"
 
 #include <string>
+#include <utility>
 
 #include "reading/keywords.h"
 #include "translating/branches.h"
@@ -40,9 +41,11 @@ void use_little_endian_forms(const Settings& settings, LineRecord& record) {
     }
 }
 
-OutputLine clear_carry_line() {
+OutputLine clear_carry_line(bool with_pieces) {
     static constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
-    return fill_template(clear_carry, OperandSlots{}, {}).front();
+    OperandSlots slots;
+    slots.with_pieces = with_pieces;
+    return std::move(fill_template(clear_carry, slots, {}).front());
 }
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
@@ -169,7 +172,7 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
 
     // The test adds nothing but the carry it clears, and the branch after it counts as a read.
     if (is_redundant_test(record, slots, n)) {
-        out.push_back(clear_carry_line());
+        out.push_back(clear_carry_line(slots.with_pieces));
         return out;
     }
     // AND, OR, XOR and TST clear the carry on the HD64180 and leave it on the H8/300.
@@ -185,11 +188,11 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
     } else {
         Translation lines = fill_template(entry.steps, slots, label);
         if (out.empty()) {  // no warning line stands before the translation
-            if (carry_read) lines.push_back(clear_carry_line());
+            if (carry_read) lines.push_back(clear_carry_line(slots.with_pieces));
             return lines;
         }
         out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
-        if (carry_read) out.push_back(clear_carry_line());
+        if (carry_read) out.push_back(clear_carry_line(slots.with_pieces));
         return out;
     }
     record.code = in_error(record.code);
