@@ -51,6 +51,7 @@ std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) c
 }
 
 void Layout::place_pending_labels(std::int32_t offset) {
+    if (pending_labels_.empty()) return;
     for (const PendingLabel& label : pending_labels_) {
         labels_[label.name] = {section_, offset, true};
         news_ |= awaited_.contains(label.name);

@@ -19,10 +19,12 @@ std::size_t next_tab_stop(std::size_t column) { return column / 8 * 8 + 8; }
 // Appends tabs up to column 40 (at least one) and returns the column reached.
 std::size_t tab_to_comment_column(std::string& out, std::size_t start) {
     std::size_t column = column_after(std::string_view(out).substr(start));
+    std::size_t tabs = 0;
     do {
-        out.push_back('\t');
+        ++tabs;
         column = next_tab_stop(column);
     } while (column < comment_column);
+    out.append(tabs, '\t');
     return column;
 }
 
