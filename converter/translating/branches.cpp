@@ -253,19 +253,22 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     std::string translated;
     std::vector<Piece> pieces;
     const Rewrite result = translate_expression(ctx.eval, ctx.data_names, src, translated, nullptr, &pieces);
-    slots.target_pieces.pieces.clear();
-    if (record.code == kw::CALL || record.code == kw::JP) {
-        target = "@" + translated;
-        slots.target_pieces.pieces.push_back({PieceKind::text, "@", 0});
+    const bool absolute = record.code == kw::CALL || record.code == kw::JP;
+    if (absolute) {
+        target.assign(1, '@');
+        target += translated;
         // The subroutine may change the flags.
         if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
     } else {
-        target = translated;
+        target = std::move(translated);
     }
-    slots.target_pieces.pieces.insert(slots.target_pieces.pieces.end(), pieces.begin(), pieces.end());
-    slots.target_fixed = ctx.settings.gas && std::none_of(pieces.begin(), pieces.end(), [&ctx](const Piece& piece) {
-                             return gas_places(ctx, piece) || piece.kind == PieceKind::location;
-                         });
+    slots.target_pieces.pieces = std::move(pieces);
+    if (absolute) slots.target_pieces.pieces.insert(slots.target_pieces.pieces.begin(), {PieceKind::text, "@", 0});
+    const std::vector<Piece>& target_pieces = slots.target_pieces.pieces;
+    slots.target_fixed =
+        ctx.settings.gas && std::none_of(target_pieces.begin(), target_pieces.end(), [&ctx](const Piece& piece) {
+            return gas_places(ctx, piece) || piece.kind == PieceKind::location;
+        });
     if (result != Rewrite::complete) record.form = Form::illegal_branch;
     if (jr_on_z && merge_jr_pair(ctx, cursor, record, target, result == Rewrite::complete, out)) {
         return true;
