@@ -1,6 +1,7 @@
 #include "writing/output_writer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "reading/text_scan.h"
 #include "writing/gas_syntax.h"
@@ -28,11 +29,11 @@ std::size_t tab_to_comment_column(std::string& out, std::size_t start) {
     return column;
 }
 
-// Appends `text` starting at `column`, cut so that the line stays below column 255: the character
-// that reaches it and everything after are replaced by a single newline. Uncut, the text's last
-// character (its newline) is the one replaced. The cut is found first, so the text goes in whole;
-// between two tabs the column grows by one a character, so the walk goes from tab to tab.
-void append_cut(std::string& out, std::string_view text, std::size_t column) {
+// How much of `text`, starting at `column`, stays below column 255: the character that reaches it
+// and everything after are cut (to be replaced by a single newline). Uncut, all but the text's last
+// character (its newline) is kept. Between two tabs the column grows by one a character, so the
+// walk goes from tab to tab.
+std::size_t cut_length(std::string_view text, std::size_t column) {
     std::size_t kept = text.empty() ? 0 : text.size() - 1;
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t tab = std::min(text.find('\t', pos), text.size());
@@ -48,7 +49,12 @@ void append_cut(std::string& out, std::string_view text, std::size_t column) {
         }
         pos = tab + 1;
     }
-    out.append(text.data(), kept);
+    return kept;
+}
+
+// Appends `text` starting at `column`, cut as `cut_length` says, and a newline.
+void append_cut(std::string& out, std::string_view text, std::size_t column) {
+    out.append(text.data(), cut_length(text, column));
     out.push_back('\n');
 }
 
@@ -104,6 +110,46 @@ void render_passthrough(std::string& out, std::size_t start, std::string_view so
     append_cut(out, text, column + 8);
 }
 
+// A code line: its fields are known before it is written, so the line is laid out in place in
+// one stretch of `out` instead of one append per field and separator (most lines are these).
+void render_code_line(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment) {
+    const std::string_view label = std::string_view(line.label).substr(0, label_max);
+    // At most: label and blank, mnemonic, tab, operand, comma, operand, five tabs to column 40,
+    // ";\t", the source line and the newline.
+    const std::size_t start = out.size();
+    out.resize(start + label.size() + line.mnemonic.size() + line.operand1.size() + line.operand2.size() +
+               source_line.size() + 16);
+    char* const begin = out.data() + start;
+    char* at = begin;
+    auto put = [&at](std::string_view text) {
+        std::memcpy(at, text.data(), text.size());
+        at += text.size();
+    };
+    if (!label.empty()) put(label);
+    *at++ = label.size() < 8 ? '\t' : ' ';  // a lone tab without a label
+    put(line.mnemonic);
+    if (!line.operand1.empty()) {
+        *at++ = '\t';
+        put(line.operand1);
+        if (!line.operand2.empty()) {
+            *at++ = ',';
+            put(line.operand2);
+        }
+    }
+    if (with_comment) {
+        std::size_t column = column_after(std::string_view(begin, static_cast<std::size_t>(at - begin)));
+        do {
+            *at++ = '\t';
+            column = next_tab_stop(column);
+        } while (column < comment_column);
+        *at++ = ';';
+        *at++ = '\t';
+        put(source_line.substr(0, cut_length(source_line, column + 8)));
+    }
+    *at++ = '\n';
+    out.resize(static_cast<std::size_t>(at - out.data()));
+}
+
 // Appends the text of one line, newline included, to `out`.
 void render_into(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
                  bool copy_h8_area) {
@@ -123,18 +169,7 @@ void render_into(std::string& out, const OutputLine& line, std::string_view sour
             out += line.operand1;
             out += "\t;*** error ***";
             break;
-        case LineKind::code:
-            put_label_field(out, line.label);
-            out += line.mnemonic;
-            if (!line.operand1.empty()) {
-                out.push_back('\t');
-                out += line.operand1;
-                if (!line.operand2.empty()) {
-                    out.push_back(',');
-                    out += line.operand2;
-                }
-            }
-            break;
+        case LineKind::code: render_code_line(out, line, source_line, with_comment); return;
     }
     put_comment_field(out, start, source_line, with_comment);
 }
