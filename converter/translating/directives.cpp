@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "expressions/evaluator.h"
 #include "expressions/expression_rewriter.h"
@@ -34,9 +35,11 @@ OperandPieces number_pieces(std::uint16_t value, bool byte_wide = false) {
     return {{{PieceKind::number, hex_constant(value), value}}, byte_wide};
 }
 
-// The operand `text` rewritten into `line` (text and pieces); false when it cannot be rewritten.
+// The operand `text` rewritten into `line` (text, and pieces for the GNU syntax, the only one that
+// writes from them); false when it cannot be rewritten.
 bool rewrite_operand(Context& ctx, std::string_view text, OutputLine& line, bool* symbolic = nullptr) {
-    return translate_expression(ctx.eval, ctx.data_names, text, line.operand1, symbolic, &line.pieces1.pieces) !=
+    std::vector<Piece>* pieces = ctx.settings.gas ? &line.pieces1.pieces : nullptr;
+    return translate_expression(ctx.eval, ctx.data_names, text, line.operand1, symbolic, pieces) !=
            Rewrite::not_translatable;
 }
 
@@ -265,7 +268,7 @@ void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, co
     // A number too wide for its byte is written as the byte it leaves.
     if (!rewrite_operand(ctx, item, line, &symbolic) || (value.truncated && !symbolic)) {
         line.operand1 = hex_constant(value.value);
-        line.pieces1.pieces = number_pieces(value.value).pieces;
+        if (ctx.settings.gas) line.pieces1.pieces = number_pieces(value.value).pieces;
     }
 }
 
@@ -391,9 +394,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             if (is_quote(item.front()) && string_operand(item, line.operand1)) {
                 line.mnemonic = ".SDATA";
                 line.directive = Directive::string;
-                const std::string characters = string_characters(item);
-                line.pieces1.pieces = {{PieceKind::string, characters, 0}};
+                std::string characters = string_characters(item);
                 line.size = static_cast<std::uint16_t>(characters.size());
+                if (ctx.settings.gas) line.pieces1.pieces = {{PieceKind::string, std::move(characters), 0}};
             } else {
                 set_value_operand(ctx, line, item, evaluation, width);
             }
