@@ -115,7 +115,7 @@ struct Context {
     char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
     int condition_depth = 0;          // extended mode, pass 1: how many IF blocks are open
     std::uint16_t total_lines = 0;
-    // The labels that can name a place (upper case): pass 1 notes them, pass 2 places them.
+    // The labels a JR or DJNZ branches to (upper case): pass 1 notes them, pass 2 places them.
     std::unordered_map<std::string, LabelPlace> labels;
     File work_file;              // written by pass 1, handed to pass 2's record cursor
     std::string work_file_name;  // as created, for the messages about it

@@ -1,6 +1,11 @@
 #include "reading/pass1.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "reading/classifier.h"
 #include "reading/extended_names.h"
@@ -40,6 +45,26 @@ std::uint16_t note_extended_names(Context& ctx, LineRecord& record) {
     }
     return record.code;
 }
+// What pass 2 needs to measure short branches: the names JR and DJNZ branch to, and which names
+// are labels that name a place (kept as hashes, since a program has many more labels than targets).
+struct BranchNames {
+    std::unordered_set<std::string> targets;
+    std::vector<std::size_t> labels;
+};
+
+std::size_t name_hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+void note_branch_labels(const LineRecord& record, std::string_view upper, BranchNames& names) {
+    const std::uint16_t kind = record.code & ~line_code::error_bit;
+    if (!record.label_view().empty() && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO) {
+        names.labels.push_back(name_hash(record.label_view()));
+    }
+    if (record.code != kw::JR && record.code != kw::DJNZ) return;
+    std::string target;
+    if (record.col1 < upper.size()) name_scan(target, upper.substr(record.col1), upper.size());
+    if (!target.empty()) names.targets.insert(std::move(target));
+}
+
 }  // namespace
 
 void run_pass1(Context& ctx) {
@@ -50,6 +75,7 @@ void run_pass1(Context& ctx) {
     ctx.includes.levels[0].line_count = 0;
     ctx.total_lines = 0;
 
+    BranchNames branch_names;
     std::string written;  // the line as the source spells it
     std::string upper;    // the line upper-cased, as keywords, registers and names are matched
     LineRecord record;
@@ -75,13 +101,16 @@ void run_pass1(Context& ctx) {
         } else if (is_instruction(code)) {
             classify_operands(ctx, upper, record);
         }
-        // Whether a branch's label lies somewhere ahead, so that pass 2 knows whether to wait for it.
-        const std::uint16_t kind = record.code & ~line_code::error_bit;
-        if (!record.label_view().empty() && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO) {
-            ctx.labels.try_emplace(std::string(record.label_view()));
-        }
+        note_branch_labels(record, upper, branch_names);
         note_access(ctx.memory_access, named_access(record, upper));
         write_work_record(ctx, work, record);
+    }
+    // The labels pass 2 measures short branches against: those a JR or DJNZ names.
+    std::sort(branch_names.labels.begin(), branch_names.labels.end());
+    for (const std::string& name : branch_names.targets) {
+        if (std::binary_search(branch_names.labels.begin(), branch_names.labels.end(), name_hash(name))) {
+            ctx.labels.try_emplace(name);
+        }
     }
     // The END record, or an all-zero record, ends the stream.
     write_work_record(ctx, work, record);

@@ -53,10 +53,13 @@ std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) c
 void Layout::place_pending_labels(std::int32_t offset) {
     if (pending_labels_.empty()) return;
     for (const PendingLabel& label : pending_labels_) {
-        labels_[label.name] = {section_, offset, true};
+        if (label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
+        // Only the labels a short branch names are measured against.
+        auto known = labels_.find(label.name);
+        if (known == labels_.end()) continue;
+        known->second = {section_, offset, true};
         news_ |= awaited_.contains(label.name);
         window_labels_.push_back({label.name, label.entry});
-        if (label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
     }
     pending_labels_.clear();
 }

@@ -26,8 +26,9 @@
 // other messages of pass 2) and gets a warning line.
 class Layout {
 public:
-    // `labels`: the labels of the whole program that can name a place (pass 1 saw them all), so
-    // that a branch to any other name is known not to be measurable at once; the layout places them.
+    // `labels`: the labels of the whole program that a JR or DJNZ names and that can name a place
+    // (pass 1 saw them all), so that a branch to any other name is known not to be measurable at
+    // once; the layout places them.
     Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels);
 
     // Takes one source line's translation; writes the lines before it that are settled.
