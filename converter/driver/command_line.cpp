@@ -116,6 +116,27 @@ void derive_file_names(FileState state, Settings& settings) {
     settings.script_path = output.substr(0, output.rfind('.')) + ".ld";
 }
 
+// The setting a long option turns on, or null when `arg` is none.
+bool* long_option(std::string_view arg, Settings& settings) {
+    struct LongOption {
+        std::string_view name;
+        bool Settings::*setting;
+    };
+    // clang-format off
+    constexpr LongOption long_options[] = {
+        {"--little-endian",   &Settings::little_endian},
+        {"--gas",             &Settings::gas},
+        {"--extended",        &Settings::extended},
+        {"--diagnostics=gnu", &Settings::gnu_diagnostics},
+        {"--fail-on-error",   &Settings::fail_on_error},
+    };
+    // clang-format on
+    for (const LongOption& option : long_options) {
+        if (arg == option.name) return &(settings.*option.setting);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::size_t extension_pos(const std::string& name) {
@@ -134,24 +155,8 @@ CommandLineResult read_command_line(const std::vector<std::string>& args, Settin
     for (const std::string& arg : args) {
         if (arg == "--help") return CommandLineResult::help;
         if (arg == "--version") return CommandLineResult::version;
-        if (arg == "--little-endian") {
-            settings.little_endian = true;
-            continue;
-        }
-        if (arg == "--gas") {
-            settings.gas = true;
-            continue;
-        }
-        if (arg == "--extended") {
-            settings.extended = true;
-            continue;
-        }
-        if (arg == "--diagnostics=gnu") {
-            settings.gnu_diagnostics = true;
-            continue;
-        }
-        if (arg == "--fail-on-error") {
-            settings.fail_on_error = true;
+        if (bool* flag = long_option(arg, settings)) {
+            *flag = true;
             continue;
         }
         if (is_plain_path(arg, state == FileState::none)) {

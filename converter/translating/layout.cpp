@@ -43,11 +43,17 @@ Layout::Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, 
 std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) const {
     if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
     if (line.directive == Directive::macro_call) {
-        auto found = macros_.find(upper_case(line.mnemonic));
-        return found != macros_.end() ? found->second.size : 0;
+        const MacroBody* body = called_macro(line);
+        return body != nullptr ? body->size : 0;
     }
     if (line.long_branch) return opposite_branch(line.mnemonic).empty() ? 4 : 6;
     return line.size;
+}
+
+// The body a macro call puts in its place, or null for a macro this file does not define.
+const Layout::MacroBody* Layout::called_macro(const OutputLine& call) const {
+    auto found = macros_.find(upper_case(call.mnemonic));
+    return found != macros_.end() ? &found->second : nullptr;
 }
 
 void Layout::place_pending_labels(std::int32_t offset) {
@@ -106,8 +112,8 @@ void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index, std::st
     std::int32_t& offset = offsets_[section_];
     bool even = line.even || line.kind == LineKind::passthrough;
     if (line.directive == Directive::macro_call) {
-        auto found = macros_.find(upper_case(line.mnemonic));
-        even = found != macros_.end() && found->second.even;
+        const MacroBody* body = called_macro(line);
+        even = body != nullptr && body->even;
     }
     if (gas_ && even && offset % 2 != 0) {
         // The padding goes in front of the labels that name this line, so that they name it still.

@@ -72,6 +72,7 @@ private:
     };
 
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
+    const MacroBody* called_macro(const OutputLine& call) const;
     void step(Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
     void place_pending_labels(std::int32_t offset);
     const LabelPlace* label_place(const std::string& name) const;

@@ -199,7 +199,9 @@ void append_operand(std::string& out, std::string_view mnemonic, std::string_vie
 // The directive as GNU as writes it; a directive it has no use for stays visible as a comment.
 void put_gas_directive(std::string& out, const OutputLine& line) {
     const std::string operand = gas_operand(line.pieces1, line.operand1);
-    std::string_view data;
+    std::string_view labelled;  // after the label field, with the operand: data and name lists
+    std::string_view headed;    // in the mnemonic field, with the operand: the heads of blocks
+    std::string_view bare;      // in the mnemonic field, alone
     switch (line.directive) {
         case Directive::section:
             out += "\t.section\t";
@@ -213,9 +215,9 @@ void put_gas_directive(std::string& out, const OutputLine& line) {
             append_operand(out, line.directive == Directive::equ ? ".equ" : ".set",
                            gas_symbol(line.label) + "," + operand);
             return;
-        case Directive::data_byte: data = ".byte"; break;
-        case Directive::data_word: data = ".word"; break;
-        case Directive::string: data = ".ascii"; break;
+        case Directive::data_byte: labelled = ".byte"; break;
+        case Directive::data_word: labelled = ".word"; break;
+        case Directive::string: labelled = ".ascii"; break;
         case Directive::reserve:
             // GNU as warns of an empty .space: the label alone reserves nothing as well.
             if (line.pieces1.pieces.size() == 1 && line.pieces1.pieces[0].kind == PieceKind::number &&
@@ -223,51 +225,45 @@ void put_gas_directive(std::string& out, const OutputLine& line) {
                 put_gas_label_field(out, line.label);
                 return;
             }
-            data = ".space";
+            labelled = ".space";
             break;
-        case Directive::export_names: data = ".global"; break;
-        case Directive::import_names: data = ".extern"; break;
-        case Directive::macro:
-            out.push_back('\t');
-            append_operand(out, ".macro", operand);
-            return;
-        case Directive::end_macro: out += "\t.endm"; return;
+        case Directive::export_names: labelled = ".global"; break;
+        case Directive::import_names: labelled = ".extern"; break;
         case Directive::macro_call:
             put_gas_label_field(out, line.label);
             append_operand(out, upper_case(line.mnemonic), operand);
             return;
-        case Directive::list: out += "\t.list"; return;
-        case Directive::nolist: out += "\t.nolist"; return;
-        case Directive::page: out += "\t.eject"; return;
-        case Directive::end: out += "\t.end"; return;
-        case Directive::if_true:
-            out.push_back('\t');
-            append_operand(out, ".if", operand);
-            return;
-        case Directive::if_else: out += "\t.else"; return;
-        case Directive::end_if: out += "\t.endif"; return;
-        case Directive::repeat:
-            out.push_back('\t');
-            append_operand(out, ".rept", operand);
-            return;
-        case Directive::end_repeat: out += "\t.endr"; return;
-        case Directive::repeat_values:
-        case Directive::repeat_characters:
-            out.push_back('\t');
-            append_operand(out, line.directive == Directive::repeat_values ? ".irp" : ".irpc", operand);
-            return;
-        case Directive::align: out += "\t.align\t1"; return;
+        case Directive::macro: headed = ".macro"; break;
+        case Directive::if_true: headed = ".if"; break;
+        case Directive::repeat: headed = ".rept"; break;
+        case Directive::repeat_values: headed = ".irp"; break;
+        case Directive::repeat_characters: headed = ".irpc"; break;
+        case Directive::end_macro: bare = ".endm"; break;
+        case Directive::list: bare = ".list"; break;
+        case Directive::nolist: bare = ".nolist"; break;
+        case Directive::page: bare = ".eject"; break;
+        case Directive::end: bare = ".end"; break;
+        case Directive::if_else: bare = ".else"; break;
+        case Directive::end_if: bare = ".endif"; break;
+        case Directive::end_repeat: bare = ".endr"; break;
+        case Directive::align: bare = ".align\t1"; break;
         case Directive::program:
         case Directive::heading:
         case Directive::none: break;
     }
-    if (!data.empty()) {
+    if (!labelled.empty()) {
         put_gas_label_field(out, line.label);
-        append_operand(out, data, operand);
-        return;
+        append_operand(out, labelled, operand);
+    } else if (!headed.empty()) {
+        out.push_back('\t');
+        append_operand(out, headed, operand);
+    } else if (!bare.empty()) {
+        out.push_back('\t');
+        out += bare;
+    } else {
+        out += ";\t";
+        append_operand(out, line.mnemonic, line.operand1);
     }
-    out += ";\t";
-    append_operand(out, line.mnemonic, line.operand1);
 }
 
 // An instruction; a branch out of reach of its 8-bit displacement jumps instead, past a branch on
