@@ -17,13 +17,15 @@ namespace {
 constexpr std::size_t name_max = 51;   // NAME keeps this many characters
 constexpr std::size_t title_max = 50;  // TITLE keeps this many between its quotes
 
-// The operand of the line from column col1, letter case as written; empty when the line has none.
-// A NUL ends the line as its end does.
+}  // namespace
+
 std::string_view operand_text(std::string_view line, const LineRecord& record) {
     line = before_nul(line);
     if (record.col1 == 0 || record.col1 >= line.size()) return {};
     return line.substr(record.col1);
 }
+
+namespace {
 
 // One operand as evaluate_operand sees it: up to the first ',', '.', ';', newline or the end,
 // without the white space around it.

@@ -8,6 +8,10 @@
 #include "driver/context.h"
 #include "writing/output_line.h"
 
+// The operand of the line from column col1, letter case as written; empty when the line has none.
+// A NUL ends the line as its end does.
+std::string_view operand_text(std::string_view line, const LineRecord& record);
+
 // Translates one directive or macro-call line, `line` as the source spells it.
 Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line);
 

@@ -15,9 +15,7 @@ namespace {
 // The operand of the line (from col1, letter case as written) up to its comment; empty when the
 // line has none.
 std::string_view operand_of(std::string_view line, const LineRecord& record) {
-    line = before_nul(line);
-    if (record.col1 == 0 || record.col1 >= line.size()) return {};
-    std::string_view operand = line.substr(record.col1);
+    const std::string_view operand = operand_text(line, record);
     return trim(operand.substr(0, std::min(find_unquoted(operand, ";\n"), operand.size())));
 }
 
