@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -15,7 +16,6 @@ constexpr int ctrl_z = 0x1A;
 
 // srcport puts its comment field at column 40 and the repeated source text 8 columns further.
 constexpr int marker_column = 40;
-constexpr int source_text_column = 48;
 
 constexpr std::size_t output_block_size = 65536;
 
@@ -126,9 +126,40 @@ int compare_nocase(std::string_view a, std::string_view b, std::size_t n) {
 
 int advance_column(int column, char c) { return c == '\t' ? (column | 7) + 1 : column + 1; }
 
-int read_text_line(TextInput& input, std::string& buffer, int limit) {
+namespace {
+
+// The tabs among `length` bytes, counted eight bytes at a time: in each word a tab becomes a zero
+// byte, and every zero byte leaves one bit that a multiplication sums.
+std::size_t tab_count(const char* bytes, std::size_t length) {
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7F;
+    std::size_t tabs = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + i, 8);
+        const std::uint64_t x = word ^ (ones * '\t');
+        const std::uint64_t nonzero = ((x & low7) + low7) | x;  // the high bit of every non-zero byte
+        tabs += static_cast<std::size_t>(((~nonzero >> 7) & ones) * ones >> 56);
+    }
+    for (; i < length; ++i) tabs += bytes[i] == '\t';
+    return tabs;
+}
+
+int exact_column(std::string_view text) {
+    int column = 0;
+    for (char c : text) column = advance_column(column, c);
+    return column;
+}
+
+// Reads one line as read_text_line says. With `exact` false the column is counted only where it
+// decides something: a run of bytes that cannot reach `limit` even if every tab in it jumps a full
+// 8 columns is kept whole and its column taken as that bound, which spares nearly every line the
+// count. The column returned is then only good for telling a line read from the end of the input.
+int read_line(TextInput& input, std::string& buffer, int limit, bool exact) {
     buffer.clear();
     int column = 0;
+    bool counted = true;  // `column` is the exact column, not a bound
     while (!input.ended) {
         if (input.start == input.end && !refill(input)) {
             input.ended = true;
@@ -139,16 +170,28 @@ int read_text_line(TextInput& input, std::string& buffer, int limit) {
         const char* bytes = input.block.data();
         const std::size_t run_end =
             input.start + ordinary_run(std::string_view(bytes + input.start, input.end - input.start));
-        // Most lines stay below the limit: their column is counted in one plain pass; a line that
-        // reaches it is counted again, keeping characters only while the column is below it.
+        const std::size_t length = run_end - input.start;
         std::size_t kept = run_end;
-        int reached = column;
-        for (std::size_t i = input.start; i < run_end; ++i) reached = advance_column(reached, bytes[i]);
-        if (reached < limit) {
-            column = reached;
+        std::size_t bound = static_cast<std::size_t>(column) + 8 * length;
+        if (!exact && bound >= static_cast<std::size_t>(limit)) {
+            bound = static_cast<std::size_t>(column) + length + 7 * tab_count(bytes + input.start, length);
+        }
+        if (!exact && bound < static_cast<std::size_t>(limit)) {
+            column = static_cast<int>(bound);
+            counted = false;
         } else {
-            kept = input.start;
-            while (kept < run_end && column < limit) column = advance_column(column, bytes[kept++]);
+            if (!counted) column = exact_column(buffer);  // the bound says too little here
+            counted = true;
+            // Most lines stay below the limit: their column is counted in one plain pass; a line
+            // that reaches it is counted again, keeping characters only while the column is below it.
+            int reached = column;
+            for (std::size_t i = input.start; i < run_end; ++i) reached = advance_column(reached, bytes[i]);
+            if (reached < limit) {
+                column = reached;
+            } else {
+                kept = input.start;
+                while (kept < run_end && column < limit) column = advance_column(column, bytes[kept++]);
+            }
         }
         buffer.append(bytes + input.start, kept - input.start);
         input.start = run_end;
@@ -170,12 +213,22 @@ int read_text_line(TextInput& input, std::string& buffer, int limit) {
             return column;
         }
         ++input.start;
+        // The run before the CR (empty or not) has been measured: `column` below the limit there
+        // holds for the exact column too.
         if (column < limit) {
             buffer.push_back('\r');
             column = advance_column(column, '\r');
         }
     }
     return column == 0 ? -1 : column;
+}
+
+}  // namespace
+
+int read_text_line(TextInput& input, std::string& buffer, int limit) { return read_line(input, buffer, limit, true); }
+
+bool read_cut_line(TextInput& input, std::string& buffer, int limit) {
+    return read_line(input, buffer, limit, false) != -1;
 }
 
 std::string format_line(std::string_view line) {
@@ -187,14 +240,20 @@ std::string format_line(std::string_view line) {
 void append_formatted_line(std::string& out, std::string_view line) {
     const bool comment_line = line.starts_with(';');
 
-    int column = 0;
+    // The marker is the first ';' at column 40 or later that srcport's tab or " -->\t" follows.
+    // Only the ';'s need their column, and one at index 40 or later is at column 40 or later.
     std::size_t marker = std::string_view::npos;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == ';' && column >= marker_column && follows_marker(line.substr(i + 1))) {
+    int column = 0;
+    std::size_t counted = 0;  // `column` is the column of line[counted]
+    for (std::size_t i = line.find(';'); i != std::string_view::npos; i = line.find(';', i + 1)) {
+        if (i < marker_column) {
+            for (; counted < i; ++counted) column = advance_column(column, line[counted]);
+            if (column < marker_column) continue;
+        }
+        if (follows_marker(line.substr(i + 1))) {
             marker = i;
             break;
         }
-        column = advance_column(column, line[i]);
     }
     if (marker == std::string_view::npos) {
         out += line;
@@ -202,19 +261,23 @@ void append_formatted_line(std::string& out, std::string_view line) {
     }
 
     // The first ';' of the repeated source text outside quoted strings: its own comment, or the
-    // ';' of a comment-only source line ("';'" is a constant, not a comment).
-    column = advance_column(column, ';');
-    std::size_t comment = std::string_view::npos;
+    // ';' of a comment-only source line ("';'" is a constant, not a comment). The marker's tab or
+    // " -->\t" takes the column to 48 or beyond, where the source text stands, and holds neither a
+    // ';' nor a quote, so no column needs counting here.
     const std::string_view source = line.substr(marker + 1);
-    for (std::size_t i = 0; i < source.size(); ++i) {
-        if (column >= source_text_column && opens_quoted_string(source, i)) {
-            const std::size_t close = source.find(source[i], i + 1);
-            for (; i < close; ++i) column = advance_column(column, source[i]);
-        } else if (source[i] == ';' && column >= source_text_column) {
+    // Most source texts hold no quote before their first ';': then that one is it.
+    const std::size_t first = source.find(';');
+    const std::string_view ahead = source.substr(0, first);
+    const bool quoted = ahead.find('\'') != std::string_view::npos || ahead.find('"') != std::string_view::npos;
+    std::size_t comment = std::string_view::npos;
+    if (!quoted && first != std::string_view::npos) comment = marker + 1 + first;
+    for (std::size_t i = 0; quoted && i < source.size(); ++i) {
+        const char ch = source[i];
+        if (ch == ';') {
             comment = marker + 1 + i;
             break;
         }
-        column = advance_column(column, source[i]);
+        if (is_quote(ch) && opens_quoted_string(source, i)) i = source.find(ch, i + 1);
     }
 
     std::string_view before = line.substr(0, marker);
@@ -297,7 +360,7 @@ int run_neaten(NeatenRun& run, const std::vector<std::string>& args) {
     std::string line;
     std::string tidied;  // tidied lines gathered into blocks, each written at once
     bool written = true;
-    while (written && read_text_line(input, line, line_column_limit) != -1) {
+    while (written && read_cut_line(input, line, line_column_limit)) {
         append_formatted_line(tidied, line);
         tidied.push_back('\n');
         if (tidied.size() >= output_block_size) {

@@ -49,6 +49,9 @@ int advance_column(int column, char c);
 // `limit`; the rest of the line is read and dropped. Returns the column reached, or -1 when the
 // input has ended and nothing was read. A last line without a newline is still returned.
 int read_text_line(TextInput& input, std::string& buffer, int limit);
+// The same line cut the same way, without counting the column where it cannot reach `limit`:
+// false when the input has ended and nothing was read.
+bool read_cut_line(TextInput& input, std::string& buffer, int limit);
 
 // The tidied form of one .SRC line (without its newline).
 std::string format_line(std::string_view line);

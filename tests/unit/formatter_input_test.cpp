@@ -114,6 +114,45 @@ TEST(FormatterReadTextLine, CutAtColumn255) {
     }
 }
 
+// The reader that skips counting columns where a line cannot reach the limit cuts every line as
+// the counting one does: lines just below and above column 255 through tabs, CRs inside a line
+// (the count they need is taken late) and lines that cross a block.
+TEST(FormatterReadCutLine, CutsAsTheCountingReader) {
+    std::string bytes;
+    for (std::size_t length = 20; length < 300; length += 7) {
+        for (std::size_t tabs : {0, 3, 20, 40}) {
+            std::string line;
+            for (std::size_t i = 0; i < length; ++i) line += i % 9 == 4 && tabs > i / 9 ? '\t' : 'x';
+            bytes += line + "\n" + line.substr(0, length / 2) + "\r" + line.substr(length / 2) + "\r\n";
+        }
+    }
+    // "x\t" takes 8 columns but counts 9 in the bound: the CRs after it reach the bound's limit
+    // first, and the line keeps them all (column 240).
+    std::string crs;
+    for (int i = 0; i < 20; ++i) crs += "x\t";
+    bytes += crs + std::string(80, '\r') + "y\n";
+    auto read = [&](bool counting) {
+        std::FILE* file = std::tmpfile();
+        EXPECT_NE(file, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::rewind(file);
+        TextInput input{file};
+        Texts lines;
+        std::string line;
+        while (counting ? read_text_line(input, line, line_column_limit) != -1
+                        : read_cut_line(input, line, line_column_limit)) {
+            lines.push_back(line);
+        }
+        std::fclose(file);
+        return lines;
+    };
+    const Texts counted = read(true);
+    EXPECT_GT(bytes.size(), 3 * sizeof(TextInput::block));
+    EXPECT_EQ(counted.size(), 2 * 40 * 4u + 1);
+    EXPECT_EQ(counted.back().size(), 20 * 2 + 80 + 1u);
+    EXPECT_EQ(read(false), counted);
+}
+
 TEST(FormatterCompareNocase, DifferenceOfLastComparedPair) {
     struct Case {
         const char* a;
