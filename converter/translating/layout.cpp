@@ -56,23 +56,31 @@ const Layout::MacroBody* Layout::called_macro(const OutputLine& call) const {
     return found != macros_.end() ? &found->second : nullptr;
 }
 
+// The place of a label a short branch names, or null for any other label: those need no place.
+LabelPlace* Layout::measured_label(std::string_view name) {
+    if (labels_.empty()) return nullptr;
+    name_.assign(name);
+    for (char& ch : name_) ch = to_upper(ch);
+    auto found = labels_.find(name_);
+    return found != labels_.end() ? &found->second : nullptr;
+}
+
 void Layout::place_pending_labels(std::int32_t offset) {
     if (pending_labels_.empty()) return;
     for (const PendingLabel& label : pending_labels_) {
-        if (label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
+        if (label.holds && label.entry >= front_serial_) --entry_at(label.entry).unplaced_labels;
         // Only the labels a short branch names are measured against.
-        auto known = labels_.find(label.name);
-        if (known == labels_.end()) continue;
-        known->second = {section_, offset, true};
-        news_ |= awaited_.contains(label.name);
-        window_labels_.push_back({label.name, label.entry});
+        if (label.place == nullptr) continue;
+        *label.place = {section_, offset, true};
+        news_ |= awaited_.contains(label.place);
+        window_labels_.push_back({label.place, label.entry});
     }
     pending_labels_.clear();
 }
 
-// Lays out line `index` of `entry` (serial number `serial`) after everything before it.
-void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source) {
-    const OutputLine& line = entry.lines[index];
+// Lays out `line`, line `index` of `entry` (serial number `serial`), after everything before it.
+void Layout::step(const OutputLine& line, Entry& entry, std::uint64_t serial, std::size_t index,
+                  std::string_view source) {
     if (line.kind == LineKind::warning || line.kind == LineKind::comment) return;
     if (line.directive == Directive::section) {
         place_pending_labels(offsets_[section_]);
@@ -104,8 +112,14 @@ void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index, std::st
         return;
     }
     if (places_its_label(line)) {
-        pending_labels_.push_back({upper_case(line.label), serial, index});
-        ++entry.unplaced_labels;
+        // A label takes the place of the next line with a size. In the GNU syntax the padding
+        // before that line may have to go in front of the label, so the label's line waits for
+        // it; otherwise only a label a branch names needs its place, and nothing waits for it.
+        LabelPlace* place = measured_label(line.label);
+        if (gas_ || place != nullptr) {
+            pending_labels_.push_back({place, serial, index, gas_});
+            if (gas_) ++entry.unplaced_labels;
+        }
     }
     if (size == 0 && line.branch_target.empty()) return;
 
@@ -126,16 +140,11 @@ void Layout::step(Entry& entry, std::uint64_t serial, std::size_t index, std::st
     }
     place_pending_labels(offset);
     if (!line.branch_target.empty()) {
-        branches_.push_back({serial, index, {section_, offset}, upper_case(line.branch_target), false});
+        branches_.push_back({serial, index, {section_, offset}, measured_label(line.branch_target), false});
         news_ = true;
         ++entry.branches;
     }
     offset += size;
-}
-
-const LabelPlace* Layout::label_place(const std::string& name) const {
-    auto found = labels_.find(name);
-    return found == labels_.end() || !found->second.placed ? nullptr : &found->second;
 }
 
 // A branch out of reach: in the GNU syntax it takes its long form, which moves everything after it
@@ -147,14 +156,15 @@ void Layout::make_long(Branch& branch) {
         warnings_.emplace_back(branch.entry, entry.line_number);
         return;
     }
-    OutputLine& line = entry.lines[branch.line];
+    Translation& lines = &entry == &incoming_ ? *incoming_lines_ : entry.lines;
+    OutputLine& line = lines[branch.line];
     const std::uint16_t short_size = size_of(line, entry.source);
     line.long_branch = true;
     const std::int32_t growth = size_of(line, entry.source) - short_size;
     const Place at = branch.place;
     offsets_[at.section] += growth;
     for (const WindowLabel& label : window_labels_) {
-        LabelPlace& place = labels_[label.name];
+        LabelPlace& place = *label.place;
         if (place.section == at.section && place.offset > at.offset) place.offset += growth;
     }
     for (Branch& other : branches_) {
@@ -165,26 +175,27 @@ void Layout::make_long(Branch& branch) {
 // Decides whether `branch` reaches its label; false while that depends on lines still to come.
 // `forced`: decide now, with what is known (at the end of the program, or when the window is full).
 bool Layout::decide(Branch& branch, bool forced) {
-    const LabelPlace* target = label_place(branch.target);
-    if (target == nullptr) {
-        // A name that never names a place here (an external, a value) is not measured; nor is a
-        // label that has not come by the end.
-        if (finishing_ || !labels_.contains(branch.target)) return true;
+    // A name that never names a place here (an external, a value) is not measured.
+    if (branch.target == nullptr) return true;
+    const LabelPlace& target = *branch.target;
+    if (!target.placed) {
+        // Nor is a label that has not come by the end.
+        if (finishing_) return true;
         if (!forced) return false;
         // The label is further than the window: out of reach if it is in this section.
         if (!in_reach(offsets_[branch.place.section] - (branch.place.offset + 2))) make_long(branch);
         return true;
     }
-    if (target->section != branch.place.section) return true;
-    const std::int32_t displacement = target->offset - (branch.place.offset + 2);
+    if (target.section != branch.place.section) return true;
+    const std::int32_t displacement = target.offset - (branch.place.offset + 2);
     if (!in_reach(displacement)) {
         make_long(branch);
         return true;
     }
     if (!gas_) return true;  // lengths never change: the distance is final
     // Branches between still undecided may yet take their long forms and push the label away.
-    const std::int32_t low = std::min(target->offset, branch.place.offset);
-    const std::int32_t high = std::max(target->offset, branch.place.offset);
+    const std::int32_t low = std::min(target.offset, branch.place.offset);
+    const std::int32_t high = std::max(target.offset, branch.place.offset);
     std::int32_t undecided = 0;
     for (const Branch& other : branches_) {
         if (&other == &branch || other.decided || other.place.section != branch.place.section) continue;
@@ -197,9 +208,9 @@ bool Layout::decide(Branch& branch, bool forced) {
     return forced;
 }
 
-// Decides what can be decided, then writes the lines that are settled from the front on.
-void Layout::settle(bool forced) {
-    // Nothing changes for a waiting branch until a new branch or the label it waits for comes.
+// Decides what can be decided. Nothing changes for a waiting branch until a new branch or the
+// label it waits for comes.
+void Layout::decide_branches(bool forced) {
     for (bool changed = forced || finishing_ || news_; changed;) {
         changed = false;
         awaited_.clear();
@@ -207,7 +218,7 @@ void Layout::settle(bool forced) {
             if (branch.decided) continue;
             const bool force = forced && branch.entry == front_serial_;
             if (!decide(branch, force)) {
-                if (label_place(branch.target) == nullptr) awaited_.insert(branch.target);
+                if (!branch.target->placed) awaited_.insert(branch.target);
                 continue;
             }
             branch.decided = true;
@@ -216,6 +227,11 @@ void Layout::settle(bool forced) {
         }
     }
     news_ = false;
+}
+
+// Decides what can be decided, then writes the lines that are settled from the front on.
+void Layout::settle(bool forced) {
+    decide_branches(forced);
     while (!window_.empty() && window_.front().branches == 0 &&
            (window_.front().unplaced_labels == 0 || forced || finishing_)) {
         write_front();
@@ -223,18 +239,21 @@ void Layout::settle(bool forced) {
     }
 }
 
-void Layout::write_entry(Entry& entry, std::string_view source) {
-    std::sort(entry.align_before.begin(), entry.align_before.end());
-    for (auto at = entry.align_before.rbegin(); at != entry.align_before.rend(); ++at) {
-        entry.lines.insert(entry.lines.begin() + static_cast<std::ptrdiff_t>(*at),
-                           directive_line(Directive::align, {}, ".align", "1"));
+void Layout::write_entry(Translation& lines, Entry& entry, std::string_view source) {
+    if (!entry.align_before.empty()) {
+        std::sort(entry.align_before.begin(), entry.align_before.end());
+        for (auto at = entry.align_before.rbegin(); at != entry.align_before.rend(); ++at) {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*at),
+                         directive_line(Directive::align, {}, ".align", "1"));
+        }
     }
-    if (entry.out_of_range) entry.lines.insert(entry.lines.begin(), warning_line(Warning::branch_out_of_range));
-    writer_.write(entry.lines, source);
+    if (entry.out_of_range) lines.insert(lines.begin(), warning_line(Warning::branch_out_of_range));
+    writer_.write(lines, source);
 }
 
 void Layout::write_front() {
-    write_entry(window_.front(), window_.front().source);
+    Entry& front = window_.front();
+    write_entry(front.lines, front, front.source);
     window_.pop_front();
     drop_written();
 }
@@ -248,24 +267,29 @@ void Layout::drop_written() {
 
 void Layout::add(Translation lines, std::string_view source, std::uint16_t line_number) {
     Entry& entry = incoming_;
-    entry.lines = std::move(lines);
     entry.line_number = line_number;
     entry.align_before.clear();
     entry.branches = 0;
     entry.unplaced_labels = 0;
     entry.out_of_range = false;
+    incoming_lines_ = &lines;
     const std::uint64_t serial = front_serial_ + window_.size();
-    for (std::size_t i = 0; i < entry.lines.size(); ++i) step(entry, serial, i, source);
-    // Most lines wait for nothing: with no line before them waiting, no branch of their own and no
-    // label still to be placed, they go out at once without a copy of their source.
-    if (window_.empty() && entry.branches == 0 && entry.unplaced_labels == 0) {
-        write_entry(entry, source);
-        drop_written();
-        // No branch is left to wait for a label.
-        awaited_.clear();
-        news_ = false;
-        return;
+    for (std::size_t i = 0; i < lines.size(); ++i) step(lines[i], entry, serial, i, source);
+    // Most lines wait for nothing: with no line before them waiting, their own branches decided
+    // at once (a branch back to a label) and no label still to be placed, they go out at once
+    // without a copy of their source.
+    if (window_.empty()) {
+        if (entry.branches != 0) decide_branches(false);
+        if (entry.branches == 0 && entry.unplaced_labels == 0) {
+            write_entry(lines, entry, source);
+            drop_written();
+            // No branch is left to wait for a label.
+            awaited_.clear();
+            news_ = false;
+            return;
+        }
     }
+    entry.lines = std::move(lines);
     entry.source.assign(source);
     window_.push_back(std::move(entry));
     settle(false);

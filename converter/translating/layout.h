@@ -54,16 +54,17 @@ private:
         std::uint64_t entry = 0;  // serial number of its entry
         std::size_t line = 0;
         Place place;
-        std::string target;  // upper case
+        LabelPlace* target = nullptr;  // null for a name no short branch can be measured against
         bool decided = false;
     };
     struct PendingLabel {
-        std::string name;  // upper case
+        LabelPlace* place = nullptr;  // null for a label no branch names
         std::uint64_t entry = 0;
         std::size_t line = 0;
+        bool holds = false;  // its entry waits for it (counted in `unplaced_labels`)
     };
     struct WindowLabel {
-        std::string name;
+        LabelPlace* place = nullptr;
         std::uint64_t entry = 0;
     };
     struct MacroBody {
@@ -73,13 +74,14 @@ private:
 
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     const MacroBody* called_macro(const OutputLine& call) const;
-    void step(Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
+    LabelPlace* measured_label(std::string_view name);
+    void step(const OutputLine& line, Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
     void place_pending_labels(std::int32_t offset);
-    const LabelPlace* label_place(const std::string& name) const;
     bool decide(Branch& branch, bool forced);
     void make_long(Branch& branch);
+    void decide_branches(bool forced);
     void settle(bool forced);
-    void write_entry(Entry& entry, std::string_view source);
+    void write_entry(Translation& lines, Entry& entry, std::string_view source);
     void write_front();
     void drop_written();
     // The entry being added is the one after the window until it joins the window.
@@ -94,13 +96,15 @@ private:
     const bool gas_;
 
     std::deque<Entry> window_;
-    Entry incoming_;                         // the entry `add` lays out, before it joins the window
+    Entry incoming_;  // the counts of the line `add` lays out, before it joins the window
+    Translation* incoming_lines_ = nullptr;  // ... and its lines, until then
     std::uint64_t front_serial_ = 0;         // serial number of window_.front()
     std::deque<Branch> branches_;            // the window's branches in order, decided or not
     std::deque<WindowLabel> window_labels_;  // the labels placed since the front of the window
     std::vector<PendingLabel> pending_labels_;
-    std::unordered_set<std::string> awaited_;  // the labels undecided branches wait for
-    bool news_ = false;                        // a branch or an awaited label came since the last decisions
+    std::unordered_set<const LabelPlace*> awaited_;  // the labels undecided branches wait for
+    bool news_ = false;  // a branch or an awaited label came since the last decisions
+    std::string name_;   // a name in upper case, to look it up among the labels
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;
