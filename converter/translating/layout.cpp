@@ -31,6 +31,13 @@ std::uint16_t passthrough_bytes(std::string_view source) {
     return empty ? 0 : passthrough_size;
 }
 
+// FNV-1a over the name in upper case.
+std::uint64_t name_hash(std::string_view name) {
+    std::uint64_t hash = 0xCBF29CE484222325ULL;
+    for (char ch : name) hash = (hash ^ static_cast<unsigned char>(to_upper(ch))) * 0x100000001B3ULL;
+    return hash;
+}
+
 bool in_reach(std::int32_t displacement) {
     return displacement >= shortest_displacement && displacement <= longest_displacement;
 }
@@ -38,7 +45,18 @@ bool in_reach(std::int32_t displacement) {
 }  // namespace
 
 Layout::Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels)
-    : ctx_(ctx), writer_(writer), labels_(labels), gas_(ctx.settings.gas) {}
+    : ctx_(ctx), writer_(writer), labels_(labels), gas_(ctx.settings.gas) {
+    if (labels_.empty()) return;
+    std::size_t slots = 16;
+    while (slots < 2 * labels_.size()) slots *= 2;
+    label_index_.resize(slots);
+    for (auto& [name, place] : labels_) {
+        const std::uint64_t hash = name_hash(name);
+        std::size_t at = hash & (slots - 1);
+        while (!label_index_[at].name.empty()) at = (at + 1) & (slots - 1);
+        label_index_[at] = {hash, name, &place};
+    }
+}
 
 std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) const {
     if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
@@ -58,11 +76,17 @@ const Layout::MacroBody* Layout::called_macro(const OutputLine& call) const {
 
 // The place of a label a short branch names, or null for any other label: those need no place.
 LabelPlace* Layout::measured_label(std::string_view name) {
-    if (labels_.empty()) return nullptr;
-    name_.assign(name);
-    for (char& ch : name_) ch = to_upper(ch);
-    auto found = labels_.find(name_);
-    return found != labels_.end() ? &found->second : nullptr;
+    if (label_index_.empty() || name.empty()) return nullptr;
+    const std::uint64_t hash = name_hash(name);
+    const std::size_t mask = label_index_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const IndexSlot& slot = label_index_[at];
+        if (slot.name.empty()) return nullptr;
+        if (slot.hash != hash || slot.name.size() != name.size()) continue;
+        if (std::equal(name.begin(), name.end(), slot.name.begin(), [](char a, char b) { return to_upper(a) == b; })) {
+            return slot.place;
+        }
+    }
 }
 
 void Layout::place_pending_labels(std::int32_t offset) {
@@ -72,7 +96,7 @@ void Layout::place_pending_labels(std::int32_t offset) {
         // Only the labels a short branch names are measured against.
         if (label.place == nullptr) continue;
         *label.place = {section_, offset, true};
-        news_ |= awaited_.contains(label.place);
+        news_ |= std::find(awaited_.begin(), awaited_.end(), label.place) != awaited_.end();
         window_labels_.push_back({label.place, label.entry});
     }
     pending_labels_.clear();
@@ -82,29 +106,14 @@ void Layout::place_pending_labels(std::int32_t offset) {
 void Layout::step(const OutputLine& line, Entry& entry, std::uint64_t serial, std::size_t index,
                   std::string_view source) {
     if (line.kind == LineKind::warning || line.kind == LineKind::comment) return;
-    if (line.directive == Directive::section) {
-        place_pending_labels(offsets_[section_]);
-        auto known = std::find(section_names_.begin(), section_names_.end(), line.section);
-        if (known == section_names_.end()) {
-            section_names_.push_back(line.section);
-            offsets_.push_back(0);
-            known = section_names_.end() - 1;
-        }
-        section_ = static_cast<std::uint32_t>(known - section_names_.begin());
+    if (line.directive == Directive::section || line.directive == Directive::macro ||
+        line.directive == Directive::end_macro) {
+        step_block(line);
         return;
     }
-    if (line.directive == Directive::macro) {
-        in_macro_ = true;
-        macro_name_ = upper_case(line.operand1.substr(0, line.operand1.find(' ')));
-        macro_ = {};
-        return;
-    }
-    if (line.directive == Directive::end_macro) {
-        in_macro_ = false;
-        macros_[macro_name_] = macro_;
-        return;
-    }
-    const std::uint16_t size = size_of(line, source);
+    // Most lines are instructions and data of a size of their own.
+    const bool plain = line.kind != LineKind::passthrough && line.directive != Directive::macro_call;
+    const std::uint16_t size = plain && !line.long_branch ? line.size : size_of(line, source);
     // A macro body takes its place where the macro is called, and its labels with it.
     if (in_macro_) {
         if (macro_.size == 0 && size != 0) macro_.even = line.even || line.kind == LineKind::passthrough;
@@ -124,27 +133,50 @@ void Layout::step(const OutputLine& line, Entry& entry, std::uint64_t serial, st
     if (size == 0 && line.branch_target.empty()) return;
 
     std::int32_t& offset = offsets_[section_];
-    bool even = line.even || line.kind == LineKind::passthrough;
-    if (line.directive == Directive::macro_call) {
-        const MacroBody* body = called_macro(line);
-        even = body != nullptr && body->even;
-    }
-    if (gas_ && even && offset % 2 != 0) {
-        // The padding goes in front of the labels that name this line, so that they name it still.
-        if (!pending_labels_.empty() && pending_labels_.front().entry >= front_serial_) {
-            entry_at(pending_labels_.front().entry).align_before.push_back(pending_labels_.front().line);
-        } else {
-            entry.align_before.push_back(index);
+    if (gas_) {
+        bool even = line.even || line.kind == LineKind::passthrough;
+        if (line.directive == Directive::macro_call) {
+            const MacroBody* body = called_macro(line);
+            even = body != nullptr && body->even;
         }
-        ++offset;
+        if (even && offset % 2 != 0) {
+            // The padding goes in front of the labels that name this line, so that they name it still.
+            if (!pending_labels_.empty() && pending_labels_.front().entry >= front_serial_) {
+                entry_at(pending_labels_.front().entry).align_before.push_back(pending_labels_.front().line);
+            } else {
+                entry.align_before.push_back(index);
+            }
+            ++offset;
+        }
     }
-    place_pending_labels(offset);
+    if (!pending_labels_.empty()) place_pending_labels(offset);
     if (!line.branch_target.empty()) {
         branches_.push_back({serial, index, {section_, offset}, measured_label(line.branch_target), false});
         news_ = true;
         ++entry.branches;
     }
     offset += size;
+}
+
+// A line that opens a section or a macro body, or closes a macro body.
+void Layout::step_block(const OutputLine& line) {
+    if (line.directive == Directive::section) {
+        place_pending_labels(offsets_[section_]);
+        auto known = std::find(section_names_.begin(), section_names_.end(), line.section);
+        if (known == section_names_.end()) {
+            section_names_.push_back(line.section);
+            offsets_.push_back(0);
+            known = section_names_.end() - 1;
+        }
+        section_ = static_cast<std::uint32_t>(known - section_names_.begin());
+    } else if (line.directive == Directive::macro) {
+        in_macro_ = true;
+        macro_name_ = upper_case(line.operand1.substr(0, line.operand1.find(' ')));
+        macro_ = {};
+    } else {
+        in_macro_ = false;
+        macros_[macro_name_] = macro_;
+    }
 }
 
 // A branch out of reach: in the GNU syntax it takes its long form, which moves everything after it
@@ -156,8 +188,7 @@ void Layout::make_long(Branch& branch) {
         warnings_.emplace_back(branch.entry, entry.line_number);
         return;
     }
-    Translation& lines = &entry == &incoming_ ? *incoming_lines_ : entry.lines;
-    OutputLine& line = lines[branch.line];
+    OutputLine& line = entry.lines[branch.line];
     const std::uint16_t short_size = size_of(line, entry.source);
     line.long_branch = true;
     const std::int32_t growth = size_of(line, entry.source) - short_size;
@@ -218,7 +249,7 @@ void Layout::decide_branches(bool forced) {
             if (branch.decided) continue;
             const bool force = forced && branch.entry == front_serial_;
             if (!decide(branch, force)) {
-                if (!branch.target->placed) awaited_.insert(branch.target);
+                if (!branch.target->placed) awaited_.push_back(branch.target);
                 continue;
             }
             branch.decided = true;
@@ -232,8 +263,8 @@ void Layout::decide_branches(bool forced) {
 // Decides what can be decided, then writes the lines that are settled from the front on.
 void Layout::settle(bool forced) {
     decide_branches(forced);
-    while (!window_.empty() && window_.front().branches == 0 &&
-           (window_.front().unplaced_labels == 0 || forced || finishing_)) {
+    while (window_size_ != 0 && window_at(0).branches == 0 &&
+           (window_at(0).unplaced_labels == 0 || forced || finishing_)) {
         write_front();
         forced = false;
     }
@@ -252,9 +283,10 @@ void Layout::write_entry(Translation& lines, Entry& entry, std::string_view sour
 }
 
 void Layout::write_front() {
-    Entry& front = window_.front();
+    Entry& front = window_at(0);
     write_entry(front.lines, front, front.source);
-    window_.pop_front();
+    ring_front_ = (ring_front_ + 1) & (ring_.size() - 1);
+    --window_size_;
     drop_written();
 }
 
@@ -266,22 +298,29 @@ void Layout::drop_written() {
 }
 
 void Layout::add(Translation lines, std::string_view source, std::uint16_t line_number) {
-    Entry& entry = incoming_;
+    if (window_size_ == ring_.size()) {
+        // The ring is full with the entry to come: twice the room, the window from its start.
+        std::vector<Entry> ring(std::max<std::size_t>(16, 2 * ring_.size()));
+        for (std::size_t at = 0; at < window_size_; ++at) ring[at] = std::move(window_at(at));
+        ring_ = std::move(ring);
+        ring_front_ = 0;
+    }
+    Entry& entry = window_at(window_size_);
+    entry.lines = std::move(lines);
     entry.line_number = line_number;
     entry.align_before.clear();
     entry.branches = 0;
     entry.unplaced_labels = 0;
     entry.out_of_range = false;
-    incoming_lines_ = &lines;
-    const std::uint64_t serial = front_serial_ + window_.size();
-    for (std::size_t i = 0; i < lines.size(); ++i) step(lines[i], entry, serial, i, source);
+    const std::uint64_t serial = front_serial_ + window_size_;
+    for (std::size_t i = 0; i < entry.lines.size(); ++i) step(entry.lines[i], entry, serial, i, source);
     // Most lines wait for nothing: with no line before them waiting, their own branches decided
     // at once (a branch back to a label) and no label still to be placed, they go out at once
     // without a copy of their source.
-    if (window_.empty()) {
+    if (window_size_ == 0) {
         if (entry.branches != 0) decide_branches(false);
         if (entry.branches == 0 && entry.unplaced_labels == 0) {
-            write_entry(lines, entry, source);
+            write_entry(entry.lines, entry, source);
             drop_written();
             // No branch is left to wait for a label.
             awaited_.clear();
@@ -289,11 +328,10 @@ void Layout::add(Translation lines, std::string_view source, std::uint16_t line_
             return;
         }
     }
-    entry.lines = std::move(lines);
     entry.source.assign(source);
-    window_.push_back(std::move(entry));
+    ++window_size_;
     settle(false);
-    while (window_.size() > window_limit) settle(true);
+    while (window_size_ > window_limit) settle(true);
 }
 
 void Layout::finish() {

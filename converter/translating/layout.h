@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -67,6 +66,12 @@ private:
         LabelPlace* place = nullptr;
         std::uint64_t entry = 0;
     };
+    // A slot of the index of `labels_`.
+    struct IndexSlot {
+        std::uint64_t hash = 0;
+        std::string_view name;  // upper case; empty for a free slot
+        LabelPlace* place = nullptr;
+    };
     struct MacroBody {
         std::uint16_t size = 0;
         bool even = false;
@@ -76,6 +81,7 @@ private:
     const MacroBody* called_macro(const OutputLine& call) const;
     LabelPlace* measured_label(std::string_view name);
     void step(const OutputLine& line, Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
+    void step_block(const OutputLine& line);
     void place_pending_labels(std::int32_t offset);
     bool decide(Branch& branch, bool forced);
     void make_long(Branch& branch);
@@ -84,27 +90,30 @@ private:
     void write_entry(Translation& lines, Entry& entry, std::string_view source);
     void write_front();
     void drop_written();
-    // The entry being added is the one after the window until it joins the window.
-    Entry& entry_at(std::uint64_t serial) {
-        const std::uint64_t at = serial - front_serial_;
-        return at < window_.size() ? window_[at] : incoming_;
-    }
+    // Entry `at` of the window; the one at window_size_ is the entry being added, until it joins.
+    Entry& window_at(std::size_t at) { return ring_[(ring_front_ + at) & (ring_.size() - 1)]; }
+    Entry& entry_at(std::uint64_t serial) { return window_at(static_cast<std::size_t>(serial - front_serial_)); }
 
     Context& ctx_;
     SrcWriter& writer_;
     std::unordered_map<std::string, LabelPlace>& labels_;
     const bool gas_;
 
-    std::deque<Entry> window_;
-    Entry incoming_;  // the counts of the line `add` lays out, before it joins the window
-    Translation* incoming_lines_ = nullptr;  // ... and its lines, until then
-    std::uint64_t front_serial_ = 0;         // serial number of window_.front()
+    // The window: window_size_ entries from ring_front_ on, in a ring whose size is a power of two
+    // and which always has room for the entry being added. Its slots are used again and again, so
+    // that an entry that waits takes no new memory for its source line.
+    std::vector<Entry> ring_;
+    std::size_t ring_front_ = 0;
+    std::size_t window_size_ = 0;
+    std::uint64_t front_serial_ = 0;         // serial number of the window's first entry
     std::deque<Branch> branches_;            // the window's branches in order, decided or not
     std::deque<WindowLabel> window_labels_;  // the labels placed since the front of the window
     std::vector<PendingLabel> pending_labels_;
-    std::unordered_set<const LabelPlace*> awaited_;  // the labels undecided branches wait for
-    bool news_ = false;  // a branch or an awaited label came since the last decisions
-    std::string name_;   // a name in upper case, to look it up among the labels
+    std::vector<const LabelPlace*> awaited_;  // the labels undecided branches wait for
+    bool news_ = false;                       // a branch or an awaited label came since the last decisions
+    // `labels_` by the hash of their names, so that a name in any letter case is looked up
+    // without an upper-case copy (a power of two in size, at most half full; empty without labels).
+    std::vector<IndexSlot> label_index_;
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;

@@ -31,25 +31,28 @@ std::size_t tab_to_comment_column(std::string& out, std::size_t start) {
 
 // How much of `text`, starting at `column`, stays below column 255: the character that reaches it
 // and everything after are cut (to be replaced by a single newline). Uncut, all but the text's last
-// character (its newline) is kept. Between two tabs the column grows by one a character, so the
-// walk goes from tab to tab.
+// character (its newline) is kept.
 std::size_t cut_length(std::string_view text, std::size_t column) {
-    std::size_t kept = text.empty() ? 0 : text.size() - 1;
+    const std::size_t uncut = text.empty() ? 0 : text.size() - 1;
+    // A tab moves at most 8 columns and any other character 1, so with no tab from `tab_free`
+    // on the text ends by column + size + 7 * tab_free, short of column 255: most source lines
+    // are seen to fit with one search for a tab near their end.
+    if (column + text.size() < last_column) {
+        const std::size_t tab_free = (last_column - 1 - column - text.size()) / 7;
+        if (tab_free >= text.size() || text.find('\t', tab_free) == std::string_view::npos) return uncut;
+    }
+    // Between two tabs the column grows by one a character, so the walk goes from tab to tab.
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t tab = std::min(text.find('\t', pos), text.size());
         if (column + (tab - pos) >= last_column) {  // a character before the tab reaches the cut
-            kept = pos + (column < last_column - 1 ? last_column - 1 - column : 0);
-            break;
+            return pos + (column < last_column - 1 ? last_column - 1 - column : 0);
         }
         if (tab == text.size()) break;
         column = next_tab_stop(column + (tab - pos));
-        if (column >= last_column) {
-            kept = tab;
-            break;
-        }
+        if (column >= last_column) return tab;
         pos = tab + 1;
     }
-    return kept;
+    return uncut;
 }
 
 // Appends `text` starting at `column`, cut as `cut_length` says, and a newline.
@@ -110,34 +113,48 @@ void render_passthrough(std::string& out, std::size_t start, std::string_view so
     append_cut(out, text, column + 8);
 }
 
-// A code line: its fields are known before it is written, so the line is laid out in place in
-// one stretch of `out` instead of one append per field and separator (most lines are these).
-void render_code_line(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment) {
+// The most a code line takes: label and blank, mnemonic, tab, operand, comma, operand, five tabs to
+// column 40, ";\t", the source line and the newline.
+std::size_t code_line_room(const OutputLine& line, std::string_view source_line) {
+    return std::min(label_max, line.label.size()) + line.mnemonic.size() + line.operand1.size() + line.operand2.size() +
+           source_line.size() + 16;
+}
+
+// A code line: its fields are known before it is written, so the line is laid out in place in one
+// stretch of `code_line_room` bytes at `at` instead of one append per field and separator (most
+// lines are these). Returns the end of the line.
+char* lay_out_code_line(char* at, const OutputLine& line, std::string_view source_line, bool with_comment) {
     const std::string_view label = std::string_view(line.label).substr(0, label_max);
-    // At most: label and blank, mnemonic, tab, operand, comma, operand, five tabs to column 40,
-    // ";\t", the source line and the newline.
-    const std::size_t start = out.size();
-    out.resize(start + label.size() + line.mnemonic.size() + line.operand1.size() + line.operand2.size() +
-               source_line.size() + 16);
-    char* const begin = out.data() + start;
-    char* at = begin;
+    char* const begin = at;
     auto put = [&at](std::string_view text) {
         std::memcpy(at, text.data(), text.size());
         at += text.size();
     };
     if (!label.empty()) put(label);
-    *at++ = label.size() < 8 ? '\t' : ' ';  // a lone tab without a label
+    // The two separators that may be tabs are written once the fields are known to hold none.
+    char* const label_end = at++;
     put(line.mnemonic);
+    char* mnemonic_end = nullptr;
     if (!line.operand1.empty()) {
-        *at++ = '\t';
+        mnemonic_end = at++;
         put(line.operand1);
         if (!line.operand2.empty()) {
             *at++ = ',';
             put(line.operand2);
         }
     }
+    const std::string_view fields(begin, static_cast<std::size_t>(at - begin));
+    const bool tab_free = !with_comment || fields.find('\t') == std::string_view::npos;
+    *label_end = label.size() < 8 ? '\t' : ' ';  // a lone tab without a label
+    if (mnemonic_end != nullptr) *mnemonic_end = '\t';
     if (with_comment) {
-        std::size_t column = column_after(std::string_view(begin, static_cast<std::size_t>(at - begin)));
+        // Without a tab of their own the fields' column is known from their lengths.
+        std::size_t column = label.size() < 8 ? 8 : label.size() + 1;
+        column += line.mnemonic.size();
+        if (mnemonic_end != nullptr) {
+            column = next_tab_stop(column) + static_cast<std::size_t>(at - mnemonic_end - 1);
+        }
+        if (!tab_free) column = column_after(fields);
         do {
             *at++ = '\t';
             column = next_tab_stop(column);
@@ -147,7 +164,14 @@ void render_code_line(std::string& out, const OutputLine& line, std::string_view
         put(source_line.substr(0, cut_length(source_line, column + 8)));
     }
     *at++ = '\n';
-    out.resize(static_cast<std::size_t>(at - out.data()));
+    return at;
+}
+
+void render_code_line(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment) {
+    const std::size_t start = out.size();
+    out.resize(start + code_line_room(line, source_line));
+    char* const end = lay_out_code_line(out.data() + start, line, source_line, with_comment);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 // Appends the text of one line, newline included, to `out`.
@@ -414,26 +438,39 @@ void SrcWriter::open(const FileAccess& files) {
     if (!file_.open(path_, files)) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
 }
 
+char* SrcWriter::room(std::size_t size) {
+    if (block_.size() - used_ < size) block_.resize(std::max(used_ + size, 2 * write_block_size));
+    return block_.data() + used_;
+}
+
 void SrcWriter::write(const Translation& lines, std::string_view source_line) {
     bool commented = false;
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
-        render_in_syntax(text_, line, source_line, with_comment, copy_h8_area_, gas_);
+        if (line.kind == LineKind::code && !gas_) {
+            char* const at = room(code_line_room(line, source_line));
+            used_ += static_cast<std::size_t>(lay_out_code_line(at, line, source_line, with_comment) - at);
+            continue;
+        }
+        line_.clear();
+        render_in_syntax(line_, line, source_line, with_comment, copy_h8_area_, gas_);
+        std::memcpy(room(line_.size()), line_.data(), line_.size());
+        used_ += line_.size();
     }
-    if (text_.size() >= write_block_size) write_block();
+    if (used_ >= write_block_size) write_block();
 }
 
 void SrcWriter::write_block() {
-    if (file_.get() == nullptr || std::fwrite(text_.data(), 1, text_.size(), file_.get()) != text_.size() ||
+    if (file_.get() == nullptr || std::fwrite(block_.data(), 1, used_, file_.get()) != used_ ||
         std::ferror(file_.get()) != 0) {
         fatal(console_, "\t%s Write Error\n", path_.c_str());
     }
-    text_.clear();
+    used_ = 0;
 }
 
 void SrcWriter::close() {
-    if (!text_.empty()) write_block();
+    if (used_ != 0) write_block();
     if (!file_.finish()) fatal(console_, "\t%s Write Error\n", path_.c_str());
 }
 

@@ -42,11 +42,16 @@ public:
 private:
     // Writes the lines laid out so far; a failure ends the run with "\t%s Write Error".
     void write_block();
+    // Where `size` more bytes of the block can be laid out (the block grows when it must: it is
+    // written out only between two source lines' translations).
+    char* room(std::size_t size);
 
     Console& console_;
     std::string path_;
     bool copy_h8_area_;
     bool gas_;
     ReplacedFile file_;
-    std::string text_;  // the lines laid out and not yet written, a block at a time
+    std::string block_;     // the lines laid out and not yet written: the first `used_` bytes
+    std::size_t used_ = 0;  // (written a block at a time)
+    std::string line_;      // a line other than a code line of the H8/300 syntax, laid out alone
 };
