@@ -29,19 +29,9 @@ std::size_t tab_to_comment_column(std::string& out, std::size_t start) {
     return column;
 }
 
-// How much of `text`, starting at `column`, stays below column 255: the character that reaches it
-// and everything after are cut (to be replaced by a single newline). Uncut, all but the text's last
-// character (its newline) is kept.
-std::size_t cut_length(std::string_view text, std::size_t column) {
-    const std::size_t uncut = text.empty() ? 0 : text.size() - 1;
-    // A tab moves at most 8 columns and any other character 1, so with no tab from `tab_free`
-    // on the text ends by column + size + 7 * tab_free, short of column 255: most source lines
-    // are seen to fit with one search for a tab near their end.
-    if (column + text.size() < last_column) {
-        const std::size_t tab_free = (last_column - 1 - column - text.size()) / 7;
-        if (tab_free >= text.size() || text.find('\t', tab_free) == std::string_view::npos) return uncut;
-    }
-    // Between two tabs the column grows by one a character, so the walk goes from tab to tab.
+// cut_length for a text that may reach column 255: between two tabs the column grows by one a
+// character, so the walk goes from tab to tab.
+std::size_t walk_to_cut(std::string_view text, std::size_t column) {
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t tab = std::min(text.find('\t', pos), text.size());
         if (column + (tab - pos) >= last_column) {  // a character before the tab reaches the cut
@@ -52,7 +42,23 @@ std::size_t cut_length(std::string_view text, std::size_t column) {
         if (column >= last_column) return tab;
         pos = tab + 1;
     }
-    return uncut;
+    return text.empty() ? 0 : text.size() - 1;
+}
+
+// How much of `text`, starting at `column`, stays below column 255: the character that reaches it
+// and everything after are cut (to be replaced by a single newline). Uncut, all but the text's last
+// character (its newline) is kept.
+inline std::size_t cut_length(std::string_view text, std::size_t column) {
+    // A tab moves at most 8 columns and any other character 1, so with no tab from `tab_free`
+    // on the text ends by column + size + 7 * tab_free, short of column 255: most source lines
+    // are seen to fit at once or with one search for a tab near their end.
+    if (column + text.size() < last_column) {
+        const std::size_t tab_free = (last_column - 1 - column - text.size()) / 7;
+        if (tab_free >= text.size() || text.find('\t', tab_free) == std::string_view::npos) {
+            return text.empty() ? 0 : text.size() - 1;
+        }
+    }
+    return walk_to_cut(text, column);
 }
 
 // Appends `text` starting at `column`, cut as `cut_length` says, and a newline.
@@ -113,6 +119,27 @@ void render_passthrough(std::string& out, std::size_t start, std::string_view so
     append_cut(out, text, column + 8);
 }
 
+// Copies `text` to `at` and returns its end. Most fields are a few characters long, which two
+// overlapping copies of a fixed size cover for less than a call of memcpy.
+char* copy_text(char* at, std::string_view text) {
+    const std::size_t size = text.size();
+    const char* from = text.data();
+    if (size >= 8 && size <= 16) {
+        std::memcpy(at, from, 8);
+        std::memcpy(at + size - 8, from + size - 8, 8);
+    } else if (size >= 4 && size < 8) {
+        std::memcpy(at, from, 4);
+        std::memcpy(at + size - 4, from + size - 4, 4);
+    } else if (size != 0 && size < 4) {
+        at[0] = from[0];
+        at[size / 2] = from[size / 2];
+        at[size - 1] = from[size - 1];
+    } else if (size != 0) {
+        std::memcpy(at, from, size);
+    }
+    return at + size;
+}
+
 // The most a code line takes: label and blank, mnemonic, tab, operand, comma, operand, five tabs to
 // column 40, ";\t", the source line and the newline.
 std::size_t code_line_room(const OutputLine& line, std::string_view source_line) {
@@ -126,17 +153,16 @@ std::size_t code_line_room(const OutputLine& line, std::string_view source_line)
 char* lay_out_code_line(char* at, const OutputLine& line, std::string_view source_line, bool with_comment) {
     const std::string_view label = std::string_view(line.label).substr(0, label_max);
     char* const begin = at;
-    auto put = [&at](std::string_view text) {
-        std::memcpy(at, text.data(), text.size());
-        at += text.size();
-    };
+    auto put = [&at](std::string_view text) { at = copy_text(at, text); };
     if (!label.empty()) put(label);
-    // The two separators that may be tabs are written once the fields are known to hold none.
-    char* const label_end = at++;
+    // The two separators that may be tabs are blanks until the fields are known to hold none.
+    char* const label_end = at;
+    *at++ = ' ';
     put(line.mnemonic);
     char* mnemonic_end = nullptr;
     if (!line.operand1.empty()) {
-        mnemonic_end = at++;
+        mnemonic_end = at;
+        *at++ = ' ';
         put(line.operand1);
         if (!line.operand2.empty()) {
             *at++ = ',';
@@ -438,10 +464,7 @@ void SrcWriter::open(const FileAccess& files) {
     if (!file_.open(path_, files)) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
 }
 
-char* SrcWriter::room(std::size_t size) {
-    if (block_.size() - used_ < size) block_.resize(std::max(used_ + size, 2 * write_block_size));
-    return block_.data() + used_;
-}
+void SrcWriter::grow(std::size_t size) { block_.resize(std::max(used_ + size, 2 * write_block_size)); }
 
 void SrcWriter::write(const Translation& lines, std::string_view source_line) {
     bool commented = false;

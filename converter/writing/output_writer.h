@@ -44,7 +44,11 @@ private:
     void write_block();
     // Where `size` more bytes of the block can be laid out (the block grows when it must: it is
     // written out only between two source lines' translations).
-    char* room(std::size_t size);
+    char* room(std::size_t size) {
+        if (block_.size() - used_ < size) grow(size);
+        return block_.data() + used_;
+    }
+    void grow(std::size_t size);
 
     Console& console_;
     std::string path_;

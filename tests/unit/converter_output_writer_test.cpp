@@ -98,22 +98,37 @@ TEST_F(OutputWriterTest, CommentFieldIsCutBeforeColumn255) {
 // The comment field keeps the longest start of the source line whose characters all stay below
 // column 255, wherever the tabs fall around the cut and wherever the field begins.
 TEST_F(OutputWriterTest, CutKeepsTheLongestStartBelowColumn255) {
+    auto expect_cut = [](const std::string& h8_text, const std::string& source) {
+        const std::string line = render_translation({code_line({}, h8_text)}, source);
+        const std::size_t field = line.find(";\t") + 2;
+        std::size_t column = column_after(std::string_view(line).substr(0, field));
+        std::size_t expected = 0;
+        while (expected + 1 < source.size()) {
+            column = column_after(source.substr(expected, 1), column);
+            if (column >= 255) break;
+            ++expected;
+        }
+        EXPECT_EQ(line.substr(field), source.substr(0, expected) + "\n") << h8_text.size() << " " << source;
+    };
     for (std::size_t width = 1; width <= 48; width += 7) {
         const std::string h8_text(width, 'W');
         for (std::size_t run = 0; run < 12; ++run) {
             std::string source;
             while (source.size() < 240) source += std::string(run, 'x') + "\t";
             source += "\n";
-            const std::string line = render_translation({code_line({}, h8_text)}, source);
-            const std::size_t field = line.find(";\t") + 2;
-            std::size_t column = column_after(std::string_view(line).substr(0, field));
-            std::size_t expected = 0;
-            while (expected + 1 < source.size()) {
-                column = column_after(source.substr(expected, 1), column);
-                if (column >= 255) break;
-                ++expected;
+            expect_cut(h8_text, source);
+        }
+        // Lines that end just short of column 255 or just reach it, with a run of tabs after a few
+        // characters: those that fit are told apart without walking the whole line.
+        for (std::size_t tabs = 0; tabs <= 26; ++tabs) {
+            for (std::size_t lead : {0, 3}) {
+                const std::size_t width_before = 48 + lead + 8 * tabs;  // about, for short H8/300 text
+                for (std::size_t rest = width_before > 250 ? 0 : 250 - width_before; rest < 270 - width_before;
+                     rest += 2) {
+                    expect_cut(h8_text,
+                               std::string(lead, 'x') + std::string(tabs, '\t') + std::string(rest, 'y') + "\n");
+                }
             }
-            EXPECT_EQ(line.substr(field), source.substr(0, expected) + "\n") << width << " " << run;
         }
     }
 }
