@@ -31,10 +31,11 @@ std::uint16_t passthrough_bytes(std::string_view source) {
     return empty ? 0 : passthrough_size;
 }
 
-// FNV-1a over the name in upper case.
+// FNV-1a over the name in either letter case.
 std::uint64_t name_hash(std::string_view name) {
     std::uint64_t hash = 0xCBF29CE484222325ULL;
-    for (char ch : name) hash = (hash ^ static_cast<unsigned char>(to_upper(ch))) * 0x100000001B3ULL;
+    // (A letter's two cases differ in bit 5 alone: without it the hash is the same for both.)
+    for (char ch : name) hash = (hash ^ (static_cast<unsigned char>(ch) & 0xDFU)) * 0x100000001B3ULL;
     return hash;
 }
 
@@ -313,7 +314,19 @@ void Layout::add(Translation lines, std::string_view source, std::uint16_t line_
     entry.unplaced_labels = 0;
     entry.out_of_range = false;
     const std::uint64_t serial = front_serial_ + window_size_;
-    for (std::size_t i = 0; i < entry.lines.size(); ++i) step(entry.lines[i], entry, serial, i, source);
+    for (std::size_t i = 0; i < entry.lines.size(); ++i) {
+        const OutputLine& line = entry.lines[i];
+        // Most lines are instructions without a label or a branch: in the default syntax they
+        // only take their bytes (what `step` does for them, without its other cases).
+        if (!gas_ && line.kind == LineKind::code && line.directive == Directive::none && line.label.empty() &&
+            line.branch_target.empty() && !line.long_branch && !in_macro_) {
+            if (line.size == 0) continue;
+            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+            offsets_[section_] += line.size;
+            continue;
+        }
+        step(line, entry, serial, i, source);
+    }
     // Most lines wait for nothing: with no line before them waiting, their own branches decided
     // at once (a branch back to a label) and no label still to be placed, they go out at once
     // without a copy of their source.
