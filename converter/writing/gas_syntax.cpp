@@ -32,7 +32,14 @@ bool is_register_name(std::string_view name) {
     return name.size() == 3 && name[0] == 'R' && (name[2] == 'H' || name[2] == 'L');
 }
 
-std::string hex_number(std::uint16_t value) { return format_text("0x%X", value); }
+// 0x and the value in upper-case hexadecimal digits, without leading zeros.
+std::string hex_number(std::uint16_t value) {
+    std::string text = "0x";
+    int shift = 12;
+    while (shift > 0 && (value >> shift) == 0) shift -= 4;
+    for (; shift >= 0; shift -= 4) text.push_back("0123456789ABCDEF"[(value >> shift) & 0xF]);
+    return text;
+}
 
 // One rendered part of an expression and the HD64180 level of its outermost binary operator
 // (0: a primary, or a part already in parentheses; 9: needs parentheses under any operator).
@@ -204,7 +211,10 @@ std::string gas_operand(const OperandPieces& operand, std::string_view fallback)
         std::size_t end = i;
         while (end < pieces.size() && is_expression_piece(pieces[end].kind)) ++end;
         std::string expression;
-        if (!ExpressionWriter(pieces, i, end, operand.byte_wide).write(expression)) {
+        if (end == i + 1) {
+            // One piece is an expression only as a primary, which is written as it stands.
+            expression = piece_text(piece);
+        } else if (!ExpressionWriter(pieces, i, end, operand.byte_wide).write(expression)) {
             expression.clear();
             for (std::size_t k = i; k < end; ++k) expression += piece_text(pieces[k]);
         }
