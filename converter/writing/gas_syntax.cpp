@@ -32,12 +32,17 @@ bool is_register_name(std::string_view name) {
     return name.size() == 3 && name[0] == 'R' && (name[2] == 'H' || name[2] == 'L');
 }
 
-// 0x and the value in upper-case hexadecimal digits, without leading zeros.
-std::string hex_number(std::uint16_t value) {
-    std::string text = "0x";
+// Appends 0x and the value in upper-case hexadecimal digits, without leading zeros.
+void append_hex_number(std::string& out, std::uint16_t value) {
+    out += "0x";
     int shift = 12;
     while (shift > 0 && (value >> shift) == 0) shift -= 4;
-    for (; shift >= 0; shift -= 4) text.push_back("0123456789ABCDEF"[(value >> shift) & 0xF]);
+    for (; shift >= 0; shift -= 4) out.push_back("0123456789ABCDEF"[(value >> shift) & 0xF]);
+}
+
+std::string hex_number(std::uint16_t value) {
+    std::string text;
+    append_hex_number(text, value);
     return text;
 }
 
@@ -143,18 +148,29 @@ private:
     bool byte_wide_;
 };
 
-// A piece as it stands, where the pieces around it do not form an expression.
-std::string piece_text(const Piece& piece) {
+// Appends `text` in upper case.
+void append_upper(std::string& out, std::string_view text) {
+    for (char ch : text) out.push_back(to_upper(ch));
+}
+
+// Appends a piece as it stands, where the pieces around it do not form an expression.
+void append_piece_text(std::string& out, const Piece& piece) {
     switch (piece.kind) {
-        case PieceKind::number: return hex_number(piece.value);
-        case PieceKind::name: return gas_symbol(piece.text);
-        case PieceKind::parameter: return prefixed('\\', upper_case(piece.text));
-        case PieceKind::parameter_name: return upper_case(piece.text);
-        case PieceKind::location: return ".";
-        case PieceKind::binary: return piece.text == "~" ? "^" : piece.text;
+        case PieceKind::number: append_hex_number(out, piece.value); return;
+        case PieceKind::name: out += gas_symbol(piece.text); return;
+        case PieceKind::parameter:
+            out.push_back('\\');
+            append_upper(out, piece.text);
+            return;
+        case PieceKind::parameter_name: append_upper(out, piece.text); return;
+        case PieceKind::location: out.push_back('.'); return;
+        case PieceKind::binary: out += piece.text == "~" ? std::string_view("^") : std::string_view(piece.text); return;
         case PieceKind::high:
-        case PieceKind::low: return upper_case(piece.text) + " ";
-        default: return piece.text;
+        case PieceKind::low:
+            append_upper(out, piece.text);
+            out.push_back(' ');
+            return;
+        default: out += piece.text; return;
     }
 }
 
@@ -204,23 +220,24 @@ std::string gas_operand(const OperandPieces& operand, std::string_view fallback)
     while (i < pieces.size()) {
         const Piece& piece = pieces[i];
         if (!is_expression_piece(piece.kind)) {
-            out += piece.kind == PieceKind::string ? quoted_string(piece.text) : piece_text(piece);
+            if (piece.kind == PieceKind::string) {
+                out += quoted_string(piece.text);
+            } else {
+                append_piece_text(out, piece);
+            }
             ++i;
             continue;
         }
         std::size_t end = i;
         while (end < pieces.size() && is_expression_piece(pieces[end].kind)) ++end;
-        std::string expression;
-        if (end == i + 1) {
-            // One piece is an expression only as a primary, which is written as it stands.
-            expression = piece_text(piece);
-        } else if (!ExpressionWriter(pieces, i, end, operand.byte_wide).write(expression)) {
-            expression.clear();
-            for (std::size_t k = i; k < end; ++k) expression += piece_text(pieces[k]);
+        const std::size_t start = out.size();
+        // One piece is an expression only as a primary, which is written as it stands.
+        if (end == i + 1 || !ExpressionWriter(pieces, i, end, operand.byte_wide).write(out)) {
+            out.resize(start);
+            for (std::size_t k = i; k < end; ++k) append_piece_text(out, pieces[k]);
         }
         // @( starts a register-relative operand in GNU as: an address in parentheses is 0+(...).
-        if (expression.starts_with('(') && out.ends_with('@')) out += "0+";
-        out += expression;
+        if (start > 0 && out[start - 1] == '@' && out.size() > start && out[start] == '(') out.insert(start, "0+");
         i = end;
     }
     return out;
