@@ -271,31 +271,24 @@ void Layout::settle(bool forced) {
     }
 }
 
-void Layout::write_entry(Translation& lines, Entry& entry, std::string_view source) {
-    if (!entry.align_before.empty()) {
-        std::sort(entry.align_before.begin(), entry.align_before.end());
-        for (auto at = entry.align_before.rbegin(); at != entry.align_before.rend(); ++at) {
-            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*at),
-                         directive_line(Directive::align, {}, ".align", "1"));
-        }
+// Puts in the lines the layout adds to an entry: `.align 1` before lines that must be even, and
+// the warning of a branch out of range in front.
+void Layout::insert_layout_lines(Entry& entry) {
+    Translation& lines = entry.lines;
+    std::sort(entry.align_before.begin(), entry.align_before.end());
+    for (auto at = entry.align_before.rbegin(); at != entry.align_before.rend(); ++at) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*at),
+                     directive_line(Directive::align, {}, ".align", "1"));
     }
     if (entry.out_of_range) lines.insert(lines.begin(), warning_line(Warning::branch_out_of_range));
-    writer_.write(lines, source);
 }
 
 void Layout::write_front() {
     Entry& front = window_at(0);
-    write_entry(front.lines, front, front.source);
+    write_entry(front, front.source);
     ring_front_ = (ring_front_ + 1) & (ring_.size() - 1);
     --window_size_;
     drop_written();
-}
-
-// Forgets the branches and labels of the entry just written.
-void Layout::drop_written() {
-    ++front_serial_;
-    while (!branches_.empty() && branches_.front().entry < front_serial_) branches_.pop_front();
-    while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
 }
 
 void Layout::add(Translation lines, std::string_view source, std::uint16_t line_number) {
@@ -307,7 +300,7 @@ void Layout::add(Translation lines, std::string_view source, std::uint16_t line_
         ring_front_ = 0;
     }
     Entry& entry = window_at(window_size_);
-    entry.lines = std::move(lines);
+    entry.lines.swap(lines);  // the caller frees the translation that had the slot
     entry.line_number = line_number;
     entry.align_before.clear();
     entry.branches = 0;
@@ -333,7 +326,7 @@ void Layout::add(Translation lines, std::string_view source, std::uint16_t line_
     if (window_size_ == 0) {
         if (entry.branches != 0) decide_branches(false);
         if (entry.branches == 0 && entry.unplaced_labels == 0) {
-            write_entry(entry.lines, entry, source);
+            write_entry(entry, source);
             drop_written();
             // No branch is left to wait for a label.
             awaited_.clear();

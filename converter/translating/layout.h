@@ -87,9 +87,18 @@ private:
     void make_long(Branch& branch);
     void decide_branches(bool forced);
     void settle(bool forced);
-    void write_entry(Translation& lines, Entry& entry, std::string_view source);
+    void insert_layout_lines(Entry& entry);
+    void write_entry(Entry& entry, std::string_view source) {
+        if (!entry.align_before.empty() || entry.out_of_range) insert_layout_lines(entry);
+        writer_.write(entry.lines, source);
+    }
     void write_front();
-    void drop_written();
+    // Forgets the branches and labels of the entry just written.
+    void drop_written() {
+        ++front_serial_;
+        while (!branches_.empty() && branches_.front().entry < front_serial_) branches_.pop_front();
+        while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
+    }
     // Entry `at` of the window; the one at window_size_ is the entry being added, until it joins.
     Entry& window_at(std::size_t at) { return ring_[(ring_front_ + at) & (ring_.size() - 1)]; }
     Entry& entry_at(std::uint64_t serial) { return window_at(static_cast<std::size_t>(serial - front_serial_)); }
