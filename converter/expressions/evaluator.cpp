@@ -308,8 +308,58 @@ std::string hex_digits(std::uint16_t value) {
     return std::string(buffer + start, sizeof buffer - start);
 }
 
+namespace {
+
+// The offset of the next item when the operand ends at ',' or '.' at `i`, past blanks and tabs.
+void note_next(Evaluation& result, std::string_view text, std::size_t i) {
+    if (i < text.size() && (text[i] == ',' || text[i] == '.')) {
+        ++i;
+        while (i < text.size() && is_blank(text[i])) ++i;
+        result.next = i;
+    }
+}
+
+void set_value(Evaluation& result, Width width, std::uint32_t value) {
+    result.value = static_cast<std::uint16_t>(cut_to_width(width, value));
+    result.truncated = width == Width::byte && value > 0xFF && value < 0xFF80;
+    result.has_value = true;
+}
+
+// Most operands are one name or one number and nothing else. Evaluates such an operand the way the
+// general reduction would, without building its text; false (and `result` untouched) for any other.
+bool evaluate_single_token(const DataNameTable& names, char radix, std::string_view text, Width width,
+                           Evaluation& result) {
+    if (text.empty() || !is_name_start(text.front())) return false;
+    std::size_t end = 1;
+    while (end < text.size() && is_name_char(text[end])) ++end;
+    std::size_t i = end;
+    while (i < text.size() && is_blank(text[i])) ++i;
+    if (i < text.size() && !ends_operand(text[i])) return false;
+    const std::string_view token = text.substr(0, end);
+    if (is_digit(token.front())) {
+        // A quote inside would make a character constant of the rest.
+        if (token.find('\'') != std::string_view::npos) return false;
+        set_value(result, width, number_value(radix, token, internal_width));
+    } else {
+        const std::string name = upper_case(token);
+        if (operator_keyword_char(name) != 0) return false;
+        if (const DataNameEntry* entry = data_name_find(names, name)) {
+            set_value(result, width, entry->value);
+        } else if (is_address_name(names, name)) {
+            result.outcome = {EvalStatus::address_name, name.substr(0, 12)};
+        } else {
+            result.outcome = {EvalStatus::undefined_name, name.substr(0, 12)};
+        }
+    }
+    note_next(result, text, i);
+    return true;
+}
+
+}  // namespace
+
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {
     Evaluation result;
+    if (evaluate_single_token(names, eval.default_radix, text, width, result)) return result;
     Outcome& outcome = result.outcome;
 
     // Keywords become their internal operator characters and names their values (as hexadecimal
@@ -372,11 +422,6 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
             result.has_value = number.present;
         }
     }
-
-    if (i < text.size() && (text[i] == ',' || text[i] == '.')) {
-        ++i;
-        while (i < text.size() && is_blank(text[i])) ++i;
-        result.next = i;
-    }
+    note_next(result, text, i);
     return result;
 }

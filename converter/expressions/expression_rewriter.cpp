@@ -1,5 +1,7 @@
 #include "expressions/expression_rewriter.h"
 
+#include <algorithm>
+
 #include "reading/text_scan.h"
 
 namespace {
@@ -31,6 +33,38 @@ std::uint16_t constant_value(std::string_view characters) {
     return value;
 }
 
+// Rewrites an operand that is one name or one number and nothing else, as the general scan below
+// would; false (and nothing written) for any other.
+bool translate_single_token(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
+                            bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
+    constexpr std::size_t token_max = 16;
+    if (text.empty() || !is_name_start(text.front())) return false;
+    std::size_t i = 1;
+    while (i < text.size() && is_name_char(text[i])) ++i;
+    const std::string_view token = text.substr(0, std::min(i, token_max));
+    while (i < text.size() && is_white_space(text[i])) ++i;
+    if (i < text.size() && text[i] != ',' && text[i] != ';') return false;
+    if (is_digit(token.front())) {
+        // The assembler computes the expression: its numbers keep all 16 bits.
+        const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
+        out.assign("H'");
+        out += hex_digits(value);
+        if (pieces != nullptr) pieces->push_back({PieceKind::number, out, value});
+    } else {
+        if (token.size() <= 4 && operator_keyword_char(upper_case(token)) != 0) return false;
+        if (symbolic != nullptr) *symbolic = true;
+        const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
+        const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
+        out.clear();
+        if (parameter) out.push_back('\\');
+        out += token;
+        if (pieces != nullptr)
+            pieces->push_back({parameter ? PieceKind::parameter : PieceKind::name, std::string(token), 0});
+    }
+    result = i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
+    return true;
+}
+
 }  // namespace
 
 Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
@@ -39,11 +73,12 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
     std::vector<Piece> unused;
     std::vector<Piece>& parts = pieces != nullptr ? *pieces : unused;
     parts.clear();
+    text = before_nul(text);
+    if (Rewrite result{}; translate_single_token(eval, names, text, out, symbolic, pieces, result)) return result;
     auto add = [&parts, pieces](PieceKind kind, std::string_view piece_text, std::uint16_t value = 0) {
         if (pieces != nullptr) parts.push_back({kind, std::string(piece_text), value});
     };
     constexpr std::size_t token_max = 16;
-    text = before_nul(text);
 
     out.clear();
     std::size_t i = 0;
