@@ -41,11 +41,10 @@ void use_little_endian_forms(const Settings& settings, LineRecord& record) {
     }
 }
 
-OutputLine clear_carry_line(bool with_pieces) {
+// The line that clears the carry; it names no slot.
+void add_clear_carry_line(const OperandSlots& slots, Translation& out) {
     static constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
-    OperandSlots slots;
-    slots.with_pieces = with_pieces;
-    return std::move(fill_template(clear_carry, slots, {}).front());
+    fill_template(clear_carry, slots, {}, out);
 }
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
@@ -148,7 +147,7 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
     if (!slots.logic.empty()) record.code = kw::LOGIC;
 
     // A label can be reached by a jump, with whatever Z flag the jump had.
-    const std::string label(record.label_view());
+    const std::string_view label = record.label_view();
     if (!label.empty()) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
 
     Neighbours n;
@@ -172,7 +171,7 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
 
     // The test adds nothing but the carry it clears, and the branch after it counts as a read.
     if (is_redundant_test(record, slots, n)) {
-        out.push_back(clear_carry_line(slots.with_pieces));
+        add_clear_carry_line(slots, out);
         return out;
     }
     // AND, OR, XOR and TST clear the carry on the HD64180 and leave it on the H8/300.
@@ -186,13 +185,9 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
         ctx.console.print("(%d) ERROR: unsupport mnemonic '%s'\n", ctx.includes.line_count(),
                           std::string(entry.display).c_str());
     } else {
-        Translation lines = fill_template(entry.steps, slots, label);
-        if (out.empty()) {  // no warning line stands before the translation
-            if (carry_read) lines.push_back(clear_carry_line(slots.with_pieces));
-            return lines;
-        }
-        out.insert(out.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
-        if (carry_read) out.push_back(clear_carry_line(slots.with_pieces));
+        out.reserve(out.size() + entry.steps.size() + (carry_read ? 1 : 0));
+        fill_template(entry.steps, slots, label, out);
+        if (carry_read) add_clear_carry_line(slots, out);
         return out;
     }
     record.code = in_error(record.code);

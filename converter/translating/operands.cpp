@@ -112,32 +112,72 @@ void note_operand(Outcome& first, Outcome result) {
     if (!result.ok() && first.ok()) first = std::move(result);
 }
 
-// A register without a name fails as an illegal operand (no undefined name to report).
-void render_register(Context& ctx, Outcome& first, std::string& slot, std::uint8_t code) {
-    if (!h8_register_name(ctx.console, slot, code)) note_operand(first, Outcome::malformed());
+// The H8/300 name of a register code, or nothing (after printing "register error").
+std::string_view register_name(Console& console, std::uint8_t code) {
+    if (code != 0) {
+        for (const RegisterName& entry : register_names) {
+            if (entry.code == code) return entry.name;
+        }
+    }
+    console.print("register error %X\n", code);
+    return {};
 }
 
+// A register without a name fails as an illegal operand (no undefined name to report).
+void render_register(Context& ctx, Outcome& first, std::string_view& slot, std::uint8_t code) {
+    const std::string_view name = register_name(ctx.console, code);
+    if (name.empty()) {
+        note_operand(first, Outcome::malformed());
+    } else {
+        slot = name;
+    }
+}
+
+// Every register name with "H" and with "L" appended, in the order of `register_names`: the
+// halves of a pair are made once, not per line.
+struct HalfNames {
+    std::array<char, 6> high{};
+    std::array<char, 6> low{};
+    std::size_t size = 0;
+};
+
+constexpr std::array<HalfNames, register_names.size()> build_half_names() {
+    std::array<HalfNames, register_names.size()> halves{};
+    for (std::size_t i = 0; i < register_names.size(); ++i) {
+        const std::string_view name = register_names[i].name;
+        for (std::size_t k = 0; k < name.size(); ++k) halves[i].high[k] = halves[i].low[k] = name[k];
+        halves[i].high[name.size()] = 'H';
+        halves[i].low[name.size()] = 'L';
+        halves[i].size = name.size() + 1;
+    }
+    return halves;
+}
+
+constexpr std::array<HalfNames, register_names.size()> half_names = build_half_names();
+
 // {regH}/{regL}: the pair's name with "H" or "L" appended; SP counts as R7 here.
-void render_byte_halves(Context& ctx, Outcome& first, std::string* high, std::string* low, std::uint8_t code) {
-    std::string name;
+void render_byte_halves(Context& ctx, Outcome& first, std::string_view* high, std::string_view* low,
+                        std::uint8_t code) {
+    std::string_view name;
     render_register(ctx, first, name, code == reg::SP ? reg::sp_as_general : code);
-    if (high != nullptr) *high = name + "H";
-    if (low != nullptr) *low = name + "L";
+    for (std::size_t i = 0; i < register_names.size(); ++i) {
+        if (register_names[i].name != name) continue;
+        if (high != nullptr) *high = std::string_view(half_names[i].high.data(), half_names[i].size);
+        if (low != nullptr) *low = std::string_view(half_names[i].low.data(), half_names[i].size);
+        return;
+    }
+    // No name: the line fails, and its halves are never written.
+    if (high != nullptr) *high = "H";
+    if (low != nullptr) *low = "L";
 }
 
 }  // namespace
 
 bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
-    if (code != 0) {
-        for (const RegisterName& entry : register_names) {
-            if (entry.code == code) {
-                slot = entry.name;
-                return true;
-            }
-        }
-    }
-    console.print("register error %X\n", code);
-    return false;
+    const std::string_view name = register_name(console, code);
+    if (name.empty()) return false;
+    slot = name;
+    return true;
 }
 
 Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm, OperandPieces* pieces) {
@@ -183,14 +223,18 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
             parts.pieces = {{PieceKind::unary, "-", 0}, {PieceKind::number, displacement.substr(1), magnitude}};
         }
     }
-    std::string index_name;
     // The displacement evaluated cleanly; a failure now is the register's.
-    if (!h8_register_name(ctx.console, index_name, index_register)) return Outcome::malformed();
-    mem = "@(" + displacement + "," + index_name + ")";
+    const std::string_view index_name = register_name(ctx.console, index_register);
+    if (index_name.empty()) return Outcome::malformed();
+    mem.assign("@(");
+    mem += displacement;
+    mem += ',';
+    mem += index_name;
+    mem += ')';
     if (pieces != nullptr) {
         pieces->pieces.assign(1, Piece{PieceKind::text, "@(", 0});
         pieces->pieces.insert(pieces->pieces.end(), parts.pieces.begin(), parts.pieces.end());
-        pieces->pieces.push_back({PieceKind::text, "," + index_name + ")", 0});
+        pieces->pieces.push_back({PieceKind::text, "," + std::string(index_name) + ")", 0});
         pieces->byte_wide = true;
     }
     return {};

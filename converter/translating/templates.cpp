@@ -550,22 +550,27 @@ constexpr std::array table{
 
 std::span<const TemplateEntry> template_table() { return table; }
 
-std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) {
-    if (text.size() < 3 || text.front() != '{' || text.back() != '}') return text;
-    std::string_view name = text.substr(1, text.size() - 2);
-    if (name == "reg1") return slots.reg1;
-    if (name == "reg2") return slots.reg2;
-    if (name == "imm") return slots.imm;
-    if (name == "mem") return slots.mem;
-    if (name == "mem+1") return slots.mem_next;
-    if (name == "bit") return slots.bit;
-    if (name == "target") return slots.target;
-    if (name == "logic") return slots.logic;
-    if (name == "reg1H") return slots.reg1H;
-    if (name == "reg1L") return slots.reg1L;
-    if (name == "reg2H") return slots.reg2H;
-    if (name == "reg2L") return slots.reg2L;
+std::string_view resolve_slot(const OperandSlots& slots, Slot slot, std::string_view text) {
+    switch (slot) {
+        case Slot::fixed: return text;
+        case Slot::reg1: return slots.reg1;
+        case Slot::reg2: return slots.reg2;
+        case Slot::imm: return slots.imm;
+        case Slot::mem: return slots.mem;
+        case Slot::mem_next: return slots.mem_next;
+        case Slot::bit: return slots.bit;
+        case Slot::target: return slots.target;
+        case Slot::logic: return slots.logic;
+        case Slot::reg1H: return slots.reg1H;
+        case Slot::reg1L: return slots.reg1L;
+        case Slot::reg2H: return slots.reg2H;
+        case Slot::reg2L: return slots.reg2L;
+    }
     return text;
+}
+
+std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) {
+    return resolve_slot(slots, slot_of(text), text);
 }
 
 namespace {
@@ -616,18 +621,21 @@ std::uint16_t instruction_size(std::string_view mnemonic, std::string_view opera
     return 2;
 }
 
-OperandPieces resolve_slot_pieces(const OperandSlots& slots, std::string_view text) {
-    if (text == "{imm}") return slots.imm_pieces;
-    if (text == "{mem}") return slots.mem_pieces;
-    if (text == "{bit}") return slots.bit_pieces;
-    if (text == "{target}") return slots.target_pieces;
-    if (text == "{mem+1}") {
-        OperandPieces next = slots.mem_pieces;
-        next.pieces.push_back({PieceKind::binary, "+", 0});
-        next.pieces.push_back({PieceKind::number, "1", 1});
-        return next;
+OperandPieces resolve_slot_pieces(const OperandSlots& slots, Slot slot, std::string_view text) {
+    switch (slot) {
+        case Slot::imm: return slots.imm_pieces;
+        case Slot::mem: return slots.mem_pieces;
+        case Slot::bit: return slots.bit_pieces;
+        case Slot::target: return slots.target_pieces;
+        case Slot::mem_next: {
+            OperandPieces next = slots.mem_pieces;
+            next.pieces.push_back({PieceKind::binary, "+", 0});
+            next.pieces.push_back({PieceKind::number, "1", 1});
+            return next;
+        }
+        default: break;
     }
-    const std::string_view resolved = resolve_slot(slots, text);
+    const std::string_view resolved = resolve_slot(slots, slot, text);
     OperandPieces result;
     if (resolved.empty()) return result;
     // The fixed texts of the table: #H'04 and the like, and the relative targets $+6, $-10.
@@ -644,30 +652,39 @@ OperandPieces resolve_slot_pieces(const OperandSlots& slots, std::string_view te
     return result;
 }
 
-Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label) {
-    Translation lines(steps.size());
+void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label,
+                   Translation& out) {
+    out.reserve(out.size() + steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const TemplateStep& step = steps[i];
-        OutputLine& line = lines[i];
+        OutputLine& line = out.emplace_back();
         // Most fields are short or absent: an empty one is left as it was made.
         if (i == 0 && !label.empty()) line.label.assign(label);
-        line.mnemonic.assign(resolve_slot(slots, step.mnemonic));
-        if (!step.operand1.empty()) line.operand1.assign(resolve_slot(slots, step.operand1));
-        if (!step.operand2.empty()) line.operand2.assign(resolve_slot(slots, step.operand2));
+        const std::string_view mnemonic = resolve_slot(slots, step.mnemonic_slot, step.mnemonic);
+        const std::string_view operand1 = resolve_slot(slots, step.slot1, step.operand1);
+        const std::string_view operand2 = resolve_slot(slots, step.slot2, step.operand2);
+        line.mnemonic.assign(mnemonic);
+        if (!operand1.empty()) line.operand1.assign(operand1);
+        if (!operand2.empty()) line.operand2.assign(operand2);
         if (slots.with_pieces) {
-            line.pieces1 = resolve_slot_pieces(slots, step.operand1);
-            line.pieces2 = resolve_slot_pieces(slots, step.operand2);
+            line.pieces1 = resolve_slot_pieces(slots, step.slot1, step.operand1);
+            line.pieces2 = resolve_slot_pieces(slots, step.slot2, step.operand2);
         }
-        line.size = instruction_size(line.mnemonic, line.operand1, line.operand2);
+        line.size = instruction_size(mnemonic, operand1, operand2);
         line.even = true;
+        if (step.slot1 != Slot::target || !is_short_branch(mnemonic)) continue;
         // A branch to one name can be measured against the name's place in the file.
-        const bool short_branch = step.operand1 == "{target}" && is_short_branch(line.mnemonic);
         const OperandPieces& target = slots.target_pieces;
-        if (short_branch && target.pieces.size() == 1 && target.pieces.front().kind == PieceKind::name) {
+        if (target.pieces.size() == 1 && target.pieces.front().kind == PieceKind::name) {
             line.branch_target = target.pieces.front().text;
         }
-        line.long_branch = short_branch && slots.target_fixed;
+        line.long_branch = slots.target_fixed;
     }
+}
+
+Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label) {
+    Translation lines;
+    fill_template(steps, slots, label, lines);
     return lines;
 }
 

@@ -12,12 +12,46 @@
 
 #include "writing/output_line.h"
 
+// The operand slots a template text can name; `fixed` for a text that names none.
+enum class Slot : std::uint8_t { fixed, reg1, reg2, imm, mem, mem_next, bit, target, logic, reg1H, reg1L, reg2H, reg2L };
+
+// The slot a text names ("{reg1}", "{imm}", ...), or Slot::fixed.
+constexpr Slot slot_of(std::string_view text) {
+    if (text.size() < 3 || text.front() != '{' || text.back() != '}') return Slot::fixed;
+    const std::string_view name = text.substr(1, text.size() - 2);
+    if (name == "reg1") return Slot::reg1;
+    if (name == "reg2") return Slot::reg2;
+    if (name == "imm") return Slot::imm;
+    if (name == "mem") return Slot::mem;
+    if (name == "mem+1") return Slot::mem_next;
+    if (name == "bit") return Slot::bit;
+    if (name == "target") return Slot::target;
+    if (name == "logic") return Slot::logic;
+    if (name == "reg1H") return Slot::reg1H;
+    if (name == "reg1L") return Slot::reg1L;
+    if (name == "reg2H") return Slot::reg2H;
+    if (name == "reg2L") return Slot::reg2L;
+    return Slot::fixed;
+}
+
 // One H8/300 line, without a label (the first line of a translation gets the source line's).
-// Empty texts are absent.
+// Empty texts are absent. The slots each text names are found once, when the table is made.
 struct TemplateStep {
     std::string_view mnemonic;
     std::string_view operand1;
     std::string_view operand2;
+    Slot mnemonic_slot = Slot::fixed;
+    Slot slot1 = Slot::fixed;
+    Slot slot2 = Slot::fixed;
+
+    constexpr TemplateStep(std::string_view mnemonic_text, std::string_view operand1_text = {},
+                           std::string_view operand2_text = {})
+        : mnemonic(mnemonic_text),
+          operand1(operand1_text),
+          operand2(operand2_text),
+          mnemonic_slot(slot_of(mnemonic_text)),
+          slot1(slot_of(operand1_text)),
+          slot2(slot_of(operand2_text)) {}
 };
 
 struct TemplateEntry {
@@ -44,10 +78,12 @@ struct TemplateIndex {
 
 // The operand texts that template steps name as slots, filled per instruction line by operand
 // rendering and branch translation.
+// The register and logic slots name texts of fixed tables; the others are made per line.
 struct OperandSlots {
-    std::string reg1, reg2, imm, mem, bit, target, logic;
+    std::string_view reg1, reg2, logic;
+    std::string_view reg1H, reg1L, reg2H, reg2L;
+    std::string imm, mem, bit, target;
     std::string mem_next;  // {mem+1}: the byte after {mem}
-    std::string reg1H, reg1L, reg2H, reg2L;
     // The expression slots as pieces, for the syntaxes that write them differently.
     OperandPieces imm_pieces, mem_pieces, bit_pieces, target_pieces;
     // A branch target that is a fixed address: GNU as has no relative branch to one, only a jump.
@@ -58,9 +94,11 @@ struct OperandSlots {
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.
 std::string_view resolve_slot(const OperandSlots& slots, std::string_view text);
+// The same for a text whose slot is known.
+std::string_view resolve_slot(const OperandSlots& slots, Slot slot, std::string_view text);
 // The same as pieces: an expression slot's pieces, or the text as it stands ($+6 and #H'04 in
 // their parts).
-OperandPieces resolve_slot_pieces(const OperandSlots& slots, std::string_view text);
+OperandPieces resolve_slot_pieces(const OperandSlots& slots, Slot slot, std::string_view text);
 
 // The bytes an H8/300 instruction occupies: 4 with an absolute address, a displacement, a word
 // immediate or a bit operation on memory, else 2.
@@ -68,6 +106,9 @@ std::uint16_t instruction_size(std::string_view mnemonic, std::string_view opera
 
 // The lines of a template with its slots filled; the first line carries `label`.
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label);
+// The same lines appended to `out`.
+void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label,
+                   Translation& out);
 
 // The whole table, the terminating entry (key 0) included as its last element.
 std::span<const TemplateEntry> template_table();

@@ -181,7 +181,8 @@ TEST_F(OperandTest, FormsFillTheirSlots) {
 
     LineRecord adc = record_on("\tADC\tHL,SP\n", kw::ADC, Form::pair_pair, reg::HL, reg::SP, "HL");
     EXPECT_TRUE(render(adc));
-    EXPECT_EQ(slots.reg1H + slots.reg1L + slots.reg2H + slots.reg2L, "R3HR3LR7HR7L");
+    EXPECT_EQ(std::string(slots.reg1H) + std::string(slots.reg1L) + std::string(slots.reg2H) + std::string(slots.reg2L),
+              "R3HR3LR7HR7L");
 
     LineRecord add = record_on("\tADD\tHL,SP\n", kw::ADD, Form::pair_pair, reg::HL, reg::SP, "HL");
     EXPECT_TRUE(render(add));
@@ -189,11 +190,11 @@ TEST_F(OperandTest, FormsFillTheirSlots) {
 
     LineRecord mlt = record_on("\tMLT\tSP\n", kw::MLT, Form::pair, reg::SP, 0, "SP");
     EXPECT_TRUE(render(mlt));
-    EXPECT_EQ(slots.reg1H + "," + slots.reg1, "R7H,SP");
+    EXPECT_EQ(std::string(slots.reg1H) + "," + std::string(slots.reg1), "R7H,SP");
 
     LineRecord store = record_on("\tld\t(8000h),a\n", kw::LD, Form::mem_reg, 0, reg::A, "8000h");
     EXPECT_TRUE(render(store));
-    EXPECT_EQ(slots.reg2 + "," + slots.mem, "R0H,@H'8000");
+    EXPECT_EQ(std::string(slots.reg2) + "," + slots.mem, "R0H,@H'8000");
     EXPECT_EQ(output(), "");
 }
 
