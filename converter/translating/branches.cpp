@@ -1,6 +1,7 @@
 #include "translating/branches.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -252,8 +253,12 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
     std::string translated;
     std::vector<Piece> pieces;
-    const Rewrite result = translate_expression(ctx.eval, ctx.data_names, src, translated, nullptr, &pieces);
     const bool absolute = record.code == kw::CALL || record.code == kw::JP;
+    // The pieces serve the GNU syntax, and tell whether a relative branch goes to one name (an
+    // absolute target, behind its '@', never is one).
+    const bool need_pieces = ctx.settings.gas || !absolute;
+    const Rewrite result =
+        translate_expression(ctx.eval, ctx.data_names, src, translated, nullptr, need_pieces ? &pieces : nullptr);
     if (absolute) {
         target.assign(1, '@');
         target += translated;
@@ -262,8 +267,13 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     } else {
         target = std::move(translated);
     }
-    slots.target_pieces.pieces = std::move(pieces);
-    if (absolute) slots.target_pieces.pieces.insert(slots.target_pieces.pieces.begin(), {PieceKind::text, "@", 0});
+    if (absolute && need_pieces) {
+        slots.target_pieces.pieces.reserve(pieces.size() + 1);
+        slots.target_pieces.pieces.push_back({PieceKind::text, "@", 0});
+        std::move(pieces.begin(), pieces.end(), std::back_inserter(slots.target_pieces.pieces));
+    } else {
+        slots.target_pieces.pieces = std::move(pieces);
+    }
     const std::vector<Piece>& target_pieces = slots.target_pieces.pieces;
     slots.target_fixed =
         ctx.settings.gas && std::none_of(target_pieces.begin(), target_pieces.end(), [&ctx](const Piece& piece) {

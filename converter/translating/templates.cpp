@@ -550,7 +550,10 @@ constexpr std::array table{
 
 std::span<const TemplateEntry> template_table() { return table; }
 
-std::string_view resolve_slot(const OperandSlots& slots, Slot slot, std::string_view text) {
+namespace {
+
+// Every template line asks for three texts: kept where the compiler can inline it.
+inline std::string_view slot_text(const OperandSlots& slots, Slot slot, std::string_view text) {
     switch (slot) {
         case Slot::fixed: return text;
         case Slot::reg1: return slots.reg1;
@@ -567,6 +570,12 @@ std::string_view resolve_slot(const OperandSlots& slots, Slot slot, std::string_
         case Slot::reg2L: return slots.reg2L;
     }
     return text;
+}
+
+}  // namespace
+
+std::string_view resolve_slot(const OperandSlots& slots, Slot slot, std::string_view text) {
+    return slot_text(slots, slot, text);
 }
 
 std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) {
@@ -657,15 +666,10 @@ void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slot
     out.reserve(out.size() + steps.size());
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const TemplateStep& step = steps[i];
-        OutputLine& line = out.emplace_back();
-        // Most fields are short or absent: an empty one is left as it was made.
-        if (i == 0 && !label.empty()) line.label.assign(label);
-        const std::string_view mnemonic = resolve_slot(slots, step.mnemonic_slot, step.mnemonic);
-        const std::string_view operand1 = resolve_slot(slots, step.slot1, step.operand1);
-        const std::string_view operand2 = resolve_slot(slots, step.slot2, step.operand2);
-        line.mnemonic.assign(mnemonic);
-        if (!operand1.empty()) line.operand1.assign(operand1);
-        if (!operand2.empty()) line.operand2.assign(operand2);
+        const std::string_view mnemonic = slot_text(slots, step.mnemonic_slot, step.mnemonic);
+        const std::string_view operand1 = slot_text(slots, step.slot1, step.operand1);
+        const std::string_view operand2 = slot_text(slots, step.slot2, step.operand2);
+        OutputLine& line = out.emplace_back(i == 0 ? label : std::string_view(), mnemonic, operand1, operand2);
         if (slots.with_pieces) {
             line.pieces1 = resolve_slot_pieces(slots, step.slot1, step.operand1);
             line.pieces2 = resolve_slot_pieces(slots, step.slot2, step.operand2);

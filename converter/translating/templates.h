@@ -13,7 +13,21 @@
 #include "writing/output_line.h"
 
 // The operand slots a template text can name; `fixed` for a text that names none.
-enum class Slot : std::uint8_t { fixed, reg1, reg2, imm, mem, mem_next, bit, target, logic, reg1H, reg1L, reg2H, reg2L };
+enum class Slot : std::uint8_t {
+    fixed,
+    reg1,
+    reg2,
+    imm,
+    mem,
+    mem_next,
+    bit,
+    target,
+    logic,
+    reg1H,
+    reg1L,
+    reg2H,
+    reg2L
+};
 
 // The slot a text names ("{reg1}", "{imm}", ...), or Slot::fixed.
 constexpr Slot slot_of(std::string_view text) {

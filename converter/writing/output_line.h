@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "reading/line_record.h"
@@ -108,6 +109,12 @@ struct OutputLine {
     bool even = false;          // an instruction or word datum, which must start at an even address
     std::string branch_target;  // a short branch to a name: the name as the source spells it
     bool long_branch = false;   // written in its long form (out of reach of an 8-bit displacement)
+
+    OutputLine() = default;
+    // A code line of these texts, each made once from its view.
+    OutputLine(std::string_view label_text, std::string_view mnemonic_text, std::string_view operand1_text,
+               std::string_view operand2_text)
+        : label(label_text), mnemonic(mnemonic_text), operand1(operand1_text), operand2(operand2_text) {}
 };
 
 // The lines one source line became. The first line that is not a warning carries the source line
