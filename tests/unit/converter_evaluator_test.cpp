@@ -244,3 +244,50 @@ TEST_F(EvaluatorTest, LongOperandsEvaluateWhole) {
     EXPECT_EQ(evaluate(std::string(250, '0') + "1").out, "1");
     EXPECT_EQ(evaluate(std::string(250, 'Q')).undefined, "QQQQQQQQQQQQ");
 }
+
+// An operand of one name or number takes a short way; a blank in front sends the same operand the
+// general way, which must give the same value, width, status, name and next item.
+TEST_F(EvaluatorTest, SingleNameOrNumberEvaluatesAsTheGeneralWay) {
+    address_name_put(names, "LBL");
+    for (char radix : {'D', 'H'}) {
+        eval.default_radix = radix;
+        for (std::string_view text : {"X",
+                                      "x",
+                                      "W",
+                                      "0FFH",
+                                      "0ffh",
+                                      "1010B",
+                                      "17O",
+                                      "65535",
+                                      "0FF80H",
+                                      "0FF7FH",
+                                      "12'",
+                                      "1AB",
+                                      "LBL",
+                                      "UNDEFINED_LONG_NAME_XYZ",
+                                      "AND",
+                                      "high",
+                                      "X  ,5",
+                                      "X.5",
+                                      "X\t; comment\n",
+                                      "X\n",
+                                      "X Y",
+                                      "X)",
+                                      "AF'",
+                                      "\xA2X"}) {
+            for (Width width : {Width::byte, Width::word}) {
+                const Evaluation fast = evaluate_operand(eval, names, text, width);
+                const Evaluation general = evaluate_operand(eval, names, " " + std::string(text), width);
+                EXPECT_EQ(fast.value, general.value) << text;
+                EXPECT_EQ(fast.has_value, general.has_value) << text;
+                EXPECT_EQ(fast.truncated, general.truncated) << text;
+                EXPECT_EQ(fast.outcome.status, general.outcome.status) << text;
+                EXPECT_EQ(fast.outcome.undefined_name, general.outcome.undefined_name) << text;
+                EXPECT_EQ(fast.next.has_value(), general.next.has_value()) << text;
+                if (fast.next && general.next) {
+                    EXPECT_EQ(*fast.next + 1, *general.next) << text;
+                }
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "expressions/expression_rewriter.h"
 
@@ -159,4 +160,51 @@ TEST_F(RewriterTest, LongOperandTranslatesWhole) {
     std::string out;
     EXPECT_EQ(translate_expression(eval, names, text, out), Rewrite::complete);
     EXPECT_EQ(out, expected);
+}
+
+// An operand of one name or number takes a short way; a blank in front sends the same operand the
+// general way, which must give the same text, result, pieces and kept name.
+TEST_F(RewriterTest, SingleNameOrNumberRewritesAsTheGeneralWay) {
+    for (bool in_body : {false, true}) {
+        eval.in_macro_body = in_body;
+        for (std::string_view text : {"X",
+                                      "V",
+                                      "PAR",
+                                      "par",
+                                      "12H",
+                                      "0ffh",
+                                      "abc,1",
+                                      "X ;c",
+                                      "X\n",
+                                      "X\t,Y",
+                                      "LONGNAME_MORE_THAN_16_CHARS+1",
+                                      "LONGNAME_MORE_THAN_16_CHARS",
+                                      "AND",
+                                      "HIGH",
+                                      "X Y",
+                                      "X)",
+                                      "X.",
+                                      "AF'",
+                                      "1'",
+                                      "X$"}) {
+            std::string fast_out = "stale";
+            std::string general_out = "stale";
+            bool fast_symbolic = false;
+            bool general_symbolic = true;
+            std::vector<Piece> fast_pieces;
+            std::vector<Piece> general_pieces;
+            const Rewrite fast = translate_expression(eval, names, text, fast_out, &fast_symbolic, &fast_pieces);
+            const Rewrite general = translate_expression(eval, names, " " + std::string(text), general_out,
+                                                         &general_symbolic, &general_pieces);
+            EXPECT_EQ(fast, general) << text;
+            EXPECT_EQ(fast_out, general_out) << text;
+            EXPECT_EQ(fast_symbolic, general_symbolic) << text;
+            ASSERT_EQ(fast_pieces.size(), general_pieces.size()) << text;
+            for (std::size_t i = 0; i < fast_pieces.size(); ++i) {
+                EXPECT_EQ(fast_pieces[i].kind, general_pieces[i].kind) << text;
+                EXPECT_EQ(fast_pieces[i].text, general_pieces[i].text) << text;
+                EXPECT_EQ(fast_pieces[i].value, general_pieces[i].value) << text;
+            }
+        }
+    }
 }
