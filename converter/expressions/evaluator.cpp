@@ -355,11 +355,34 @@ bool evaluate_single_token(const DataNameTable& names, char radix, std::string_v
     return true;
 }
 
+// A character constant or string alone ('A', 'TEXT') with neither quote inside, evaluated the way
+// the general reduction would (the last two characters make the value); false for any other.
+bool evaluate_plain_constant(std::string_view text, Width width, Evaluation& result) {
+    if (text.empty() || !is_quote(text.front())) return false;
+    const char delimiter = text.front();
+    std::size_t close = 1;
+    while (close < text.size() && text[close] != delimiter) {
+        const char ch = text[close];
+        if (is_quote(ch) || ch == '\n' || ch == '\0') return false;
+        ++close;
+    }
+    if (close >= text.size()) return false;
+    std::size_t i = close + 1;
+    while (i < text.size() && is_blank(text[i])) ++i;
+    if (i < text.size() && !ends_operand(text[i])) return false;
+    std::uint32_t value = 0;
+    for (std::size_t k = 1; k < close; ++k) value = ((value << 8) | static_cast<unsigned char>(text[k])) & 0xFFFF;
+    if (close > 1) set_value(result, width, value);
+    note_next(result, text, i);
+    return true;
+}
+
 }  // namespace
 
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {
     Evaluation result;
     if (evaluate_single_token(names, eval.default_radix, text, width, result)) return result;
+    if (evaluate_plain_constant(text, width, result)) return result;
     Outcome& outcome = result.outcome;
 
     // Keywords become their internal operator characters and names their values (as hexadecimal

@@ -33,11 +33,28 @@ std::uint16_t constant_value(std::string_view characters) {
     return value;
 }
 
-// Rewrites an operand that is one name or one number and nothing else, as the general scan below
-// would; false (and nothing written) for any other.
+// Rewrites an operand that is one name, number or character constant and nothing else, as the
+// general scan below would; false (and nothing written) for any other.
 bool translate_single_token(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
                             bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
     constexpr std::size_t token_max = 16;
+    if (!text.empty() && text.front() == '\'') {
+        const std::size_t length = copyable_constant(text);
+        if (length == 0) {  // written as its value by the caller
+            out.clear();
+            result = Rewrite::not_translatable;
+            return true;
+        }
+        std::size_t i = length;
+        while (i < text.size() && is_white_space(text[i])) ++i;
+        if (i < text.size() && text[i] != ',' && text[i] != ';') return false;
+        out.assign(text.substr(0, length));
+        if (pieces != nullptr) {
+            pieces->push_back({PieceKind::number, out, constant_value(text.substr(1, length - 2))});
+        }
+        result = i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
+        return true;
+    }
     if (text.empty() || !is_name_start(text.front())) return false;
     std::size_t i = 1;
     while (i < text.size() && is_name_char(text[i])) ++i;

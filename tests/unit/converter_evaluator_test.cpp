@@ -245,8 +245,8 @@ TEST_F(EvaluatorTest, LongOperandsEvaluateWhole) {
     EXPECT_EQ(evaluate(std::string(250, 'Q')).undefined, "QQQQQQQQQQQQ");
 }
 
-// An operand of one name or number takes a short way; a blank in front sends the same operand the
-// general way, which must give the same value, width, status, name and next item.
+// An operand of one name, number or quoted constant takes a short way; a blank in front sends the
+// same operand the general way, which must give the same value, width, status, name and next item.
 TEST_F(EvaluatorTest, SingleNameOrNumberEvaluatesAsTheGeneralWay) {
     address_name_put(names, "LBL");
     for (char radix : {'D', 'H'}) {
@@ -274,7 +274,20 @@ TEST_F(EvaluatorTest, SingleNameOrNumberEvaluatesAsTheGeneralWay) {
                                       "X Y",
                                       "X)",
                                       "AF'",
-                                      "\xA2X"}) {
+                                      "\xA2X",
+                                      "'A'",
+                                      "'AB'",
+                                      "'ABC'",
+                                      "''",
+                                      "'A' ,1",
+                                      "'A,B'",
+                                      "\"Q\"",
+                                      "'it''s'",
+                                      "'A\"'",
+                                      "'x",
+                                      "'A'+1",
+                                      "'\xA2'",
+                                      "'A\nB'"}) {
             for (Width width : {Width::byte, Width::word}) {
                 const Evaluation fast = evaluate_operand(eval, names, text, width);
                 const Evaluation general = evaluate_operand(eval, names, " " + std::string(text), width);

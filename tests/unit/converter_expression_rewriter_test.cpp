@@ -162,8 +162,8 @@ TEST_F(RewriterTest, LongOperandTranslatesWhole) {
     EXPECT_EQ(out, expected);
 }
 
-// An operand of one name or number takes a short way; a blank in front sends the same operand the
-// general way, which must give the same text, result, pieces and kept name.
+// An operand of one name, number or character constant takes a short way; a blank in front sends
+// the same operand the general way, which must give the same text, result, pieces and kept name.
 TEST_F(RewriterTest, SingleNameOrNumberRewritesAsTheGeneralWay) {
     for (bool in_body : {false, true}) {
         eval.in_macro_body = in_body;
@@ -186,7 +186,16 @@ TEST_F(RewriterTest, SingleNameOrNumberRewritesAsTheGeneralWay) {
                                       "X.",
                                       "AF'",
                                       "1'",
-                                      "X$"}) {
+                                      "X$",
+                                      "'a'",
+                                      "'?'",
+                                      "'a'+1",
+                                      "'a',2",
+                                      "'ab'",
+                                      "'a''",
+                                      "''",
+                                      "'a' ;c",
+                                      "'a'b"}) {
             std::string fast_out = "stale";
             std::string general_out = "stale";
             bool fast_symbolic = false;
