@@ -44,8 +44,9 @@ static_assert(operator_keywords_fit(), "operator_keyword_char turns away names b
 char operator_keyword_char(std::string_view upper_case_word) {
     // Every operator keyword has two to four letters: most names are turned away by their length.
     if (upper_case_word.size() < 2 || upper_case_word.size() > 4) return 0;
+    // Comparing the first letter first spares most names a whole comparison.
     for (const OperatorKeyword& row : OperatorKeywords) {
-        if (row.keyword == upper_case_word) return row.op;
+        if (row.keyword.front() == upper_case_word.front() && row.keyword == upper_case_word) return row.op;
     }
     return 0;
 }
@@ -406,8 +407,9 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
             work.push_back(ch);
             ++i;
         } else if (is_name_start(ch)) {
-            std::string name;
-            for (; i < text.size() && is_name_char(text[i]); ++i) name.push_back(to_upper(text[i]));
+            const std::size_t start = i;
+            while (i < text.size() && is_name_char(text[i])) ++i;
+            const std::string name = upper_case(text.substr(start, i - start));
             if (char op = operator_keyword_char(name); op != 0) {
                 work.push_back(op);
             } else if (is_digit(name.front())) {

@@ -31,7 +31,7 @@ namespace {
 // without the white space around it.
 std::string_view operand_body(std::string_view text) { return trim(text.substr(0, find_unquoted(text, ",.;\n"))); }
 
-std::string hex_constant(std::uint16_t value) { return format_text("H'%X", value); }
+std::string hex_constant(std::uint16_t value) { return "H'" + hex_digits(value); }
 
 OperandPieces number_pieces(std::uint16_t value, bool byte_wide = false) {
     return {{{PieceKind::number, hex_constant(value), value}}, byte_wide};
@@ -226,6 +226,7 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 bool string_operand(std::string_view item, std::string& out) {
     const std::string_view body = operand_body(item);
     const char delimiter = body.front();
+    out.reserve(body.size() + 2);
     out = '"';
     auto put = [&out](char ch) {
         out.push_back(ch);
@@ -311,6 +312,7 @@ void put_word_low_first(Context& ctx, OutputLine line, std::string_view item, co
 std::string string_characters(std::string_view item) {
     const std::string_view body = operand_body(item);
     std::string characters;
+    characters.reserve(body.size());
     for (std::size_t i = 1; i < body.size(); ++i) {
         const char ch = body[i];
         if (ch == body.front() && i + 1 < body.size() && body[i + 1] == ch) {
