@@ -11,6 +11,9 @@
 
 namespace {
 
+// Whether the record carries a label: its first byte is set (the label is zero-padded).
+bool has_label(const LineRecord& record) { return record.label[0] != '\0'; }
+
 bool is_branch(std::uint16_t code) { return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ; }
 
 bool is_return(std::uint16_t code) {
@@ -93,7 +96,7 @@ void warn_if_flags_unknown(Context& ctx, const LineRecord& record, Translation& 
 bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const std::string& target,
                    bool target_complete, Translation& out) {
     LineRecord* second = cursor.at(1);
-    if (second == nullptr || second->code != kw::JR || !second->label_view().empty()) return false;
+    if (second == nullptr || second->code != kw::JR || has_label(*second)) return false;
     bool merged = false;
     if (second->form == Form::cond_c && target_complete) {
         // The second JR's target text is on the next source line, which pass 2 has not read yet.
@@ -111,7 +114,7 @@ bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const
     }
     if (!merged) return false;
     second->form = second->form == Form::cond_c ? Form::z_or_c : Form::nz_and_nc;
-    record.code = record.label_view().empty() ? line_code::comment : line_code::label_only;
+    record.code = has_label(record) ? line_code::label_only : line_code::comment;
     out.push_back(source_line_of(record));
     return true;
 }
@@ -184,7 +187,7 @@ void track_arithmetic(Context& ctx, LineRecord& record, bool logic_is_compare, T
     Arithmetic& last = ctx.pass2.last_arithmetic;
     const std::uint16_t code = record.code;
     const bool byte_step = record.form == Form::reg || record.form == Form::indirect || record.form == Form::indexed;
-    if (!record.label_view().empty()) last = Arithmetic::unknown;  // reached by a jump, too
+    if (has_label(record)) last = Arithmetic::unknown;  // reached by a jump, too
     if (code == kw::DAA) {
         if (last == Arithmetic::subtraction) {
             record.form = Form::after_subtraction;
@@ -208,8 +211,7 @@ bool carry_read_later(RecordCursor& cursor, int offset) {
     for (const LineRecord* record = cursor.find_instruction(offset, 1); record != nullptr;
          record = cursor.find_instruction(++offset, 1)) {
         // A label can be reached from anywhere, and a branch goes where the walk cannot follow.
-        if (!record->label_view().empty() || !is_instruction(record->code) || is_branch(record->code) ||
-            is_return(record->code)) {
+        if (has_label(*record) || !is_instruction(record->code) || is_branch(record->code) || is_return(record->code)) {
             return true;
         }
         switch (carry_use(*record)) {

@@ -112,13 +112,28 @@ void note_operand(Outcome& first, Outcome result) {
     if (!result.ok() && first.ok()) first = std::move(result);
 }
 
-// The H8/300 name of a register code, or nothing (after printing "register error").
-std::string_view register_name(Console& console, std::uint8_t code) {
-    if (code != 0) {
-        for (const RegisterName& entry : register_names) {
-            if (entry.code == code) return entry.name;
+// The names by register code, for a lookup without a search; empty for a code without a name.
+constexpr std::array<std::string_view, 256> build_names_by_code() {
+    std::array<std::string_view, 256> names{};
+    for (const RegisterName& entry : register_names) names[entry.code] = entry.name;
+    return names;
+}
+
+constexpr std::array<std::string_view, 256> names_by_code = build_names_by_code();
+
+constexpr bool register_codes_unique() {
+    for (std::size_t i = 0; i < register_names.size(); ++i) {
+        for (std::size_t k = i + 1; k < register_names.size(); ++k) {
+            if (register_names[i].code == register_names[k].code) return false;
         }
     }
+    return true;
+}
+static_assert(register_codes_unique(), "one name per register code");
+
+// The H8/300 name of a register code, or nothing (after printing "register error").
+std::string_view register_name(Console& console, std::uint8_t code) {
+    if (code != 0 && !names_by_code[code].empty()) return names_by_code[code];
     console.print("register error %X\n", code);
     return {};
 }
