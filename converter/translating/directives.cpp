@@ -379,6 +379,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
     }
     const std::string label(record.label_view());
     const std::uint16_t error_code = in_error(record.code);
+    // One line an item: the commas bound the count (those in strings and comments only add room).
+    const auto commas = static_cast<std::size_t>(std::count(items.begin(), items.end(), ','));
+    out.reserve(out.size() + std::min<std::size_t>(commas + 1, 256));
     std::size_t position = 0;
     for (int i = 1;; ++i) {
         const std::string_view item = items.substr(position);
