@@ -326,33 +326,56 @@ void set_value(Evaluation& result, Width width, std::uint32_t value) {
     result.has_value = true;
 }
 
-// Most operands are one name or one number and nothing else. Evaluates such an operand the way the
-// general reduction would, without building its text; false (and `result` untouched) for any other.
-bool evaluate_single_token(const DataNameTable& names, char radix, std::string_view text, Width width,
-                           Evaluation& result) {
-    if (text.empty() || !is_name_start(text.front())) return false;
-    std::size_t end = 1;
-    while (end < text.size() && is_name_char(text[end])) ++end;
-    std::size_t i = end;
-    while (i < text.size() && is_blank(text[i])) ++i;
-    if (i < text.size() && !ends_operand(text[i])) return false;
-    const std::string_view token = text.substr(0, end);
-    if (is_digit(token.front())) {
-        // A quote inside would make a character constant of the rest.
-        if (token.find('\'') != std::string_view::npos) return false;
-        set_value(result, width, number_value(radix, token, internal_width));
-    } else {
-        const std::string name = upper_case(token);
-        if (operator_keyword_char(name) != 0) return false;
-        if (const DataNameEntry* entry = data_name_find(names, name)) {
-            set_value(result, width, entry->value);
-        } else if (is_address_name(names, name)) {
-            result.outcome = {EvalStatus::address_name, name.substr(0, 12)};
+// Most operands are one name or number, or a few joined by + and - (LABEL+1, TOP-BASE), and
+// nothing else. Evaluates such an operand the way the general reduction would, without building
+// its text: a sum taken modulo 65536 is the same whatever the grouping. False (and `result`
+// untouched) for any other operand.
+bool evaluate_sum_of_tokens(const DataNameTable& names, char radix, std::string_view text, Width width,
+                            Evaluation& result) {
+    std::uint32_t sum = 0;
+    std::string address_name;
+    std::string undefined_name;  // the last one, as the general way reports
+    char op = '+';
+    std::size_t i = 0;
+    for (;;) {
+        if (i >= text.size() || !is_name_start(text[i])) return false;
+        std::size_t end = i + 1;
+        while (end < text.size() && is_name_char(text[end])) ++end;
+        const std::string_view token = text.substr(i, end - i);
+        std::uint32_t value = 0;
+        if (is_digit(token.front())) {
+            // A quote inside would make a character constant of the rest.
+            if (token.find('\'') != std::string_view::npos) return false;
+            value = number_value(radix, token, internal_width);
         } else {
-            result.outcome = {EvalStatus::undefined_name, name.substr(0, 12)};
+            const std::string name = upper_case(token);
+            if (operator_keyword_char(name) != 0) return false;
+            if (const DataNameEntry* entry = data_name_find(names, name)) {
+                value = entry->value;
+            } else if (is_address_name(names, name)) {
+                value = 1;  // a stand-in, as the general way takes
+                if (address_name.empty()) address_name = name.substr(0, 12);
+            } else {
+                undefined_name = name.substr(0, 12);
+            }
         }
+        sum = op == '+' ? sum + value : sum - value;
+        i = end;
+        if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
+        op = text[i];
+        ++i;
     }
-    note_next(result, text, i);
+    std::size_t stop = i;
+    while (stop < text.size() && is_blank(text[stop])) ++stop;
+    if (stop < text.size() && !ends_operand(text[stop])) return false;
+    if (!undefined_name.empty()) {
+        result.outcome = {EvalStatus::undefined_name, std::move(undefined_name)};
+    } else if (!address_name.empty()) {
+        result.outcome = {EvalStatus::address_name, std::move(address_name)};
+    } else {
+        set_value(result, width, sum & 0xFFFF);
+    }
+    note_next(result, text, stop);
     return true;
 }
 
@@ -382,7 +405,7 @@ bool evaluate_plain_constant(std::string_view text, Width width, Evaluation& res
 
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width) {
     Evaluation result;
-    if (evaluate_single_token(names, eval.default_radix, text, width, result)) return result;
+    if (evaluate_sum_of_tokens(names, eval.default_radix, text, width, result)) return result;
     if (evaluate_plain_constant(text, width, result)) return result;
     Outcome& outcome = result.outcome;
 

@@ -33,8 +33,9 @@ std::uint16_t constant_value(std::string_view characters) {
     return value;
 }
 
-// Rewrites an operand that is one name, number or character constant and nothing else, as the
-// general scan below would; false (and nothing written) for any other.
+// Rewrites an operand that is one character constant, or names and numbers joined by + and -
+// (LABEL+1), and nothing else, as the general scan below would; false (and nothing written) for
+// any other.
 bool translate_single_token(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
                             bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
     constexpr std::size_t token_max = 16;
@@ -55,30 +56,49 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
         result = i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
         return true;
     }
-    if (text.empty() || !is_name_start(text.front())) return false;
-    std::size_t i = 1;
-    while (i < text.size() && is_name_char(text[i])) ++i;
-    const std::string_view token = text.substr(0, std::min(i, token_max));
-    while (i < text.size() && is_white_space(text[i])) ++i;
-    if (i < text.size() && text[i] != ',' && text[i] != ';') return false;
-    if (is_digit(token.front())) {
-        // The assembler computes the expression: its numbers keep all 16 bits.
-        const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
-        out.assign("H'");
-        out += hex_digits(value);
-        if (pieces != nullptr) pieces->push_back({PieceKind::number, out, value});
-    } else {
-        if (token.size() <= 4 && operator_keyword_char(upper_case(token)) != 0) return false;
-        if (symbolic != nullptr) *symbolic = true;
-        const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
-        const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
-        out.clear();
-        if (parameter) out.push_back('\\');
-        out += token;
-        if (pieces != nullptr)
-            pieces->push_back({parameter ? PieceKind::parameter : PieceKind::name, std::string(token), 0});
+    // Names and numbers joined by + or -, up to white space and the end, ',' or ';'. What is
+    // written before the operand turns out to be another is taken back.
+    auto give_up = [&] {
+        if (pieces != nullptr) pieces->clear();
+        if (symbolic != nullptr) *symbolic = false;
+        return false;
+    };
+    out.clear();
+    std::size_t i = 0;
+    for (;;) {
+        if (i >= text.size() || !is_name_start(text[i])) return give_up();
+        std::size_t end = i + 1;
+        while (end < text.size() && is_name_char(text[end])) ++end;
+        const std::string_view token = text.substr(i, std::min(end - i, token_max));
+        if (is_digit(token.front())) {
+            // The assembler computes the expression: its numbers keep all 16 bits.
+            const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
+            const std::size_t start = out.size();
+            out += "H'";
+            out += hex_digits(value);
+            if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), value});
+        } else {
+            // Operator keywords are short: a longer name is not upper-cased to be compared.
+            if (token.size() <= 4 && operator_keyword_char(upper_case(token)) != 0) return give_up();
+            if (symbolic != nullptr) *symbolic = true;
+            const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
+            const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
+            if (parameter) out.push_back('\\');
+            out += token;
+            if (pieces != nullptr) {
+                pieces->push_back({parameter ? PieceKind::parameter : PieceKind::name, std::string(token), 0});
+            }
+        }
+        i = end;
+        if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
+        out.push_back(text[i]);
+        if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, text[i]), 0});
+        ++i;
     }
-    result = i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
+    std::size_t stop = i;
+    while (stop < text.size() && is_white_space(text[stop])) ++stop;
+    if (stop < text.size() && text[stop] != ',' && text[stop] != ';') return give_up();
+    result = stop < text.size() && text[stop] == ',' ? Rewrite::more_follows : Rewrite::complete;
     return true;
 }
 

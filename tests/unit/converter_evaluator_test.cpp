@@ -245,9 +245,10 @@ TEST_F(EvaluatorTest, LongOperandsEvaluateWhole) {
     EXPECT_EQ(evaluate(std::string(250, 'Q')).undefined, "QQQQQQQQQQQQ");
 }
 
-// An operand of one name, number or quoted constant takes a short way; a blank in front sends the
-// same operand the general way, which must give the same value, width, status, name and next item.
-TEST_F(EvaluatorTest, SingleNameOrNumberEvaluatesAsTheGeneralWay) {
+// A plain operand (one quoted constant, or names and numbers joined by + and -) takes a short way;
+// a blank in front sends the same operand the general way, which must give the same value, width,
+// status, name and next item.
+TEST_F(EvaluatorTest, PlainOperandsEvaluateAsTheGeneralWay) {
     address_name_put(names, "LBL");
     for (char radix : {'D', 'H'}) {
         eval.default_radix = radix;
@@ -287,7 +288,29 @@ TEST_F(EvaluatorTest, SingleNameOrNumberEvaluatesAsTheGeneralWay) {
                                       "'x",
                                       "'A'+1",
                                       "'\xA2'",
-                                      "'A\nB'"}) {
+                                      "'A\nB'",
+                                      "X+1",
+                                      "X-W",
+                                      "W-X-1",
+                                      "1+2-3",
+                                      "0FFFFH+2",
+                                      "LBL+1",
+                                      "UNDEF+X",
+                                      "UNDEF1+UNDEF2",
+                                      "LBL+UNDEF",
+                                      "X+LBL",
+                                      "X+",
+                                      "X+-1",
+                                      "X+AND",
+                                      "X+1,5",
+                                      "X+1 ;c",
+                                      "X+1.",
+                                      "X+ 1",
+                                      "X +1",
+                                      "X+1'",
+                                      "X+(1)",
+                                      "X+1*2",
+                                      "X*2+1"}) {
             for (Width width : {Width::byte, Width::word}) {
                 const Evaluation fast = evaluate_operand(eval, names, text, width);
                 const Evaluation general = evaluate_operand(eval, names, " " + std::string(text), width);

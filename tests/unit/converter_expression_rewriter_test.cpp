@@ -162,9 +162,10 @@ TEST_F(RewriterTest, LongOperandTranslatesWhole) {
     EXPECT_EQ(out, expected);
 }
 
-// An operand of one name, number or character constant takes a short way; a blank in front sends
-// the same operand the general way, which must give the same text, result, pieces and kept name.
-TEST_F(RewriterTest, SingleNameOrNumberRewritesAsTheGeneralWay) {
+// A plain operand (one character constant, or names and numbers joined by + and -) takes a short
+// way; a blank in front sends the same operand the general way, which must give the same text,
+// result, pieces and kept name.
+TEST_F(RewriterTest, PlainOperandsRewriteAsTheGeneralWay) {
     for (bool in_body : {false, true}) {
         eval.in_macro_body = in_body;
         for (std::string_view text : {"X",
@@ -195,7 +196,21 @@ TEST_F(RewriterTest, SingleNameOrNumberRewritesAsTheGeneralWay) {
                                       "'a''",
                                       "''",
                                       "'a' ;c",
-                                      "'a'b"}) {
+                                      "'a'b",
+                                      "X+1",
+                                      "PAR-V+10H",
+                                      "1+2",
+                                      "X+",
+                                      "X+-1",
+                                      "X+AND",
+                                      "X+1,5",
+                                      "X+1 ;c",
+                                      "X+1.",
+                                      "X+ 1",
+                                      "X +1",
+                                      "LONGNAME_MORE_THAN_16_CHARS+LONGNAME_MORE_THAN_16",
+                                      "X*2+1",
+                                      "X+'a'"}) {
             std::string fast_out = "stale";
             std::string general_out = "stale";
             bool fast_symbolic = false;
