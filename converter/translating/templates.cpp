@@ -704,13 +704,12 @@ TemplateIndex build_template_index() {
         position += count;
     }
     index.runs.push_back({0, 0});
+    index.by_key.assign(std::size_t{1} << 16, 0);
+    for (std::size_t i = position; i-- > 0;) index.by_key[table[i].key] = static_cast<std::uint16_t>(i + 1);
     return index;
 }
 
 const TemplateEntry& find_template(const TemplateIndex& index, std::uint16_t key) {
-    const TemplateSpan span = index.by_code[key >> 8];
-    for (std::size_t i = span.start; i < span.start + span.count; ++i) {
-        if (table[i].key == key) return table[i];
-    }
-    return table.back();
+    const std::uint16_t position = key < index.by_key.size() ? index.by_key[key] : 0;
+    return position != 0 ? table[position - 1] : table.back();
 }

@@ -88,6 +88,8 @@ struct TemplateIndex {
     std::vector<TemplateRun> runs;  // in the order of the table; ends with {0, 0}
     // By the high byte of the key: every instruction line looks its entry up, so at once.
     std::array<TemplateSpan, 256> by_code{};
+    // By the whole key: the table position plus one, 0 for a key without an entry.
+    std::vector<std::uint16_t> by_key;
 };
 
 // The operand texts that template steps name as slots, filled per instruction line by operand
