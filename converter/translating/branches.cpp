@@ -146,9 +146,8 @@ FlagEffect z_flag_effect(const LineRecord& record) {
 // The HD64180's sign flag S is the H8/300's N. The instructions that set Z from a result set the
 // sign from the same result on both, and those that leave Z leave the sign, except BIT: BTST sets
 // Z alone, and the sign the HD64180 leaves behind BIT is undefined.
-FlagEffect s_flag_effect(const LineRecord& record) {
-    if (record.code == kw::BIT) return FlagEffect::differs;
-    return z_flag_effect(record);
+FlagEffect s_flag_effect(const LineRecord& record, FlagEffect z_effect) {
+    return record.code == kw::BIT ? FlagEffect::differs : z_effect;
 }
 
 void apply(FlagEffect effect, bool& unknown) {
@@ -158,8 +157,9 @@ void apply(FlagEffect effect, bool& unknown) {
 // Whether the Z and S flags a later branch sees may differ from the HD64180's, after this
 // instruction.
 void update_z_and_s_flags(Context& ctx, const LineRecord& record) {
-    apply(z_flag_effect(record), ctx.pass2.z_flag_unknown);
-    apply(s_flag_effect(record), ctx.pass2.s_flag_unknown);
+    const FlagEffect z_effect = z_flag_effect(record);
+    apply(z_effect, ctx.pass2.z_flag_unknown);
+    apply(s_flag_effect(record, z_effect), ctx.pass2.s_flag_unknown);
 }
 
 void warn(Context& ctx, Translation& out, const char* message, Warning warning) {
