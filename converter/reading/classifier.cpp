@@ -62,6 +62,7 @@ struct Operands {
         std::size_t end = next;
         while (is_name_char(at(end))) ++end;
         const std::string_view word = from(next).substr(0, end - next);
+        if (word.size() != 2 && word.size() != 3) return false;  // no operator word is longer or shorter
         for (std::string_view keyword : {"AND", "OR", "XOR", "SHR", "SHL", "MOD", "EQ", "NE", "LT", "LE", "GT", "GE"}) {
             if (word == keyword) return true;
         }
@@ -74,7 +75,7 @@ struct Operands {
         int depth = 0;
         for (std::size_t i = open; i < line.size(); ++i) {
             const char ch = line[i];
-            if (opens_quoted_string(line, i)) {
+            if (is_quote(ch) && opens_quoted_string(line, i)) {
                 i = line.find(ch, i + 1);
                 if (i == std::string_view::npos) return i;
                 continue;
@@ -343,8 +344,12 @@ Form classify_bit(const Operands& ops, LineRecord& record) {
 // Matches one of the condition names at the operand start; returns its index or -1.
 int match_condition(const Operands& ops, std::initializer_list<std::string_view> names, char t) {
     int index = 0;
+    // Every condition name has one or two letters: compared letter by letter, past the end reading '\0'.
+    const char first = ops.at(ops.start);
+    const char second = ops.at(ops.start + 1);
     for (std::string_view name : names) {
-        if (ops.from(ops.start).starts_with(name) && ends_name(ops.at(ops.start + name.size()), t)) {
+        if (first == name[0] && (name.size() == 1 || second == name[1]) &&
+            ends_name(ops.at(ops.start + name.size()), t)) {
             return index;
         }
         ++index;

@@ -55,17 +55,22 @@ constexpr std::array<Keyword, 115> KeywordTable = {{
 namespace {
 
 // An index beside the table: every keyword hashed into one of 256 slots (open addressing, the
-// next free slot on a collision), so that a lookup compares one or two texts instead of scanning
-// the table. No keyword is longer than 8 characters, so its bytes fit one 64-bit number.
+// next free slot on a collision), so that a lookup compares one or two keywords instead of scanning
+// the table. No keyword is longer than 8 characters, so its bytes fit one 64-bit number, and
+// keywords are compared as such numbers (with their lengths, since a name may hold a NUL).
 constexpr std::size_t index_slots = 256;
 constexpr std::uint8_t empty_slot = 0xFF;
 constexpr std::size_t longest_keyword = 8;
 
-constexpr std::size_t slot_of(std::string_view name) {
+constexpr std::uint64_t packed_of(std::string_view name) {
     std::uint64_t packed = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
         packed |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
     }
+    return packed;
+}
+
+constexpr std::size_t slot_of(std::uint64_t packed) {
     return static_cast<std::size_t>((packed * 0x9E3779B97F4A7C15ULL) >> 56);
 }
 
@@ -77,26 +82,34 @@ constexpr bool every_keyword_fits() {
 }
 static_assert(every_keyword_fits(), "the index holds up to 254 keywords of 1 to 8 characters");
 
-constexpr std::array<std::uint8_t, index_slots> build_keyword_index() {
-    std::array<std::uint8_t, index_slots> index{};
-    index.fill(empty_slot);
+struct IndexEntry {
+    std::uint64_t packed = 0;
+    std::uint8_t length = 0;
+    std::uint8_t row = empty_slot;
+};
+
+constexpr std::array<IndexEntry, index_slots> build_keyword_index() {
+    std::array<IndexEntry, index_slots> index{};
     for (std::size_t row = 0; row < KeywordTable.size(); ++row) {
-        std::size_t slot = slot_of(KeywordTable[row].text);
-        while (index[slot] != empty_slot) slot = (slot + 1) % index_slots;
-        index[slot] = static_cast<std::uint8_t>(row);
+        const std::uint64_t packed = packed_of(KeywordTable[row].text);
+        std::size_t slot = slot_of(packed);
+        while (index[slot].row != empty_slot) slot = (slot + 1) % index_slots;
+        index[slot] = {packed, static_cast<std::uint8_t>(KeywordTable[row].text.size()),
+                       static_cast<std::uint8_t>(row)};
     }
     return index;
 }
 
-constexpr std::array<std::uint8_t, index_slots> keyword_index = build_keyword_index();
+constexpr std::array<IndexEntry, index_slots> keyword_index = build_keyword_index();
 
 }  // namespace
 
 std::optional<std::uint16_t> keyword_lookup(std::string_view name) {
     if (name.size() > longest_keyword) return std::nullopt;  // cut to 16 characters or not, never a keyword
-    for (std::size_t slot = slot_of(name); keyword_index[slot] != empty_slot; slot = (slot + 1) % index_slots) {
-        const Keyword& keyword = KeywordTable[keyword_index[slot]];
-        if (keyword.text == name) return keyword.code;
+    const std::uint64_t packed = packed_of(name);
+    for (std::size_t slot = slot_of(packed); keyword_index[slot].row != empty_slot; slot = (slot + 1) % index_slots) {
+        const IndexEntry& entry = keyword_index[slot];
+        if (entry.packed == packed && entry.length == name.size()) return KeywordTable[entry.row].code;
     }
     return std::nullopt;
 }

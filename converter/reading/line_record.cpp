@@ -2,12 +2,6 @@
 
 #include <algorithm>
 
-std::string_view LineRecord::label_view() const {
-    std::size_t length = 0;
-    while (length < 16 && label[length] != '\0') ++length;
-    return std::string_view(label.data(), length);
-}
-
 void LineRecord::set_label(std::string_view name) {
     label.fill('\0');
     std::copy_n(name.begin(), std::min<std::size_t>(name.size(), 16), label.begin());

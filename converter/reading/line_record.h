@@ -17,7 +17,11 @@ struct LineRecord {
     std::uint8_t reg2 = 0;
     std::array<char, 17> label{};  // at most 16 characters, zero-padded; the 17th byte stays zero
 
-    std::string_view label_view() const;
+    std::string_view label_view() const {
+        std::size_t length = 0;
+        while (length < 16 && label[length] != '\0') ++length;
+        return std::string_view(label.data(), length);
+    }
     void set_label(std::string_view name);  // keeps the first 16 characters
     bool operator==(const LineRecord&) const = default;
 };

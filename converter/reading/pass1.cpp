@@ -60,9 +60,9 @@ void note_branch_labels(const LineRecord& record, std::string_view upper, Branch
         names.labels.push_back(name_hash(record.label_view()));
     }
     if (record.code != kw::JR && record.code != kw::DJNZ) return;
-    std::string target;
-    if (record.col1 < upper.size()) name_scan(target, upper.substr(record.col1), upper.size());
-    if (!target.empty()) names.targets.insert(std::move(target));
+    if (record.col1 >= upper.size()) return;
+    const std::string_view target = name_at(upper.substr(record.col1), upper.size());
+    if (!target.empty()) names.targets.emplace(target);
 }
 
 }  // namespace
@@ -71,13 +71,15 @@ void run_pass1(Context& ctx) {
     ctx.console.write("Pass1: Analize HD64180 Source program\n");
     open_main_source(ctx);
     create_work_file(ctx);
-    std::FILE* work = ctx.work_file.get();
+    WorkWriter work;
+    work.file = ctx.work_file.get();
     ctx.includes.levels[0].line_count = 0;
     ctx.total_lines = 0;
 
     BranchNames branch_names;
-    std::string written;  // the line as the source spells it
-    std::string upper;    // the line upper-cased, as keywords, registers and names are matched
+    std::string_view written;  // the line as the source spells it
+    std::string respelled;     // extended mode: the line with its names respelled, read in its place
+    std::string upper;         // the line upper-cased, as keywords, registers and names are matched
     LineRecord record;
     for (;;) {
         record = LineRecord{};
@@ -89,9 +91,11 @@ void run_pass1(Context& ctx) {
         }
         ++ctx.total_lines;
         ++ctx.includes.current().line_count;
-        if (ctx.settings.extended) written = respell_names(written, &ctx.spellings, &ctx.name_clash);
-        upper.assign(written);  // into the same buffer every line
-        for (char& ch : upper) ch = to_upper(ch);
+        if (ctx.settings.extended) {
+            respelled = respell_names(written, &ctx.spellings, &ctx.name_clash);
+            written = respelled;
+        }
+        upper_case_into(upper, written);  // into the same buffer every line
         std::uint16_t code = scan_line(ctx, upper, record);
         if (ctx.settings.extended) code = note_extended_names(ctx, record);
         if (code == kw::INCLUDE) {  // also MACLIB
@@ -102,7 +106,9 @@ void run_pass1(Context& ctx) {
             classify_operands(ctx, upper, record);
         }
         note_branch_labels(record, upper, branch_names);
-        note_access(ctx.memory_access, named_access(record, upper));
+        if (record.code == kw::LD || record.code == kw::DW) {  // the only lines with a named access
+            note_access(ctx.memory_access, named_access(record, upper));
+        }
         write_work_record(ctx, work, record);
     }
     // The labels pass 2 measures short branches against: those a JR or DJNZ names.
@@ -114,5 +120,5 @@ void run_pass1(Context& ctx) {
     }
     // The END record, or an all-zero record, ends the stream.
     write_work_record(ctx, work, record);
-    if (std::fflush(work) != 0) fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
+    finish_work_file(ctx, work);
 }

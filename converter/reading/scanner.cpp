@@ -51,7 +51,6 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
 
     bool label_seen = false;
     bool mnemonic_seen = false;
-    std::string word;
     std::size_t col = 0;
     const std::size_t limit = std::min<std::size_t>(line.size(), 255);
     while (col < limit) {
@@ -74,10 +73,11 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
             break;
         }
 
-        std::size_t length = name_scan(word, line.substr(col), 16);
-        std::size_t consumed = length;
-        if (length == 16 && col + 16 < line.size() && is_name_char(line[col + 16])) {
-            ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16, word.c_str());
+        const std::string_view word = name_at(line.substr(col), 16);
+        std::size_t consumed = word.size();
+        if (word.size() == 16 && col + 16 < line.size() && is_name_char(line[col + 16])) {
+            ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16,
+                              std::string(word).c_str());
             while (col + consumed < line.size() && is_name_char(line[col + consumed])) {
                 ctx.console.write(line.substr(col + consumed, 1));
                 ++consumed;
@@ -116,7 +116,8 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
             continue;
         }
         if (label_seen) {
-            ctx.console.print("(%d) ERROR: unknown mnemonic '%.12s'\n", ctx.includes.line_count(), word.c_str());
+            ctx.console.print("(%d) ERROR: unknown mnemonic '%.12s'\n", ctx.includes.line_count(),
+                              std::string(word).c_str());
             record.code = line_code::unknown;
             return record.code;
         }

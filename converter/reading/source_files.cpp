@@ -93,9 +93,9 @@ void open_main_source(Context& ctx) {
     }
 }
 
-bool read_source_line(Context& ctx, std::string& line) {
+bool read_source_line_after_file_end(Context& ctx, std::string_view& line) {
     IncludeStack& stack = ctx.includes;
-    while (!stack.current().file.read_line(line)) {
+    do {
         SourceLevel& ended = stack.current();
         // A read error is no end of file: a translation cut short there must not pass for complete.
         if (ended.file.failed()) fatal(ctx.console, "\t%s Read Error\n", ended.path.c_str());
@@ -104,8 +104,15 @@ bool read_source_line(Context& ctx, std::string& line) {
         ctx.console.print("--- INCLUDE-END \"%s\" %d lines ---\n", ended.path.c_str(), ended.line_count);
         --stack.include_level;
         ctx.console.source_name = stack.current().opened_path;
-    }
+    } while (!stack.current().file.read_line(line));
     return true;
+}
+
+bool read_source_line(Context& ctx, std::string& line) {
+    std::string_view view;
+    const bool read = read_source_line(ctx, view);
+    line.assign(view);
+    return read;
 }
 
 std::string include_name_at(std::string_view line, std::size_t col1) {

@@ -13,6 +13,12 @@ void open_main_source(Context& ctx);
 // Reads the next line into `line`, closing finished include files on the way (each prints its
 // INCLUDE-END message). False when the main file has ended.
 bool read_source_line(Context& ctx, std::string& line);
+// The line after the current file has ended: closes it and reads on in the file that included it.
+bool read_source_line_after_file_end(Context& ctx, std::string_view& line);
+// The same line as a view, valid until the next line is read from that file or it is closed.
+inline bool read_source_line(Context& ctx, std::string_view& line) {
+    return ctx.includes.current().file.read_line(line) || read_source_line_after_file_end(ctx, line);
+}
 
 // The include file name written at `col1` of a line: an opening double quote and the blanks after it
 // are skipped; the name runs to a double quote, ';', newline or the end.

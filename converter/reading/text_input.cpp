@@ -32,7 +32,8 @@ TextFile::TextFile(TextFile&& other) noexcept
       block_(std::move(other.block_)),
       start_(std::exchange(other.start_, 0)),
       end_(std::exchange(other.end_, 0)),
-      plain_(other.plain_) {}
+      plain_(other.plain_),
+      pieced_(std::move(other.pieced_)) {}
 
 TextFile& TextFile::operator=(TextFile&& other) noexcept {
     if (this != &other) {
@@ -43,6 +44,7 @@ TextFile& TextFile::operator=(TextFile&& other) noexcept {
         start_ = std::exchange(other.start_, 0);
         end_ = std::exchange(other.end_, 0);
         plain_ = other.plain_;
+        pieced_ = std::move(other.pieced_);
     }
     return *this;
 }
@@ -97,7 +99,42 @@ bool TextFile::refill() {
     return arrived > 0;
 }
 
+bool TextFile::read_line_outside_fast_path(std::string_view& line) {
+    if (!ended_ && start_ == end_ && !refill()) ended_ = true;
+    if (!ended_ && !plain_) {
+        // A line of a block that holds a CR, Ctrl-Z or NUL somewhere may still lie whole in it, with
+        // none of them in it but the CR of its CR-LF, which is dropped: its LF moves into its place.
+        const std::size_t left = end_ - start_;
+        char* bytes = block_.data() + start_;
+        const std::string_view ahead(bytes, std::min(left, max_line_chars));
+        const std::size_t run = ordinary_run(ahead);
+        if (run < ahead.size() && ahead.substr(0, run).find('\0') == std::string_view::npos) {
+            if (ahead[run] == '\n') {
+                line = ahead.substr(0, run + 1);
+                start_ += run + 1;
+                return true;
+            }
+            if (ahead[run] == '\r' && run + 1 < left && bytes[run + 1] == '\n') {
+                bytes[run] = '\n';
+                line = ahead.substr(0, run + 1);
+                start_ += run + 2;
+                return true;
+            }
+        }
+    }
+    const bool read = read_pieced_line(pieced_);
+    line = pieced_;
+    return read;
+}
+
 bool TextFile::read_line(std::string& line) {
+    std::string_view view;
+    const bool read = read_line(view);
+    line.assign(view);
+    return read;
+}
+
+bool TextFile::read_pieced_line(std::string& line) {
     line.clear();
     bool nul_possible = false;
     while (line.size() < max_line_chars && !ended_) {

@@ -3,7 +3,9 @@
 // being read as several lines.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +36,21 @@ public:
     // first 254 characters of a longer line) gets one, so that no consumer loses a character.
     // False at the end of the file, with `line` left empty.
     bool read_line(std::string& line);
+    // The same line as a view, valid until the next read or close of this file.
+    bool read_line(std::string_view& line) {
+        // Most lines lie whole in a block that holds no CR, Ctrl-Z or NUL: such a line, LF
+        // included, is the block's own bytes.
+        if (plain_) {
+            const char* begin = block_.data() + start_;
+            if (const void* lf = std::memchr(begin, '\n', std::min(end_ - start_, max_line_chars))) {
+                const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - begin) + 1;
+                line = std::string_view(begin, length);
+                start_ += length;
+                return true;
+            }
+        }
+        return read_line_outside_fast_path(line);
+    }
 
 private:
     // Sets the reading state up for a file just opened.
@@ -41,6 +58,12 @@ private:
     // Moves the bytes not yet taken to the front of the block and reads more behind them; false
     // when nothing more arrived.
     bool refill();
+    // Reads a line that read_line's fast path cannot take: at the end of the block, or from a block
+    // that holds a CR, Ctrl-Z or NUL.
+    bool read_line_outside_fast_path(std::string_view& line);
+    // Reads a line that has to be pieced together: one that crosses the end of the block, holds a
+    // CR, Ctrl-Z or NUL, lacks its newline or is cut at 254 characters.
+    bool read_pieced_line(std::string& line);
 
     std::FILE* file_ = nullptr;
     bool ended_ = false;       // the end of the file or a Ctrl-Z was met: nothing more is read
@@ -48,4 +71,5 @@ private:
     std::size_t start_ = 0;    // the bytes not yet taken: block_[start_, end_)
     std::size_t end_ = 0;
     bool plain_ = false;  // the unread bytes hold no CR, Ctrl-Z or NUL
+    std::string pieced_;  // the last line read that is not the block's own bytes
 };

@@ -3,27 +3,90 @@
 // has one meaning; all of them work on bytes in the "C" locale, so any byte value is safe.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
+// The classes of every byte value, looked up once per character instead of compared range by range.
+namespace char_class {
+inline constexpr std::uint8_t blank = 1;        // ' ' and '\t'
+inline constexpr std::uint8_t white_space = 2;  // blank, tab, newline, vertical tab, form feed, carriage return
+inline constexpr std::uint8_t digit = 4;
+inline constexpr std::uint8_t letter = 8;
+inline constexpr std::uint8_t underscore = 16;
+inline constexpr std::uint8_t apostrophe = 32;
+inline constexpr std::uint8_t quote = 64;  // '\'' and '"'
+
+constexpr std::array<std::uint8_t, 256> make_table() {
+    std::array<std::uint8_t, 256> table{};
+    table[' '] = blank | white_space;
+    table['\t'] = blank | white_space;
+    for (int ch = '\n'; ch <= '\r'; ++ch) table[static_cast<std::size_t>(ch)] = white_space;
+    for (int ch = '0'; ch <= '9'; ++ch) table[static_cast<std::size_t>(ch)] = digit;
+    for (int ch = 'A'; ch <= 'Z'; ++ch) table[static_cast<std::size_t>(ch)] = letter;
+    for (int ch = 'a'; ch <= 'z'; ++ch) table[static_cast<std::size_t>(ch)] = letter;
+    table['_'] = underscore;
+    table['\''] = apostrophe | quote;
+    table['"'] = quote;
+    return table;
+}
+inline constexpr std::array<std::uint8_t, 256> table = make_table();
+
+constexpr bool is(char ch, std::uint8_t classes) { return (table[static_cast<unsigned char>(ch)] & classes) != 0; }
+}  // namespace char_class
+
 // A blank or a tab: what separates fields on a line.
-constexpr bool is_blank(char ch) { return ch == ' ' || ch == '\t'; }
+constexpr bool is_blank(char ch) { return char_class::is(ch, char_class::blank); }
 // Any white space: blank, tab, newline, vertical tab, form feed, carriage return.
-constexpr bool is_white_space(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
-constexpr bool is_digit(char ch) { return ch >= '0' && ch <= '9'; }
-constexpr bool is_letter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
-constexpr bool is_quote(char ch) { return ch == '\'' || ch == '"'; }
+constexpr bool is_white_space(char ch) { return char_class::is(ch, char_class::white_space); }
+constexpr bool is_digit(char ch) { return char_class::is(ch, char_class::digit); }
+constexpr bool is_letter(char ch) { return char_class::is(ch, char_class::letter); }
+constexpr bool is_quote(char ch) { return char_class::is(ch, char_class::quote); }
 // A character that can begin a name or a number: a letter, a digit or '_'.
-constexpr bool is_name_start(char ch) { return is_letter(ch) || is_digit(ch) || ch == '_'; }
+constexpr bool is_name_start(char ch) {
+    return char_class::is(ch, char_class::letter | char_class::digit | char_class::underscore);
+}
 // A character inside a name: those, and the apostrophe (AF', and names such as Z').
-constexpr bool is_name_char(char ch) { return is_name_start(ch) || ch == '\''; }
+constexpr bool is_name_char(char ch) {
+    return char_class::is(ch, char_class::letter | char_class::digit | char_class::underscore | char_class::apostrophe);
+}
 
 constexpr char to_upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
 constexpr char to_lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
+// Copies `text` into `dst` upper-cased, reusing dst's buffer. Eight bytes are done at a time: in each
+// byte below 0x80, 0x80 is added after subtracting 'a' (from 0x7F after subtracting 'z'), so that the
+// byte's top bit tells whether it lies at or above 'a' (above 'z'); bytes of 0x80 and more are left
+// alone, as to_upper leaves them.
+inline void upper_case_into(std::string& dst, std::string_view text) {
+    dst.resize(text.size());
+    char* out = dst.data();
+    std::size_t i = 0;
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    const auto upper_eight = [&](std::size_t at) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        const std::uint64_t low7 = word & (0x7F * ones);
+        const std::uint64_t from_a = low7 + (0x80 - 'a') * ones;
+        const std::uint64_t past_z = low7 + (0x7F - 'z') * ones;
+        const std::uint64_t lower = from_a & ~past_z & ~word & (0x80 * ones);
+        word ^= lower >> 2;  // 0x80 >> 2 is the 0x20 that tells a lower-case letter from its capital
+        std::memcpy(out + at, &word, 8);
+    };
+    if (text.size() < 8) {
+        for (; i < text.size(); ++i) out[i] = to_upper(text[i]);
+        return;
+    }
+    for (; i + 8 <= text.size(); i += 8) upper_eight(i);
+    // The last eight bytes, which may overlap the ones just done: they come out the same again.
+    if (i < text.size()) upper_eight(text.size() - 8);
+}
+
 inline std::string upper_case(std::string_view text) {
-    std::string result(text);
-    for (char& ch : result) ch = to_upper(ch);
+    std::string result;
+    upper_case_into(result, text);
     return result;
 }
 
@@ -33,13 +96,19 @@ inline std::string lower_case(std::string_view text) {
     return result;
 }
 
+// The name characters at the start of `src`, at most `max` of them.
+constexpr std::string_view name_at(std::string_view src, std::size_t max) {
+    std::size_t length = 0;
+    while (length < max && length < src.size() && is_name_char(src[length])) ++length;
+    return src.substr(0, length);
+}
+
 // Copies the name characters at the start of `src` into `dst`, at most `max` of them; returns how
 // many were copied.
 inline std::size_t name_scan(std::string& dst, std::string_view src, std::size_t max) {
-    std::size_t length = 0;
-    while (length < max && length < src.size() && is_name_char(src[length])) ++length;
-    dst.assign(src.data(), length);
-    return length;
+    const std::string_view name = name_at(src, max);
+    dst.assign(name);
+    return name.size();
 }
 
 // Whether `ch` is one of the characters of `set`.
@@ -77,8 +146,20 @@ constexpr bool opens_quoted_string(std::string_view text, std::size_t pos) {
 // The position of the first character of `stops` at or after `from` that stands outside quoted
 // strings, or npos: a ',' ';' or '.' inside 'A,B' is part of the string.
 constexpr std::size_t find_unquoted(std::string_view text, std::string_view stops, std::size_t from = 0) {
+    // The stops and the quotes as a set of byte values: most characters are neither, and are passed
+    // with one look at the set.
+    std::array<std::uint64_t, 4> wanted{};
+    const auto add = [&wanted](char ch) {
+        const auto byte = static_cast<unsigned char>(ch);
+        wanted[byte >> 6] |= std::uint64_t{1} << (byte & 63);
+    };
+    for (char stop : stops) add(stop);
+    add('\'');
+    add('"');
     for (std::size_t i = from; i < text.size(); ++i) {
-        if (opens_quoted_string(text, i)) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (((wanted[byte >> 6] >> (byte & 63)) & 1) == 0) continue;
+        if (is_quote(text[i]) && opens_quoted_string(text, i)) {
             i = text.find(text[i], i + 1);  // the closing quote; a doubled quote reopens at once
             continue;
         }

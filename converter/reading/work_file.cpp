@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "driver/replaced_file.h"
 
@@ -84,16 +83,39 @@ void create_work_file(Context& ctx) {
     fd.release();
 }
 
-void write_work_record(Context& ctx, std::FILE* work, const LineRecord& record) {
-    RecordBytes bytes = encode_record(record);
-    if (std::fwrite(bytes.data(), record_size, 1, work) != 1) {
+namespace {
+
+void write_block(Context& ctx, WorkWriter& writer) {
+    if (writer.used != 0 && std::fwrite(writer.block.data(), 1, writer.used, writer.file) != writer.used) {
         fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
     }
+    writer.used = 0;
+}
+
+}  // namespace
+
+void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record) {
+    if (writer.used == writer.block.size()) write_block(ctx, writer);
+    const RecordBytes bytes = encode_record(record);
+    std::memcpy(writer.block.data() + writer.used, bytes.data(), record_size);
+    writer.used += record_size;
+}
+
+void finish_work_file(Context& ctx, WorkWriter& writer) {
+    write_block(ctx, writer);
+    if (std::fflush(writer.file) != 0) fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
 }
 
 std::size_t read_work_records(std::FILE* work, LineRecord* slots, std::size_t count) {
-    std::vector<unsigned char> buffer(count * record_size);
-    std::size_t arrived = std::fread(buffer.data(), record_size, count, work);
-    for (std::size_t i = 0; i < arrived; ++i) slots[i] = decode_record(buffer.data() + i * record_size);
+    constexpr std::size_t chunk = 96;
+    std::array<unsigned char, chunk * record_size> buffer;
+    std::size_t arrived = 0;
+    while (arrived < count) {
+        const std::size_t wanted = std::min(count - arrived, chunk);
+        const std::size_t read = std::fread(buffer.data(), record_size, wanted, work);
+        for (std::size_t i = 0; i < read; ++i) slots[arrived + i] = decode_record(buffer.data() + i * record_size);
+        arrived += read;
+        if (read < wanted) break;
+    }
     return arrived;
 }

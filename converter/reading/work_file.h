@@ -5,6 +5,7 @@
 // directory never meet.
 #pragma once
 
+#include <array>
 #include <cstdio>
 
 #include "driver/context.h"
@@ -12,7 +13,18 @@
 // Creates the work file into ctx.work_file; "\t%s Cannot Open" ends the run when it cannot.
 void create_work_file(Context& ctx);
 
-// Writes one record; a short write is fatal ("\t%s Write Error" with the work file's name).
-void write_work_record(Context& ctx, std::FILE* work, const LineRecord& record);
+// Records on their way to the work file, gathered into a block that is written whole: one write
+// per block instead of one per line.
+struct WorkWriter {
+    std::FILE* file = nullptr;
+    std::array<unsigned char, 256 * record_size> block{};
+    std::size_t used = 0;  // bytes of the block taken
+};
+
+// Adds one record; a short write of the block is fatal ("\t%s Write Error" with the work file's
+// name).
+void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record);
+// Writes out what the block holds and flushes the file; a short write or a failed flush is fatal.
+void finish_work_file(Context& ctx, WorkWriter& writer);
 // Reads up to `count` records into consecutive slots; returns how many arrived.
 std::size_t read_work_records(std::FILE* work, LineRecord* slots, std::size_t count);
