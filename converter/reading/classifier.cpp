@@ -51,9 +51,11 @@ struct Operands {
     bool opens_memory(std::size_t pos) const { return at(pos) == '(' && !(extended && goes_on_after_paren(pos)); }
 
     // The operand at `pos` is a value in parentheses that an operator continues: (X+1)*2, (X) SHR 8.
-    bool paren_goes_on(std::size_t pos) const {
-        if (at(pos) != '(') return false;
-        const std::size_t close = matching_paren(pos);
+    bool paren_goes_on(std::size_t pos) const { return at(pos) == '(' && operator_after_paren(pos); }
+
+    // Whether an operator follows the parenthesis that matches the one at `open`.
+    bool operator_after_paren(std::size_t open) const {
+        const std::size_t close = matching_paren(open);
         if (close == std::string_view::npos) return false;
         const std::size_t next = skip_blanks(close + 1);
         if (at(next) != '\0' && std::string_view("+-*/&|^~<>=!%").find(at(next)) != std::string_view::npos) {

@@ -8,7 +8,7 @@ std::string_view significant_name(std::string_view name) {
 }
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name) {
-    auto found = table.index.find(std::string(significant_name(name)));
+    auto found = table.index.find(significant_name(name));
     return found == table.index.end() ? nullptr : &table.entries[found->second];
 }
 
@@ -18,12 +18,12 @@ void address_name_put(DataNameTable& table, std::string_view name, bool conditio
 }
 
 bool is_address_name(const DataNameTable& table, std::string_view name) {
-    return table.addresses.contains(std::string(significant_name(name)));
+    return table.addresses.contains(significant_name(name));
 }
 
 void data_name_put(DataNameTable& table, Console& console, std::string_view name, std::uint16_t value,
                    std::uint8_t kind) {
-    std::string key(significant_name(name));
+    const std::string_view key = significant_name(name);
     if (auto found = table.index.find(key); found != table.index.end()) {
         table.entries[found->second].value = value;
         table.entries[found->second].kind = kind;
@@ -31,7 +31,7 @@ void data_name_put(DataNameTable& table, Console& console, std::string_view name
     }
     if (table.entries.size() < table.capacity) {
         table.index.emplace(key, table.entries.size());
-        table.entries.push_back({value, key, kind});
+        table.entries.push_back({value, std::string(key), kind});
         return;
     }
     if (!table.full_reported) {
@@ -41,17 +41,17 @@ void data_name_put(DataNameTable& table, Console& console, std::string_view name
 }
 
 std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::string_view name) {
-    auto found = table.index.find(std::string(significant_name(name)));
+    auto found = table.index.find(significant_name(name));
     if (found == table.index.end()) return std::nullopt;
     return found->second;
 }
 
 void macro_name_put(MacroNameTable& table, Console& console, std::string_view name) {
-    std::string key(significant_name(name));
+    const std::string_view key = significant_name(name);
     if (table.index.contains(key)) return;
     if (table.names.size() < table.capacity) {
         table.index.emplace(key, table.names.size());
-        table.names.push_back(key);
+        table.names.emplace_back(key);
         return;
     }
     if (!table.full_reported) {

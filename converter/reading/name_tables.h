@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,15 @@ inline constexpr std::uint8_t macro_parameter = 2;
 // The part of a name that counts: up to its first NUL, at most 16 characters.
 std::string_view significant_name(std::string_view name);
 
+// Hashes names as views, so that looking a name up builds no string (the hash of a view is that of
+// the string with its characters).
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+using NameIndex = std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>>;
+using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+
 struct DataNameEntry {
     std::uint16_t value = 0;
     std::string name;  // at most 16 characters
@@ -32,19 +42,19 @@ struct DataNameEntry {
 struct DataNameTable {
     std::uint16_t capacity = 1000;
     std::vector<DataNameEntry> entries;  // in the order names were first stored
-    std::unordered_map<std::string, std::size_t> index;
+    NameIndex index;
     bool full_reported = false;
     // Extended mode: every label of the program, recorded in pass 1. Such a name has no value
     // here; it is written symbolically for the assembler to resolve.
-    std::unordered_set<std::string> addresses;
+    NameSet addresses;
     // The labels of `addresses` defined somewhere outside every conditional block.
-    std::unordered_set<std::string> unconditional_addresses;
+    NameSet unconditional_addresses;
 };
 
 struct MacroNameTable {
     std::uint16_t capacity = 100;
     std::vector<std::string> names;  // position = the macro's index
-    std::unordered_map<std::string, std::size_t> index;
+    NameIndex index;
     bool full_reported = false;
 };
 

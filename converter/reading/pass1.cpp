@@ -56,7 +56,7 @@ std::size_t name_hash(std::string_view name) { return std::hash<std::string_view
 
 void note_branch_labels(const LineRecord& record, std::string_view upper, BranchNames& names) {
     const std::uint16_t kind = record.code & ~line_code::error_bit;
-    if (!record.label_view().empty() && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO) {
+    if (record.label[0] != '\0' && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO) {
         names.labels.push_back(name_hash(record.label_view()));
     }
     if (record.code != kw::JR && record.code != kw::DJNZ) return;

@@ -111,7 +111,8 @@ bool read_source_line_after_file_end(Context& ctx, std::string_view& line) {
 bool read_source_line(Context& ctx, std::string& line) {
     std::string_view view;
     const bool read = read_source_line(ctx, view);
-    line.assign(view);
+    line.clear();  // then appended: cheaper than assign, which must allow for a view into `line` itself
+    line.append(view);
     return read;
 }
 

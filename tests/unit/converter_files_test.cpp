@@ -131,6 +131,20 @@ TEST(TextInput, CrLfSplitBetweenBlocks) {
     }
 }
 
+// A CR-LF line is taken in place from the block, its LF moved over its CR; a line that meets the
+// 254-character cut, holds a NUL or a lone CR, or ends at a Ctrl-Z is pieced instead. Both ways must
+// give the same lines, at every length around the cut.
+TEST(TextInput, CrLfLinesAroundTheCut) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(read_all(std::string(253, 'a') + "\r\nb\r\n"), (Lines{std::string(253, 'a') + "\n", "b\n"}));
+    EXPECT_EQ(read_all(std::string(254, 'a') + "\r\nb\r\n"), (Lines{std::string(254, 'a') + "\n", "\n", "b\n"}));
+    EXPECT_EQ(read_all(std::string(255, 'a') + "\r\nb\r\n"), (Lines{std::string(254, 'a') + "\n", "a\n", "b\n"}));
+    const std::string mixed("A\r\nB\rC\r\nD\0E\r\nF\r\n", 16);
+    EXPECT_EQ(read_all(mixed), (Lines{"A\n", "B\rC\n", "D\n", "F\n"}));
+    EXPECT_EQ(read_all("A\r\nB\x1A\r\n"), (Lines{"A\n", "B\n"}));
+    EXPECT_EQ(read_all("A\r\n\r\nB\r"), (Lines{"A\n", "\n", "B\r\n"}));
+}
+
 TEST(TextInput, DirectoryIsNotAFile) {
     TextFile file;
     EXPECT_FALSE(file.open(::testing::TempDir()));
