@@ -422,16 +422,16 @@ std::uint8_t reg8_code(std::string_view text) {
 }
 
 std::uint8_t reg16_code(std::string_view text) {
-    static constexpr struct {
-        std::string_view name;
-        std::uint8_t code;
-    } pairs[] = {{"AF", reg::AF}, {"BC", reg::BC}, {"DE", reg::DE}, {"HL", reg::HL},
-                 {"IX", reg::IX}, {"IY", reg::IY}, {"SP", reg::SP}};
     if (text.size() < 2) return 0;
-    for (const auto& pair : pairs) {
-        if (text[0] == pair.name[0] && text[1] == pair.name[1]) return pair.code;
+    switch (text[0]) {
+        case 'A': return text[1] == 'F' ? reg::AF : 0;
+        case 'B': return text[1] == 'C' ? reg::BC : 0;
+        case 'D': return text[1] == 'E' ? reg::DE : 0;
+        case 'H': return text[1] == 'L' ? reg::HL : 0;
+        case 'I': return text[1] == 'X' ? reg::IX : text[1] == 'Y' ? reg::IY : 0;
+        case 'S': return text[1] == 'P' ? reg::SP : 0;
+        default: return 0;
     }
-    return 0;
 }
 
 namespace {

@@ -56,32 +56,29 @@ constexpr bool is_name_char(char ch) {
 constexpr char to_upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
 constexpr char to_lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
-// Copies `text` into `dst` upper-cased, reusing dst's buffer. Eight bytes are done at a time: in each
-// byte below 0x80, 0x80 is added after subtracting 'a' (from 0x7F after subtracting 'z'), so that the
-// byte's top bit tells whether it lies at or above 'a' (above 'z'); bytes of 0x80 and more are left
-// alone, as to_upper leaves them.
+// Copies `text` into `dst` upper-cased, reusing dst's buffer. Sixteen bytes are done at a time in a
+// loop of fixed length without branches, which the compiler turns into a few vector instructions; the
+// last sixteen may overlap the ones before them, which come out the same again.
 inline void upper_case_into(std::string& dst, std::string_view text) {
     dst.resize(text.size());
     char* out = dst.data();
-    std::size_t i = 0;
-    constexpr std::uint64_t ones = 0x0101010101010101ULL;
-    const auto upper_eight = [&](std::size_t at) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, 8);
-        const std::uint64_t low7 = word & (0x7F * ones);
-        const std::uint64_t from_a = low7 + (0x80 - 'a') * ones;
-        const std::uint64_t past_z = low7 + (0x7F - 'z') * ones;
-        const std::uint64_t lower = from_a & ~past_z & ~word & (0x80 * ones);
-        word ^= lower >> 2;  // 0x80 >> 2 is the 0x20 that tells a lower-case letter from its capital
-        std::memcpy(out + at, &word, 8);
-    };
-    if (text.size() < 8) {
-        for (; i < text.size(); ++i) out[i] = to_upper(text[i]);
+    constexpr std::size_t width = 16;
+    if (text.size() < width) {
+        for (std::size_t i = 0; i < text.size(); ++i) out[i] = to_upper(text[i]);
         return;
     }
-    for (; i + 8 <= text.size(); i += 8) upper_eight(i);
-    // The last eight bytes, which may overlap the ones just done: they come out the same again.
-    if (i < text.size()) upper_eight(text.size() - 8);
+    const auto upper_sixteen = [&](std::size_t at) {
+        char block[width];
+        std::memcpy(block, text.data() + at, width);
+        for (char& ch : block) {
+            const bool lower = static_cast<unsigned char>(ch - 'a') < 26;  // as to_upper tells it
+            ch = static_cast<char>(ch - (lower ? 'a' - 'A' : 0));
+        }
+        std::memcpy(out + at, block, width);
+    };
+    std::size_t i = 0;
+    for (; i + width <= text.size(); i += width) upper_sixteen(i);
+    if (i < text.size()) upper_sixteen(text.size() - width);
 }
 
 inline std::string upper_case(std::string_view text) {
