@@ -1,5 +1,6 @@
 #include "reading/classifier.h"
 
+#include <array>
 #include <initializer_list>
 #include <string_view>
 
@@ -97,13 +98,35 @@ struct Operands {
     }
 };
 
+// The characters that end an operand (',', newline, ';') or may open a quoted string: the others
+// are passed with one look at this table.
+constexpr std::array<bool, 256> operand_stops = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char ch : {',', '\n', ';', '\'', '"'}) table[ch] = true;
+    return table;
+}();
+
+// find_unquoted(line, ",\n;", from), for the one set of stops that every instruction line needs.
+std::size_t operand_end(std::string_view line, std::size_t from) {
+    for (std::size_t i = from; i < line.size(); ++i) {
+        const char ch = line[i];
+        if (!operand_stops[static_cast<unsigned char>(ch)]) continue;
+        if (is_quote(ch)) {
+            if (opens_quoted_string(line, i)) i = line.find(ch, i + 1);  // the closing quote
+            continue;
+        }
+        return i;
+    }
+    return std::string_view::npos;
+}
+
 Operands prepare(std::string_view line, std::size_t col1, bool extended) {
     line = before_nul(line);
     Operands ops;
     ops.line = line;
     ops.extended = extended;
     ops.start = col1 < line.size() ? col1 : line.size();
-    std::size_t end = find_unquoted(line, ",\n;", ops.start);
+    std::size_t end = operand_end(line, ops.start);
     ops.end = end == std::string_view::npos ? line.size() : end;
     if (ops.has_comma()) ops.second = ops.skip_blanks(ops.end + 1);
     return ops;

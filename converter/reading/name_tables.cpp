@@ -40,8 +40,19 @@ void data_name_put(DataNameTable& table, Console& console, std::string_view name
     }
 }
 
+namespace {
+
+std::uint64_t shape_bit(std::string_view name) {
+    const std::size_t first = name.empty() ? 0 : static_cast<unsigned char>(name.front());
+    return std::uint64_t{1} << ((first + 7 * name.size()) & 63);
+}
+
+}  // namespace
+
 std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::string_view name) {
-    auto found = table.index.find(significant_name(name));
+    name = significant_name(name);
+    if ((table.shapes & shape_bit(name)) == 0) return std::nullopt;
+    auto found = table.index.find(name);
     if (found == table.index.end()) return std::nullopt;
     return found->second;
 }
@@ -52,6 +63,7 @@ void macro_name_put(MacroNameTable& table, Console& console, std::string_view na
     if (table.names.size() < table.capacity) {
         table.index.emplace(key, table.names.size());
         table.names.emplace_back(key);
+        table.shapes |= shape_bit(key);
         return;
     }
     if (!table.full_reported) {

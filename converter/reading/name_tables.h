@@ -56,6 +56,9 @@ struct MacroNameTable {
     std::vector<std::string> names;  // position = the macro's index
     NameIndex index;
     bool full_reported = false;
+    // A bit for each (first character, length) pair of the names stored, folded into 64: a name whose
+    // bit is clear is no macro, and most words looked up (the labels) are told so without hashing.
+    std::uint64_t shapes = 0;
 };
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name);
