@@ -29,8 +29,32 @@ struct LineRecord {
 inline constexpr std::size_t record_size = 24;
 using RecordBytes = std::array<unsigned char, record_size>;
 
-RecordBytes encode_record(const LineRecord& record);
-LineRecord decode_record(const unsigned char* bytes);
+inline RecordBytes encode_record(const LineRecord& record) {
+    RecordBytes bytes{};
+    bytes[0] = static_cast<unsigned char>(record.code & 0xFF);
+    bytes[1] = static_cast<unsigned char>(record.code >> 8);
+    bytes[2] = static_cast<unsigned char>(record.form);
+    bytes[3] = record.col1;
+    bytes[4] = record.col2;
+    bytes[5] = record.reg1;
+    bytes[6] = record.reg2;
+    for (std::size_t i = 0; i < 16; ++i) bytes[7 + i] = static_cast<unsigned char>(record.label[i]);
+    bytes[23] = 0;
+    return bytes;
+}
+
+inline LineRecord decode_record(const unsigned char* bytes) {
+    LineRecord record;
+    record.code = static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+    record.form = static_cast<Form>(bytes[2]);
+    record.col1 = bytes[3];
+    record.col2 = bytes[4];
+    record.reg1 = bytes[5];
+    record.reg2 = bytes[6];
+    for (std::size_t i = 0; i < 16; ++i) record.label[i] = static_cast<char>(bytes[7 + i]);
+    record.label[16] = '\0';
+    return record;
+}
 
 // The text of `line` from a record column on; empty when the column lies past its end.
 inline std::string_view text_at(std::string_view line, std::size_t column) {

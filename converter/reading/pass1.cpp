@@ -107,7 +107,8 @@ void run_pass1(Context& ctx) {
         }
         note_branch_labels(record, upper, branch_names);
         if (record.code == kw::LD || record.code == kw::DW) {  // the only lines with a named access
-            note_access(ctx.memory_access, named_access(record, upper));
+            const NamedAccess access = named_access(record, upper);
+            if (access.kind != Access::none) note_access(ctx.memory_access, access);
         }
         write_work_record(ctx, work, record);
     }

@@ -38,14 +38,6 @@ RecordCursor::Step RecordCursor::advance(Console& console) {
     return Step::record;
 }
 
-LineRecord* RecordCursor::at(int offset) {
-    const long number = static_cast<long>(number_) + offset;
-    const long slot = static_cast<long>(current_slot_) + offset;
-    if (number < 1 || number > total_) return nullptr;
-    if (slot < 0 || slot >= static_cast<long>(window_size)) return nullptr;
-    return &window_[static_cast<std::size_t>(slot)];
-}
-
 LineRecord* RecordCursor::find_instruction(int& offset, int step) {
     for (LineRecord* record = at(offset); record != nullptr; record = at(offset)) {
         if (record->code != line_code::comment) return record;

@@ -32,7 +32,13 @@ public:
 
     // The record `offset` places from the current one (negative: earlier), or nullptr when that
     // place lies before record 1, after the last record, or outside the window.
-    LineRecord* at(int offset);
+    LineRecord* at(int offset) {
+        const long number = static_cast<long>(number_) + offset;
+        const long slot = static_cast<long>(current_slot_) + offset;
+        if (number < 1 || number > total_) return nullptr;
+        if (slot < 0 || slot >= static_cast<long>(window_size)) return nullptr;
+        return &window_[static_cast<std::size_t>(slot)];
+    }
 
     // The nearest record from `offset` on, walking by `step`, that is not a comment record (the
     // neighbour walk); `offset` is left at the place reached. Nullptr when there is none.
