@@ -15,6 +15,7 @@
 #include "driver/file_handle.h"
 #include "driver/replaced_file.h"
 #include "expressions/evaluator.h"
+#include "reading/branch_labels.h"
 #include "reading/extended_names.h"
 #include "reading/memory_access.h"
 #include "reading/name_tables.h"
@@ -92,14 +93,6 @@ struct Pass2State {
     GasSections gas_sections;
 };
 
-// Where a label lands in the H8/300 program: its section and offset, once pass 2 has laid out the
-// line it names.
-struct LabelPlace {
-    std::uint32_t section = 0;  // in the order the sections were opened
-    std::int32_t offset = 0;
-    bool placed = false;
-};
-
 struct Context {
     Console console;
     Settings settings;
@@ -115,8 +108,8 @@ struct Context {
     char comment_delimiter = 0;       // extended mode, pass 1: inside a .COMMENT block, the character ending it
     int condition_depth = 0;          // extended mode, pass 1: how many IF blocks are open
     std::uint16_t total_lines = 0;
-    // The labels a JR or DJNZ branches to (upper case): pass 1 notes them, pass 2 places them.
-    std::unordered_map<std::string, LabelPlace> labels;
+    // The labels a JR or DJNZ branches to: pass 1 notes them, pass 2 places them.
+    BranchLabels labels;
     File work_file;              // written by pass 1, handed to pass 2's record cursor
     std::string work_file_name;  // as created, for the messages about it
     FileAccess files;            // on disk (the program's signal cleanup list) or in memory

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "reading/classifier.h"
@@ -45,24 +43,35 @@ std::uint16_t note_extended_names(Context& ctx, LineRecord& record) {
     }
     return record.code;
 }
-// What pass 2 needs to measure short branches: the names JR and DJNZ branch to, and which names
-// are labels that name a place (kept as hashes, since a program has many more labels than targets).
-struct BranchNames {
-    std::unordered_set<std::string> targets;
-    std::vector<std::size_t> labels;
-};
-
-std::size_t name_hash(std::string_view name) { return std::hash<std::string_view>{}(name); }
-
-void note_branch_labels(const LineRecord& record, std::string_view upper, BranchNames& names) {
+// A line whose label names its place (an EQU or DEFL name is a value, a MACRO name a macro).
+bool labels_a_place(const LineRecord& record) {
     const std::uint16_t kind = record.code & ~line_code::error_bit;
-    if (record.label[0] != '\0' && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO) {
-        names.labels.push_back(name_hash(record.label_view()));
+    return record.label[0] != '\0' && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO;
+}
+
+// Pass 2 measures short branches: it needs the names JR and DJNZ branch to.
+void note_branch_target(const LineRecord& record, std::string_view upper, BranchLabels& labels) {
+    if ((record.code != kw::JR && record.code != kw::DJNZ) || record.col1 >= upper.size()) return;
+    add_branch_target(labels, name_at(upper.substr(record.col1), upper.size()));
+}
+
+// Marks the branch targets that label a place. The work file holds every line's record, so a
+// program's labels need not be kept while pass 1 reads: there are many more of them than targets.
+void mark_branch_labels(Context& ctx, std::FILE* work, std::size_t records) {
+    if (ctx.labels.count == 0) return;
+    if (std::fseek(work, 0, SEEK_SET) != 0) fatal(ctx.console, "\t%s Read Error\n", ctx.work_file_name.c_str());
+    std::vector<LineRecord> batch(256);
+    while (records > 0) {
+        const std::size_t count = std::min(records, batch.size());
+        if (read_work_records(work, batch.data(), count) != count) {
+            fatal(ctx.console, "\t%s Read Error\n", ctx.work_file_name.c_str());
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!labels_a_place(batch[i])) continue;
+            if (BranchLabel* target = find_branch_target(ctx.labels, batch[i].label_view())) target->is_label = true;
+        }
+        records -= count;
     }
-    if (record.code != kw::JR && record.code != kw::DJNZ) return;
-    if (record.col1 >= upper.size()) return;
-    const std::string_view target = name_at(upper.substr(record.col1), upper.size());
-    if (!target.empty()) names.targets.emplace(target);
 }
 
 }  // namespace
@@ -76,7 +85,7 @@ void run_pass1(Context& ctx) {
     ctx.includes.levels[0].line_count = 0;
     ctx.total_lines = 0;
 
-    BranchNames branch_names;
+    std::size_t records = 0;   // written for the lines read, before the END record
     std::string_view written;  // the line as the source spells it
     std::string respelled;     // extended mode: the line with its names respelled, read in its place
     std::string upper;         // the line upper-cased, as keywords, registers and names are matched
@@ -105,21 +114,17 @@ void run_pass1(Context& ctx) {
         } else if (is_instruction(code)) {
             classify_operands(ctx, upper, record);
         }
-        note_branch_labels(record, upper, branch_names);
+        note_branch_target(record, upper, ctx.labels);
         if (record.code == kw::LD || record.code == kw::DW) {  // the only lines with a named access
             const NamedAccess access = named_access(record, upper);
             if (access.kind != Access::none) note_access(ctx.memory_access, access);
         }
         write_work_record(ctx, work, record);
-    }
-    // The labels pass 2 measures short branches against: those a JR or DJNZ names.
-    std::sort(branch_names.labels.begin(), branch_names.labels.end());
-    for (const std::string& name : branch_names.targets) {
-        if (std::binary_search(branch_names.labels.begin(), branch_names.labels.end(), name_hash(name))) {
-            ctx.labels.try_emplace(name);
-        }
+        ++records;
     }
     // The END record, or an all-zero record, ends the stream.
     write_work_record(ctx, work, record);
     finish_work_file(ctx, work);
+    // The labels pass 2 measures short branches against: those a JR or DJNZ names.
+    mark_branch_labels(ctx, work.file, records);
 }

@@ -31,33 +31,14 @@ std::uint16_t passthrough_bytes(std::string_view source) {
     return empty ? 0 : passthrough_size;
 }
 
-// FNV-1a over the name in either letter case.
-std::uint64_t name_hash(std::string_view name) {
-    std::uint64_t hash = 0xCBF29CE484222325ULL;
-    // (A letter's two cases differ in bit 5 alone: without it the hash is the same for both.)
-    for (char ch : name) hash = (hash ^ (static_cast<unsigned char>(ch) & 0xDFU)) * 0x100000001B3ULL;
-    return hash;
-}
-
 bool in_reach(std::int32_t displacement) {
     return displacement >= shortest_displacement && displacement <= longest_displacement;
 }
 
 }  // namespace
 
-Layout::Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels)
-    : ctx_(ctx), writer_(writer), labels_(labels), gas_(ctx.settings.gas) {
-    if (labels_.empty()) return;
-    std::size_t slots = 16;
-    while (slots < 2 * labels_.size()) slots *= 2;
-    label_index_.resize(slots);
-    for (auto& [name, place] : labels_) {
-        const std::uint64_t hash = name_hash(name);
-        std::size_t at = hash & (slots - 1);
-        while (!label_index_[at].name.empty()) at = (at + 1) & (slots - 1);
-        label_index_[at] = {hash, name, &place};
-    }
-}
+Layout::Layout(Context& ctx, SrcWriter& writer, BranchLabels& labels)
+    : ctx_(ctx), writer_(writer), labels_(labels), gas_(ctx.settings.gas) {}
 
 std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) const {
     if (line.kind == LineKind::passthrough) return passthrough_bytes(source);
@@ -73,21 +54,6 @@ std::uint16_t Layout::size_of(const OutputLine& line, std::string_view source) c
 const Layout::MacroBody* Layout::called_macro(const OutputLine& call) const {
     auto found = macros_.find(upper_case(call.mnemonic));
     return found != macros_.end() ? &found->second : nullptr;
-}
-
-// The place of a label a short branch names, or null for any other label: those need no place.
-LabelPlace* Layout::measured_label(std::string_view name) {
-    if (label_index_.empty() || name.empty()) return nullptr;
-    const std::uint64_t hash = name_hash(name);
-    const std::size_t mask = label_index_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-        const IndexSlot& slot = label_index_[at];
-        if (slot.name.empty()) return nullptr;
-        if (slot.hash != hash || slot.name.size() != name.size()) continue;
-        if (std::equal(name.begin(), name.end(), slot.name.begin(), [](char a, char b) { return to_upper(a) == b; })) {
-            return slot.place;
-        }
-    }
 }
 
 void Layout::place_pending_labels(std::int32_t offset) {

@@ -28,7 +28,7 @@ public:
     // `labels`: the labels of the whole program that a JR or DJNZ names and that can name a place
     // (pass 1 saw them all), so that a branch to any other name is known not to be measurable at
     // once; the layout places them.
-    Layout(Context& ctx, SrcWriter& writer, std::unordered_map<std::string, LabelPlace>& labels);
+    Layout(Context& ctx, SrcWriter& writer, BranchLabels& labels);
 
     // Takes one source line's translation; writes the lines before it that are settled.
     void add(Translation lines, std::string_view source, std::uint16_t line_number);
@@ -66,12 +66,6 @@ private:
         LabelPlace* place = nullptr;
         std::uint64_t entry = 0;
     };
-    // A slot of the index of `labels_`.
-    struct IndexSlot {
-        std::uint64_t hash = 0;
-        std::string_view name;  // upper case; empty for a free slot
-        LabelPlace* place = nullptr;
-    };
     struct MacroBody {
         std::uint16_t size = 0;
         bool even = false;
@@ -79,7 +73,7 @@ private:
 
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     const MacroBody* called_macro(const OutputLine& call) const;
-    LabelPlace* measured_label(std::string_view name);
+    LabelPlace* measured_label(std::string_view name) { return branch_label_place(labels_, name); }
     void step(const OutputLine& line, Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
     void step_block(const OutputLine& line);
     void place_pending_labels(std::int32_t offset);
@@ -105,7 +99,7 @@ private:
 
     Context& ctx_;
     SrcWriter& writer_;
-    std::unordered_map<std::string, LabelPlace>& labels_;
+    BranchLabels& labels_;
     const bool gas_;
 
     // The window: window_size_ entries from ring_front_ on, in a ring whose size is a power of two
@@ -120,9 +114,6 @@ private:
     std::vector<PendingLabel> pending_labels_;
     std::vector<const LabelPlace*> awaited_;  // the labels undecided branches wait for
     bool news_ = false;                       // a branch or an awaited label came since the last decisions
-    // `labels_` by the hash of their names, so that a name in any letter case is looked up
-    // without an upper-case copy (a power of two in size, at most half full; empty without labels).
-    std::vector<IndexSlot> label_index_;
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;
