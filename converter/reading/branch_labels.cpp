@@ -14,46 +14,47 @@ std::uint64_t name_hash(std::string_view name) {
     return hash;
 }
 
-bool same_name(const BranchLabel& slot, std::string_view name) {
-    return slot.length == name.size() &&
-           std::equal(name.begin(), name.end(), slot.name.begin(), [](char a, char b) { return to_upper(a) == b; });
+constexpr std::size_t longest_label = std::tuple_size_v<decltype(BranchLabel::name)>;
+
+bool same_name(const BranchLabel& entry, std::string_view name) {
+    return entry.length == name.size() &&
+           std::equal(name.begin(), name.end(), entry.name.begin(), [](char a, char b) { return to_upper(a) == b; });
 }
 
-// The slot holding `name`, or the free slot where it belongs.
-BranchLabel& slot_for(BranchLabels& labels, std::string_view name) {
-    const std::size_t mask = labels.slots.size() - 1;
+// The index slot holding `name`'s entry, or the free slot where it belongs.
+std::uint32_t& slot_for(BranchLabels& labels, std::string_view name) {
+    const std::size_t mask = labels.index.size() - 1;
     for (std::size_t at = name_hash(name) & mask;; at = (at + 1) & mask) {
-        BranchLabel& slot = labels.slots[at];
-        if (slot.length == 0 || same_name(slot, name)) return slot;
+        std::uint32_t& slot = labels.index[at];
+        if (slot == 0 || same_name(labels.entries[slot - 1], name)) return slot;
     }
 }
 
 void grow(BranchLabels& labels) {
-    std::vector<BranchLabel> old = std::move(labels.slots);
-    labels.slots.assign(old.empty() ? 16 : 2 * old.size(), BranchLabel{});
-    for (const BranchLabel& entry : old) {
-        if (entry.length != 0) slot_for(labels, std::string_view(entry.name.data(), entry.length)) = entry;
+    labels.index.assign(labels.index.empty() ? 16 : 2 * labels.index.size(), 0);
+    for (std::size_t i = 0; i < labels.entries.size(); ++i) {
+        const BranchLabel& entry = labels.entries[i];
+        slot_for(labels, std::string_view(entry.name.data(), entry.length)) = static_cast<std::uint32_t>(i + 1);
     }
 }
 
 }  // namespace
 
 void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
-    if (upper_name.empty() || upper_name.size() > std::tuple_size_v<decltype(BranchLabel::name)>) return;
-    if (4 * (labels.count + 1) > 3 * labels.slots.size()) grow(labels);
-    BranchLabel& slot = slot_for(labels, upper_name);
-    if (slot.length != 0) return;
-    std::copy(upper_name.begin(), upper_name.end(), slot.name.begin());
-    slot.length = static_cast<std::uint8_t>(upper_name.size());
-    ++labels.count;
+    if (upper_name.empty() || upper_name.size() > longest_label) return;
+    if (4 * (labels.entries.size() + 1) > 3 * labels.index.size()) grow(labels);
+    std::uint32_t& slot = slot_for(labels, upper_name);
+    if (slot != 0) return;
+    BranchLabel& entry = labels.entries.emplace_back();
+    std::copy(upper_name.begin(), upper_name.end(), entry.name.begin());
+    entry.length = static_cast<std::uint8_t>(upper_name.size());
+    slot = static_cast<std::uint32_t>(labels.entries.size());
 }
 
 BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name) {
-    if (labels.slots.empty() || name.empty() || name.size() > std::tuple_size_v<decltype(BranchLabel::name)>) {
-        return nullptr;
-    }
-    BranchLabel& slot = slot_for(labels, name);
-    return slot.length != 0 ? &slot : nullptr;
+    if (labels.index.empty() || name.empty() || name.size() > longest_label) return nullptr;
+    const std::uint32_t slot = slot_for(labels, name);
+    return slot != 0 ? &labels.entries[slot - 1] : nullptr;
 }
 
 LabelPlace* branch_label_place(BranchLabels& labels, std::string_view name) {

@@ -2,13 +2,14 @@
 // every name a short branch targets and then which of them label a place; pass 2's layout places
 // those and measures the branches against them.
 //
-// A program may have thousands of branch targets: they are kept in fixed slots of one table (a
-// label has at most 16 characters), not as a node and a string each, so that memory hardly grows
-// with the size of the source.
+// A program may have thousands of branch targets: each is kept in a small fixed entry (a label has
+// at most 16 characters) in blocks that never move, found through a table of entry numbers, so
+// that memory grows little with the size of the source and never by copying.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string_view>
 #include <vector>
 
@@ -21,17 +22,17 @@ struct LabelPlace {
 };
 
 struct BranchLabel {
-    std::array<char, 16> name{};  // upper case, zero-padded
-    std::uint8_t length = 0;      // 0 for a free slot
-    bool is_label = false;        // the name labels a place somewhere in the program
     LabelPlace place;
+    std::array<char, 16> name{};  // upper case, zero-padded
+    std::uint8_t length = 0;
+    bool is_label = false;  // the name labels a place somewhere in the program
 };
 
-// An open-addressing table of BranchLabel, a power of two in size and at most three quarters
-// full. Once pass 1 has filled it, it never grows again, so that pointers to places stay valid.
 struct BranchLabels {
-    std::vector<BranchLabel> slots;
-    std::size_t count = 0;
+    std::deque<BranchLabel> entries;  // a deque: an entry stays where it is as others are added
+    // Open addressing over the entries: a power of two in size, at most three quarters full;
+    // each slot holds an entry's number plus one, or 0 when free.
+    std::vector<std::uint32_t> index;
 };
 
 // Notes a name a short branch targets (upper case). A name longer than a label can be is no label.

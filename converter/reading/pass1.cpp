@@ -58,7 +58,7 @@ void note_branch_target(const LineRecord& record, std::string_view upper, Branch
 // Marks the branch targets that label a place. The work file holds every line's record, so a
 // program's labels need not be kept while pass 1 reads: there are many more of them than targets.
 void mark_branch_labels(Context& ctx, std::FILE* work, std::size_t records) {
-    if (ctx.labels.count == 0) return;
+    if (ctx.labels.entries.empty()) return;
     if (std::fseek(work, 0, SEEK_SET) != 0) fatal(ctx.console, "\t%s Read Error\n", ctx.work_file_name.c_str());
     std::vector<LineRecord> batch(256);
     while (records > 0) {

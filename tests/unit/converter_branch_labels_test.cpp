@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "reading/branch_labels.h"
+
+// Many targets make the table grow several times: every name is still found in any letter case,
+// once only, with its place where it was before the growth; a name no branch targets, or one
+// longer than a label can be, is not.
+TEST(BranchLabels, ManyTargetsFoundAcrossGrowth) {
+    BranchLabels labels;
+    add_branch_target(labels, "FIRST");
+    BranchLabel* first = find_branch_target(labels, "first");
+    ASSERT_NE(first, nullptr);
+    first->is_label = true;
+    first->place = {3, 1234, true};
+
+    std::vector<std::string> names;
+    for (int i = 0; i < 3000; ++i) names.push_back("L" + std::to_string(i * 7919));
+    for (const std::string& name : names) add_branch_target(labels, name);
+    for (const std::string& name : names) add_branch_target(labels, name);  // a second JR to each
+    EXPECT_EQ(labels.entries.size(), names.size() + 1);
+
+    EXPECT_EQ(find_branch_target(labels, "First"), first);
+    EXPECT_EQ(branch_label_place(labels, "FIRST")->offset, 1234);
+    for (const std::string& name : names) {
+        const BranchLabel* entry = find_branch_target(labels, "l" + name.substr(1));
+        ASSERT_NE(entry, nullptr) << name;
+        EXPECT_EQ(std::string(entry->name.data(), entry->length), name);
+        EXPECT_EQ(branch_label_place(labels, name), nullptr) << name;  // a target, not yet a label
+    }
+    EXPECT_EQ(find_branch_target(labels, "L1"), nullptr);
+
+    add_branch_target(labels, "SEVENTEEN_LETTERS");
+    EXPECT_EQ(find_branch_target(labels, "SEVENTEEN_LETTERS"), nullptr);
+    EXPECT_EQ(find_branch_target(labels, ""), nullptr);
+    EXPECT_EQ(labels.entries.size(), names.size() + 1);
+}
