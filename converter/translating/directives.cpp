@@ -520,9 +520,8 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
     return line;
 }
 
-Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line) {
-    Translation out;
-    if (ctx.settings.extended && translate_extended_directive(ctx, record, line, out)) return out;
+void translate_directive(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
+    if (ctx.settings.extended && translate_extended_directive(ctx, record, line, out)) return;
     switch (record.code) {
         case kw::LIST: out.push_back(directive_line(Directive::list, {}, ".LIST")); break;
         case kw::NLIST: out.push_back(directive_line(Directive::nolist, {}, ".NOLIST")); break;
@@ -561,5 +560,4 @@ Translation translate_directive(Context& ctx, LineRecord& record, std::string_vi
             break;
         default: out.push_back(as_source_line(record)); break;  // ASEG, SUBTTL, INCLUDE, MACLIB
     }
-    return out;
 }

@@ -12,8 +12,8 @@
 // A NUL ends the line as its end does.
 std::string_view operand_text(std::string_view line, const LineRecord& record);
 
-// Translates one directive or macro-call line, `line` as the source spells it.
-Translation translate_directive(Context& ctx, LineRecord& record, std::string_view line);
+// Translates one directive or macro-call line, `line` as the source spells it, onto the end of `out`.
+void translate_directive(Context& ctx, LineRecord& record, std::string_view line, Translation& out);
 
 // DB-like (byte) and DW-like (word) lists: one output line per item of `items`; an item that
 // neither evaluates nor translates becomes an error line of its own.

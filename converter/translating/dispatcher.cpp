@@ -137,7 +137,8 @@ bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, cons
 
 }  // namespace
 
-Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line) {
+void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                           Translation& out) {
     OperandSlots slots;
     slots.with_pieces = ctx.settings.gas;
     switch (record.code) {
@@ -161,7 +162,6 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
 
     fuse_with_neighbours(cursor, record, slots.logic, n);
 
-    Translation out;
     // A word keeps its high byte first on the H8/300: a byte access of a name that is also used as
     // a word reads the other byte than on the HD64180, unless words keep the HD64180's order.
     if (!ctx.settings.little_endian && byte_access_of_word(ctx.memory_access, named_access(record, line))) {
@@ -169,13 +169,13 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
         out.push_back(warning_line(Warning::byte_order));
     }
     use_little_endian_forms(ctx.settings, record);
-    if (!render_operands(ctx, record, line, slots, out)) return out;
-    if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots, out)) return out;
+    if (!render_operands(ctx, record, line, slots, out)) return;
+    if (track_branches_and_flags(ctx, cursor, record, line, *n.previous, *n.next, slots, out)) return;
 
     // The test adds nothing but the carry it clears, and the branch after it counts as a read.
     if (is_redundant_test(record, slots, n)) {
         add_clear_carry_line(slots, out);
-        return out;
+        return;
     }
     // AND, OR, XOR and TST clear the carry on the HD64180 and leave it on the H8/300.
     const bool clears_carry = (record.code == kw::LOGIC && slots.logic != "CMP.B") || record.code == kw::TST;
@@ -191,9 +191,8 @@ Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord
         out.reserve(out.size() + entry.steps.size() + (carry_read ? 1 : 0));
         fill_template(entry.steps, slots, label, out);
         if (carry_read) add_clear_carry_line(slots, out);
-        return out;
+        return;
     }
     record.code = in_error(record.code);
     out.push_back(source_line_of(record));
-    return out;
 }

@@ -8,5 +8,7 @@
 #include "translating/record_cursor.h"
 #include "writing/output_line.h"
 
-// Translates the instruction line `line` whose record is the cursor's current one.
-Translation translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line);
+// Translates the instruction line `line` whose record is the cursor's current one, onto the end of
+// `out`.
+void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                           Translation& out);

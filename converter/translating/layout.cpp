@@ -257,7 +257,7 @@ void Layout::write_front() {
     drop_written();
 }
 
-void Layout::add(Translation lines, std::string_view source, std::uint16_t line_number) {
+void Layout::add(Translation& lines, std::string_view source, std::uint16_t line_number) {
     if (window_size_ == ring_.size()) {
         // The ring is full with the entry to come: twice the room, the window from its start.
         std::vector<Entry> ring(std::max<std::size_t>(16, 2 * ring_.size()));
@@ -266,7 +266,7 @@ void Layout::add(Translation lines, std::string_view source, std::uint16_t line_
         ring_front_ = 0;
     }
     Entry& entry = window_at(window_size_);
-    entry.lines.swap(lines);  // the caller frees the translation that had the slot
+    entry.lines.swap(lines);  // the caller reuses the translation that had the slot
     entry.line_number = line_number;
     entry.align_before.clear();
     entry.branches = 0;

@@ -30,8 +30,9 @@ public:
     // once; the layout places them.
     Layout(Context& ctx, SrcWriter& writer, BranchLabels& labels);
 
-    // Takes one source line's translation; writes the lines before it that are settled.
-    void add(Translation lines, std::string_view source, std::uint16_t line_number);
+    // Takes one source line's translation, leaving in `lines` the (spent) one it had in its place;
+    // writes the lines before it that are settled.
+    void add(Translation& lines, std::string_view source, std::uint16_t line_number);
     // Settles and writes the rest, then reports the branches out of range.
     void finish();
 

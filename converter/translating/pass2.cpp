@@ -13,32 +13,41 @@
 
 namespace {
 
-// Translates one source line, `line` as the source spells it, by its record's code.
-Translation translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line) {
+// Translates one source line, `line` as the source spells it, by its record's code, into `out`
+// (empty).
+void translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line, Translation& out) {
     const std::uint16_t code = record.code;
     if (code == line_code::passthrough) {
-        OutputLine passthrough;
-        passthrough.kind = LineKind::passthrough;
-        return {passthrough};
+        out.emplace_back().kind = LineKind::passthrough;
+        return;
     }
     if (code == line_code::label_only && !record.label_view().empty()) {
         // A label can be reached by a jump, with whatever flags the jump had.
         ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
         ctx.pass2.last_arithmetic = Arithmetic::unknown;
     }
-    if (code == line_code::label_only || code >= line_code::comment) return {source_line_of(record)};
-    if (is_instruction(code)) return translate_instruction(ctx, cursor, record, line);
+    if (code == line_code::label_only || code >= line_code::comment) {
+        out.push_back(source_line_of(record));
+        return;
+    }
+    if (is_instruction(code)) {
+        translate_instruction(ctx, cursor, record, line, out);
+        return;
+    }
     if (code == kw::INCLUDE) {  // also MACLIB: the file is read from the next line on
         std::string name = include_name_at(line, record.col1);
         open_include(ctx, name, name);
     }
-    return translate_directive(ctx, record, line);
+    translate_directive(ctx, record, line, out);
 }
 
 void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
     ctx.includes.levels[0].line_count = 0;
     std::string line;       // the current source line as written, always ending with its newline
     std::string respelled;  // extended mode: the line with its names respelled, which is translated
+    // Every line's translation is made here, and the layout hands back the one its window had in
+    // that slot: the vectors keep their room, so that a line takes no new memory for its list.
+    Translation lines;
     for (;;) {
         switch (cursor.advance(ctx.console)) {
             case RecordCursor::Step::record: break;
@@ -53,8 +62,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
         const std::uint16_t number = ctx.includes.line_count();
         if (ctx.settings.extended) respelled = respell_names(line);
         const std::string& text = ctx.settings.extended ? respelled : line;
-        Translation lines = translate_line(ctx, cursor, cursor.current(), text);
-        layout.add(std::move(lines), line, number);
+        lines.clear();
+        translate_line(ctx, cursor, cursor.current(), text, lines);
+        layout.add(lines, line, number);
     }
 }
 

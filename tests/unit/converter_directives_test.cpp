@@ -35,8 +35,12 @@ protected:
     }
 
     void translate(LineRecord& record, std::string_view line) {
-        const Translation translation =
-            is_directive(record.code) ? translate_directive(*ctx, record, line) : Translation{source_line_of(record)};
+        Translation translation;
+        if (is_directive(record.code)) {
+            translate_directive(*ctx, record, line, translation);
+        } else {
+            translation.push_back(source_line_of(record));
+        }
         written += render_translation(translation, line);
     }
 

@@ -38,9 +38,12 @@ protected:
             const std::string line = written + "\n";
             ++ctx->includes.levels[0].line_count;
             LineRecord& record = cursor.current();
-            const Translation translation = is_instruction(record.code)
-                                                ? translate_instruction(*ctx, cursor, record, line)
-                                                : Translation{source_line_of(record)};
+            Translation translation;
+            if (is_instruction(record.code)) {
+                translate_instruction(*ctx, cursor, record, line, translation);
+            } else {
+                translation.push_back(source_line_of(record));
+            }
             text += render_translation(translation, line);
         }
         std::string unused;
