@@ -52,8 +52,7 @@ bool RecordCursor::read_ahead(TextFile& source, bool extended) {
     return lookahead_pending_;
 }
 
-bool RecordCursor::take_lookahead(std::string& line) {
-    if (!lookahead_pending_) return false;
+bool RecordCursor::move_lookahead(std::string& line) {
     line = std::move(lookahead_line_);
     lookahead_line_.clear();
     lookahead_pending_ = false;

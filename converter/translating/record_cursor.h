@@ -49,10 +49,12 @@ public:
     bool read_ahead(TextFile& source, bool extended);
     // The line read ahead as it is translated (in extended mode with its names respelled).
     const std::string& lookahead_line() const { return lookahead_text_; }
-    // Moves the line read ahead, if any, into `line`, as the source spells it.
-    bool take_lookahead(std::string& line);
+    // Moves the line read ahead, if any, into `line`, as the source spells it. Asked before every
+    // line, and there is seldom one: the answer is inline.
+    bool take_lookahead(std::string& line) { return lookahead_pending_ && move_lookahead(line); }
 
 private:
+    bool move_lookahead(std::string& line);
     bool fill_upper_half(Console& console, std::size_t count);
 
     File work_;
