@@ -477,10 +477,73 @@ void skip_explicit_accumulator(std::string_view line, LineRecord& record) {
     }
 }
 
+// Whether the instruction's operands are classified; the others need no look at the operand text.
+bool takes_operand_forms(std::uint16_t code) {
+    switch (code) {
+        case kw::LD:
+        case kw::ADD:
+        case kw::ADC:
+        case kw::SBC:
+        case kw::SUB:
+        case kw::AND:
+        case kw::OR:
+        case kw::XOR:
+        case kw::CP:
+        case kw::RLC:
+        case kw::RRC:
+        case kw::RL:
+        case kw::RR:
+        case kw::SLA:
+        case kw::SRA:
+        case kw::SRL:
+        case kw::TST:
+        case kw::INC:
+        case kw::DEC:
+        case kw::MLT:
+        case kw::SET:
+        case kw::RES:
+        case kw::BIT:
+        case kw::JP:
+        case kw::CALL:
+        case kw::JR:
+        case kw::RET:
+        case kw::EX:
+        case kw::PUSH:
+        case kw::POP: return true;
+        default: return false;
+    }
+}
+
+// LD with an 8-bit register first: no other form can take what classify_r8_first turns down (a
+// pair needs two letters, a memory operand a parenthesis, and a register second is its own case).
+Form classify_ld(const Operands& ops, LineRecord& record) {
+    if (ops.has_comma() && ops.ends_after(ops.start, 1, ',') && ops.reg8_at(ops.start) != 0) {
+        return first_match(ops, record, {classify_r8_first});
+    }
+    return first_match(ops, record, {classify_r8_second, classify_mem_imm, classify_pair_first, classify_pair_second});
+}
+
 }  // namespace
 
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
     if (!is_instruction(record.code)) return Form::none;
+    if (!takes_operand_forms(record.code)) {
+        switch (record.code) {
+            case kw::RLCA:
+            case kw::RRCA:
+            case kw::RLA:
+            case kw::RRA:
+            case kw::RLD:
+            case kw::RRD:
+                // These always work on A; whatever follows the mnemonic is ignored.
+                record.reg1 = reg::A;
+                record.form = Form::reg;
+                return Form::reg;
+            default:
+                record.form = Form::none;  // translated without operand analysis
+                return Form::none;
+        }
+    }
     if (ctx.settings.extended) skip_explicit_accumulator(line, record);
     const Operands ops = prepare(line, record.col1, ctx.settings.extended);
 
@@ -493,11 +556,7 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
     Form form = Form::none;
     bool needs_operands = true;  // no match means an illegal operand
     switch (record.code) {
-        case kw::LD:
-            form = first_match(
-                ops, record,
-                {classify_r8_first, classify_r8_second, classify_mem_imm, classify_pair_first, classify_pair_second});
-            break;
+        case kw::LD: form = classify_ld(ops, record); break;
         case kw::ADD:
         case kw::ADC:
         case kw::SBC: form = first_match(ops, record, {classify_r8_first, classify_pair_first}); break;
@@ -517,17 +576,6 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
         case kw::INC:
         case kw::DEC: form = first_match(ops, record, {classify_single, classify_pair}); break;
         case kw::MLT: form = first_match(ops, record, {classify_pair}); break;
-        case kw::RLCA:
-        case kw::RRCA:
-        case kw::RLA:
-        case kw::RRA:
-        case kw::RLD:
-        case kw::RRD:
-            // These always work on A; whatever follows the mnemonic is ignored.
-            record.reg1 = reg::A;
-            form = Form::reg;
-            needs_operands = false;
-            break;
         case kw::SET:
         case kw::RES:
         case kw::BIT: form = first_match(ops, record, {classify_bit}); break;
