@@ -17,6 +17,21 @@ enum class Prime { no, yes };
 // (a last line without a newline behaves like one with it).
 bool ends_name(char ch, char t) { return ch == '\0' || is_white_space(ch) || ch == t; }
 
+// The characters that open an operator behind a closing parenthesis, (X+1)*2.
+constexpr std::array<bool, 256> operator_chars = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char ch : std::string_view("+-*/&|^~<>=!%")) table[ch] = true;
+    return table;
+}();
+
+// The characters that matter when looking for a matching parenthesis: the others are passed with
+// one look at this table.
+constexpr std::array<bool, 256> paren_stops = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char ch : {'(', ')', ';', '\n', '\'', '"'}) table[ch] = true;
+    return table;
+}();
+
 // The operand text of one instruction line, as offsets into the line. Reads past the end of the
 // line yield '\0', so every look-ahead is safe.
 struct Operands {
@@ -59,9 +74,7 @@ struct Operands {
         const std::size_t close = matching_paren(open);
         if (close == std::string_view::npos) return false;
         const std::size_t next = skip_blanks(close + 1);
-        if (at(next) != '\0' && std::string_view("+-*/&|^~<>=!%").find(at(next)) != std::string_view::npos) {
-            return true;
-        }
+        if (operator_chars[static_cast<unsigned char>(at(next))]) return true;
         std::size_t end = next;
         while (is_name_char(at(end))) ++end;
         const std::string_view word = from(next).substr(0, end - next);
@@ -78,6 +91,7 @@ struct Operands {
         int depth = 0;
         for (std::size_t i = open; i < line.size(); ++i) {
             const char ch = line[i];
+            if (!paren_stops[static_cast<unsigned char>(ch)]) continue;
             if (is_quote(ch) && opens_quoted_string(line, i)) {
                 i = line.find(ch, i + 1);
                 if (i == std::string_view::npos) return i;
