@@ -429,16 +429,13 @@ Form classify_ret_cond(const Operands& ops, LineRecord& record) {
     return set_form(record, condition_forms[index]);
 }
 
-// Runs the classifiers in order on copies of the record; the first match is kept.
-Form first_match(const Operands& ops, LineRecord& record, std::initializer_list<Classifier> classifiers) {
-    for (Classifier classify : classifiers) {
-        LineRecord attempt = record;
-        if (Form form = classify(ops, attempt); form != Form::none) {
-            record = attempt;
-            return form;
-        }
-    }
-    return Form::none;
+// Runs one classifier on a copy of the record, which is kept when it matches. Called with each
+// classifier named directly, so that the compiler can inline it where it is tried.
+Form try_form(Classifier classify, const Operands& ops, LineRecord& record) {
+    LineRecord attempt = record;
+    const Form form = classify(ops, attempt);
+    if (form != Form::none) record = attempt;
+    return form;
 }
 
 }  // namespace
@@ -532,9 +529,13 @@ bool takes_operand_forms(std::uint16_t code) {
 // pair needs two letters, a memory operand a parenthesis, and a register second is its own case).
 Form classify_ld(const Operands& ops, LineRecord& record) {
     if (ops.has_comma() && ops.ends_after(ops.start, 1, ',') && ops.reg8_at(ops.start) != 0) {
-        return first_match(ops, record, {classify_r8_first});
+        return try_form(classify_r8_first, ops, record);
     }
-    return first_match(ops, record, {classify_r8_second, classify_mem_imm, classify_pair_first, classify_pair_second});
+    Form form = try_form(classify_r8_second, ops, record);
+    if (form == Form::none) form = try_form(classify_mem_imm, ops, record);
+    if (form == Form::none) form = try_form(classify_pair_first, ops, record);
+    if (form == Form::none) form = try_form(classify_pair_second, ops, record);
+    return form;
 }
 
 }  // namespace
@@ -573,7 +574,10 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
         case kw::LD: form = classify_ld(ops, record); break;
         case kw::ADD:
         case kw::ADC:
-        case kw::SBC: form = first_match(ops, record, {classify_r8_first, classify_pair_first}); break;
+        case kw::SBC:
+            form = try_form(classify_r8_first, ops, record);
+            if (form == Form::none) form = try_form(classify_pair_first, ops, record);
+            break;
         case kw::SUB:
         case kw::AND:
         case kw::OR:
@@ -586,31 +590,34 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
         case kw::SLA:
         case kw::SRA:
         case kw::SRL:
-        case kw::TST: form = first_match(ops, record, {classify_single}); break;
+        case kw::TST: form = try_form(classify_single, ops, record); break;
         case kw::INC:
-        case kw::DEC: form = first_match(ops, record, {classify_single, classify_pair}); break;
-        case kw::MLT: form = first_match(ops, record, {classify_pair}); break;
+        case kw::DEC:
+            form = try_form(classify_single, ops, record);
+            if (form == Form::none) form = try_form(classify_pair, ops, record);
+            break;
+        case kw::MLT: form = try_form(classify_pair, ops, record); break;
         case kw::SET:
         case kw::RES:
-        case kw::BIT: form = first_match(ops, record, {classify_bit}); break;
+        case kw::BIT: form = try_form(classify_bit, ops, record); break;
         case kw::JP:
             // JP (HL) and friends are single operands; a plain expression is a jump target.
-            form = first_match(ops, record, {classify_single});
+            form = try_form(classify_single, ops, record);
             if (form == Form::imm || form == Form::none) {
                 record.form = Form::none;
-                form = first_match(ops, record, {classify_jump_cond});
+                form = try_form(classify_jump_cond, ops, record);
             }
             break;
         case kw::CALL:
-        case kw::JR: form = first_match(ops, record, {classify_jump_cond}); break;
-        case kw::RET: form = first_match(ops, record, {classify_ret_cond}); break;
+        case kw::JR: form = try_form(classify_jump_cond, ops, record); break;
+        case kw::RET: form = try_form(classify_ret_cond, ops, record); break;
         case kw::EX:
-            form = first_match(ops, record, {classify_pair_second});
+            form = try_form(classify_pair_second, ops, record);
             if (form == Form::pair_pair && record.reg1 == reg::AF) form = Form::af;
             break;
         case kw::PUSH:
         case kw::POP:
-            form = first_match(ops, record, {classify_pair});
+            form = try_form(classify_pair, ops, record);
             if (form == Form::pair && record.reg1 == reg::AF) form = Form::af;
             break;
         default:
