@@ -1,6 +1,8 @@
 #include "reading/scanner.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 #include "reading/extended_keywords.h"
 #include "reading/keywords.h"
@@ -14,6 +16,21 @@ std::optional<std::uint16_t> find_keyword(const Context& ctx, std::string_view w
     }
     return keyword_lookup(word);
 }
+
+// What a character between the fields of a line does: ends them (NUL, newline, the ';' of a
+// comment), separates them (white space, ':') or begins a word. One look at this table decides it.
+constexpr std::uint8_t field_start = 0;
+constexpr std::uint8_t field_end = 1;
+constexpr std::uint8_t field_separator = 2;
+constexpr std::array<std::uint8_t, 256> field_kinds = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int ch = 0; ch < 256; ++ch) {
+        if (is_white_space(static_cast<char>(ch))) table[static_cast<std::size_t>(ch)] = field_separator;
+    }
+    table[':'] = field_separator;
+    for (unsigned char ch : {'\0', '\n', ';'}) table[ch] = field_end;
+    return table;
+}();
 
 // Extended mode: the lines that are comments before any word is read. A .COMMENT block runs from
 // the character after .COMMENT to the next line holding that character again; a line that begins
@@ -55,8 +72,9 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
     const std::size_t limit = std::min<std::size_t>(line.size(), 255);
     while (col < limit) {
         const char ch = line[col];
-        if (ch == '\0' || ch == '\n' || ch == ';') break;
-        if (is_white_space(ch) || ch == ':') {
+        const std::uint8_t kind = field_kinds[static_cast<unsigned char>(ch)];
+        if (kind == field_end) break;
+        if (kind == field_separator) {
             ++col;
             continue;
         }
