@@ -62,10 +62,21 @@ constexpr std::size_t index_slots = 256;
 constexpr std::uint8_t empty_slot = 0xFF;
 constexpr std::size_t longest_keyword = 8;
 
+// The first (at most eight) bytes of `name` as one number, the first byte lowest. Spelled out by
+// length rather than looped over, as every word of every line is packed so.
 constexpr std::uint64_t packed_of(std::string_view name) {
+    const auto byte = [name](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i); };
     std::uint64_t packed = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        packed |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    switch (name.size() < longest_keyword ? name.size() : longest_keyword) {
+        case 8: packed |= byte(7); [[fallthrough]];
+        case 7: packed |= byte(6); [[fallthrough]];
+        case 6: packed |= byte(5); [[fallthrough]];
+        case 5: packed |= byte(4); [[fallthrough]];
+        case 4: packed |= byte(3); [[fallthrough]];
+        case 3: packed |= byte(2); [[fallthrough]];
+        case 2: packed |= byte(1); [[fallthrough]];
+        case 1: packed |= byte(0); [[fallthrough]];
+        default: break;
     }
     return packed;
 }
