@@ -1,37 +1,47 @@
 #include "reading/memory_access.h"
 
+#include <algorithm>
+
 #include "reading/text_scan.h"
 
 namespace {
 
 constexpr std::size_t name_max = 16;
 
-// The name of an address `NAME` or `NAME+1` up to its closing parenthesis, upper-cased, with the
-// offset; an empty name for any other address.
-std::string address_name(std::string_view text, bool& plus_one) {
+// Stores the upper-cased name (its first 16 characters) in `access`.
+void set_name(NamedAccess& access, std::string_view name) {
+    access.length = static_cast<std::uint8_t>(std::min(name.size(), name_max));
+    for (std::size_t i = 0; i < access.length; ++i) access.name[i] = to_upper(name[i]);
+}
+
+// The name of an address `NAME` or `NAME+1` up to its closing parenthesis, with the offset, stored
+// in `access`; false for any other address.
+bool address_name(std::string_view text, NamedAccess& access, bool& plus_one) {
     text = skip_blanks(text);
     plus_one = false;
-    if (text.empty() || is_digit(text.front()) || !is_name_start(text.front())) return {};
-    std::string name;
+    if (text.empty() || is_digit(text.front()) || !is_name_start(text.front())) return false;
     std::size_t length = 0;
     while (length < text.size() && is_name_char(text[length])) ++length;
-    name = upper_case(text.substr(0, std::min(length, name_max)));
+    set_name(access, text.substr(0, length));
     text = skip_blanks(text.substr(length));
     if (text.starts_with('+')) {
         text = skip_blanks(text.substr(1));
-        if (!text.starts_with('1')) return {};
+        if (!text.starts_with('1')) return false;
         text = skip_blanks(text.substr(1));
         plus_one = true;
     }
-    return text.starts_with(')') ? name : std::string();
+    return text.starts_with(')');
 }
 
 }  // namespace
 
-NamedAccess named_access(const LineRecord& record, std::string_view line) {
+NamedAccess named_access_of_ld_or_dw(const LineRecord& record, std::string_view line) {
     NamedAccess access;
     if (record.code == kw::DW) {
-        if (!record.label_view().empty()) access = {Access::word, upper_case(record.label_view())};
+        if (!record.label_view().empty()) {
+            access.kind = Access::word;
+            set_name(access, record.label_view());
+        }
         return access;
     }
     if (record.code != kw::LD) return access;
@@ -40,19 +50,22 @@ NamedAccess named_access(const LineRecord& record, std::string_view line) {
     const bool word = record.form == Form::pair_mem || record.form == Form::mem_pair;
     if (!byte && !word) return access;
     bool plus_one = false;
-    std::string name = address_name(text_at(line, record.col1), plus_one);
-    if (name.empty() || (word && plus_one)) return access;
-    return {byte ? Access::byte : Access::word, std::move(name)};
+    if (!address_name(text_at(line, record.col1), access, plus_one) || access.length == 0 || (word && plus_one)) {
+        return NamedAccess{};
+    }
+    access.kind = byte ? Access::byte : Access::word;
+    return access;
 }
 
 void note_access(MemoryAccessTable& table, const NamedAccess& access) {
     if (access.kind == Access::none) return;
-    AccessKinds& kinds = table[access.name];
-    (access.kind == Access::byte ? kinds.byte : kinds.word) = true;
+    const std::string_view name = access.name_view();
+    auto found = table.find(name);
+    if (found == table.end()) found = table.emplace(std::string(name), AccessKinds{}).first;
+    (access.kind == Access::byte ? found->second.byte : found->second.word) = true;
 }
 
-bool byte_access_of_word(const MemoryAccessTable& table, const NamedAccess& access) {
-    if (access.kind != Access::byte) return false;
-    const auto found = table.find(access.name);
+bool is_word_name(const MemoryAccessTable& table, std::string_view name) {
+    const auto found = table.find(name);
     return found != table.end() && found->second.word;
 }

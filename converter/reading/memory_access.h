@@ -3,11 +3,14 @@
 // read back the other byte. Pass 1 sees every line, so a use after the access counts too.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 #include "reading/line_record.h"
+#include "reading/name_tables.h"
 
 enum class Access { none, byte, word };
 
@@ -16,20 +19,32 @@ enum class Access { none, byte, word };
 // an index register cannot be tied to a name.
 struct NamedAccess {
     Access kind = Access::none;
-    std::string name;  // upper case, significant to 16 characters
+    std::uint8_t length = 0;
+    std::array<char, 16> name{};  // upper case, significant to 16 characters
+    std::string_view name_view() const { return std::string_view(name.data(), length); }
 };
 
 struct AccessKinds {
     bool byte = false;
     bool word = false;
 };
-using MemoryAccessTable = std::unordered_map<std::string, AccessKinds>;
+using MemoryAccessTable = std::unordered_map<std::string, AccessKinds, NameHash, std::equal_to<>>;
+
+NamedAccess named_access_of_ld_or_dw(const LineRecord& record, std::string_view line);
 
 // The named access of a classified instruction or DW line; `line` is the source line in either
-// letter case.
-NamedAccess named_access(const LineRecord& record, std::string_view line);
+// letter case. Only LD and DW lines have one: every instruction of pass 2 asks, so the others are
+// told here without a call.
+inline NamedAccess named_access(const LineRecord& record, std::string_view line) {
+    if (record.code != kw::LD && record.code != kw::DW) return NamedAccess{};
+    return named_access_of_ld_or_dw(record, line);
+}
 
 void note_access(MemoryAccessTable& table, const NamedAccess& access);
 
+bool is_word_name(const MemoryAccessTable& table, std::string_view name);
+
 // Whether `access` is a byte access of a name the program also uses as a word.
-bool byte_access_of_word(const MemoryAccessTable& table, const NamedAccess& access);
+inline bool byte_access_of_word(const MemoryAccessTable& table, const NamedAccess& access) {
+    return access.kind == Access::byte && is_word_name(table, access.name_view());
+}
