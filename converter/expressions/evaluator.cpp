@@ -1,6 +1,7 @@
 #include "expressions/evaluator.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 #include "reading/text_scan.h"
@@ -348,7 +349,12 @@ bool evaluate_sum_of_tokens(const DataNameTable& names, char radix, std::string_
             if (token.find('\'') != std::string_view::npos) return false;
             value = number_value(radix, token, internal_width);
         } else {
-            const std::string name = upper_case(token);
+            // Names count to 16 characters, and operator keywords are shorter: the name is
+            // upper-cased on the stack, without a string per name.
+            std::array<char, 16> upper{};
+            const std::size_t length = std::min<std::size_t>(token.size(), upper.size());
+            for (std::size_t k = 0; k < length; ++k) upper[k] = to_upper(token[k]);
+            const std::string_view name(upper.data(), length);
             if (operator_keyword_char(name) != 0) return false;
             if (const DataNameEntry* entry = data_name_find(names, name)) {
                 value = entry->value;

@@ -1,10 +1,21 @@
 #include "expressions/expression_rewriter.h"
 
 #include <algorithm>
+#include <array>
 
 #include "reading/text_scan.h"
 
 namespace {
+
+// The operator a name spells in either letter case (AND, MOD, ...), or 0. Operator keywords are
+// short: a longer name is not upper-cased to be compared, and a shorter one is upper-cased on the
+// stack.
+char keyword_operator(std::string_view token) {
+    if (token.size() > 4) return 0;
+    std::array<char, 4> upper{};
+    for (std::size_t i = 0; i < token.size(); ++i) upper[i] = to_upper(token[i]);
+    return operator_keyword_char(std::string_view(upper.data(), token.size()));
+}
 
 bool is_translated_operator(char ch) { return is_one_of(ch, "+-*/%&|~^"); }
 // The H8/300 assembler writes exclusive-or as '~'.
@@ -78,8 +89,7 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
             out += hex_digits(value);
             if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), value});
         } else {
-            // Operator keywords are short: a longer name is not upper-cased to be compared.
-            if (token.size() <= 4 && operator_keyword_char(upper_case(token)) != 0) return give_up();
+            if (keyword_operator(token) != 0) return give_up();
             if (symbolic != nullptr) *symbolic = true;
             const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
             const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
@@ -197,8 +207,7 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
             token = hex_digits(value);
             add(PieceKind::number, "H'" + token, value);
         } else {
-            // Operator keywords are short: a longer name is not upper-cased to be compared.
-            const char op = token.size() <= 4 ? operator_keyword_char(upper_case(token)) : 0;
+            const char op = keyword_operator(token);
             if (op == '~' || op == '&' || op == '|' || op == '^') {
                 out.push_back(h8_operator(op));
                 const bool binary = follows_operand && op != '~';
