@@ -235,7 +235,9 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
         if (value.value >= 0x80) {
             const auto magnitude = static_cast<std::uint16_t>(0x100 - value.value);
             displacement = "-H'" + hex_digits(magnitude);
-            parts.pieces = {{PieceKind::unary, "-", 0}, {PieceKind::number, displacement.substr(1), magnitude}};
+            if (ctx.settings.gas) {
+                parts.pieces = {{PieceKind::unary, "-", 0}, {PieceKind::number, displacement.substr(1), magnitude}};
+            }
         }
     }
     // The displacement evaluated cleanly; a failure now is the register's.
@@ -246,7 +248,8 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
     mem += ',';
     mem += index_name;
     mem += ')';
-    if (pieces != nullptr) {
+    // Only the GNU syntax writes from the pieces.
+    if (pieces != nullptr && ctx.settings.gas) {
         pieces->pieces.assign(1, Piece{PieceKind::text, "@(", 0});
         pieces->pieces.insert(pieces->pieces.end(), parts.pieces.begin(), parts.pieces.end());
         pieces->pieces.push_back({PieceKind::text, "," + std::string(index_name) + ")", 0});
