@@ -252,7 +252,11 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
     if (pieces != nullptr && ctx.settings.gas) {
         pieces->pieces.assign(1, Piece{PieceKind::text, "@(", 0});
         pieces->pieces.insert(pieces->pieces.end(), parts.pieces.begin(), parts.pieces.end());
-        pieces->pieces.push_back({PieceKind::text, "," + std::string(index_name) + ")", 0});
+        // Appended, not "," + name: GCC 12 at -O3 reports a false overlap in that concatenation.
+        std::string tail(",");
+        tail += index_name;
+        tail += ')';
+        pieces->pieces.push_back({PieceKind::text, std::move(tail), 0});
         pieces->byte_wide = true;
     }
     return {};
