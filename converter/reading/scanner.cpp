@@ -24,6 +24,7 @@ constexpr std::uint8_t field_end = 1;
 constexpr std::uint8_t field_separator = 2;
 constexpr std::array<std::uint8_t, 256> field_kinds = [] {
     std::array<std::uint8_t, 256> table{};
+    table.fill(field_start);
     for (int ch = 0; ch < 256; ++ch) {
         if (is_white_space(static_cast<char>(ch))) table[static_cast<std::size_t>(ch)] = field_separator;
     }
