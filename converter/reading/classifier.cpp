@@ -568,8 +568,8 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
         !ops.extended && (ops.paren_goes_on(ops.start) || (ops.has_comma() && ops.paren_goes_on(ops.second)));
     const LineRecord unclassified = record;
 
+    // Every code here takes operand forms (takes_operand_forms): no match means an illegal operand.
     Form form = Form::none;
-    bool needs_operands = true;  // no match means an illegal operand
     switch (record.code) {
         case kw::LD: form = classify_ld(ops, record); break;
         case kw::ADD:
@@ -620,16 +620,14 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
             form = try_form(classify_pair, ops, record);
             if (form == Form::pair && record.reg1 == reg::AF) form = Form::af;
             break;
-        default:
-            needs_operands = false;  // translated without operand analysis
-            break;
+        default: break;
     }
 
-    if (continued_value && needs_operands) {
+    if (continued_value) {
         record = unclassified;
         form = Form::none;
     }
-    if (form == Form::none && needs_operands) {
+    if (form == Form::none) {
         ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
         record.code = in_error(record.code);
     }
