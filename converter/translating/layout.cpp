@@ -257,7 +257,42 @@ void Layout::write_front() {
     drop_written();
 }
 
+// A line that only takes its bytes where it stands: no label, no branch, nothing that opens or
+// closes a block, a size of its own. Outside a macro body it changes nothing else in the layout.
+bool Layout::takes_bytes_only(const OutputLine& line) const {
+    if (!line.label.empty() || !line.branch_target.empty() || line.long_branch || line.kind == LineKind::passthrough) {
+        return false;
+    }
+    switch (line.directive) {
+        case Directive::section:
+        case Directive::macro:
+        case Directive::end_macro:
+        case Directive::macro_call: return false;
+        default: break;
+    }
+    // In the GNU syntax a line that must be even at an odd offset gets padding.
+    return !gas_ || !line.even || line.size == 0 || offsets_[section_] % 2 == 0;
+}
+
 void Layout::add(Translation& lines, std::string_view source, std::uint16_t line_number) {
+    // Most lines wait for nothing: with no line before them waiting and nothing in them that the
+    // layout must place or measure, they only take their bytes and go out at once, from the
+    // caller's own list. The lines before the first that does more are laid out here all the same.
+    std::size_t first = 0;
+    if (window_size_ == 0 && !in_macro_) {
+        for (; first < lines.size(); ++first) {
+            const OutputLine& line = lines[first];
+            if (!takes_bytes_only(line)) break;
+            if (line.size == 0) continue;
+            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+            offsets_[section_] += line.size;
+        }
+        if (first == lines.size()) {
+            writer_.write(lines, source);
+            drop_written();
+            return;
+        }
+    }
     if (window_size_ == ring_.size()) {
         // The ring is full with the entry to come: twice the room, the window from its start.
         std::vector<Entry> ring(std::max<std::size_t>(16, 2 * ring_.size()));
@@ -273,22 +308,10 @@ void Layout::add(Translation& lines, std::string_view source, std::uint16_t line
     entry.unplaced_labels = 0;
     entry.out_of_range = false;
     const std::uint64_t serial = front_serial_ + window_size_;
-    for (std::size_t i = 0; i < entry.lines.size(); ++i) {
-        const OutputLine& line = entry.lines[i];
-        // Most lines are instructions without a label or a branch: in the default syntax they
-        // only take their bytes (what `step` does for them, without its other cases).
-        if (!gas_ && line.kind == LineKind::code && line.directive == Directive::none && line.label.empty() &&
-            line.branch_target.empty() && !line.long_branch && !in_macro_) {
-            if (line.size == 0) continue;
-            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
-            offsets_[section_] += line.size;
-            continue;
-        }
-        step(line, entry, serial, i, source);
-    }
-    // Most lines wait for nothing: with no line before them waiting, their own branches decided
-    // at once (a branch back to a label) and no label still to be placed, they go out at once
-    // without a copy of their source.
+    for (std::size_t i = first; i < entry.lines.size(); ++i) step(entry.lines[i], entry, serial, i, source);
+    // A line whose own branches are decided at once (a branch back to a label) and that has no
+    // label still to be placed goes out at once too when no line before it waits, without a copy
+    // of its source.
     if (window_size_ == 0) {
         if (entry.branches != 0) decide_branches(false);
         if (entry.branches == 0 && entry.unplaced_labels == 0) {

@@ -72,6 +72,7 @@ private:
         bool even = false;
     };
 
+    bool takes_bytes_only(const OutputLine& line) const;
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     const MacroBody* called_macro(const OutputLine& call) const;
     LabelPlace* measured_label(std::string_view name) { return branch_label_place(labels_, name); }

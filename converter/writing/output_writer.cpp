@@ -1,6 +1,7 @@
 #include "writing/output_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "reading/text_scan.h"
@@ -78,17 +79,6 @@ void put_label_field(std::string& out, std::string_view label) {
     out.push_back(length < 8 ? '\t' : ' ');
 }
 
-// Ends the line: a newline, or with `with_comment` the comment field for the source line.
-void put_comment_field(std::string& out, std::size_t start, std::string_view source_line, bool with_comment) {
-    if (!with_comment) {
-        out.push_back('\n');
-        return;
-    }
-    std::size_t column = tab_to_comment_column(out, start);
-    out += ";\t";
-    append_cut(out, source_line, column + 8);
-}
-
 const char* warning_text(Warning warning) {
     switch (warning) {
         case Warning::z_flag_unknown: return ";\t\t\t*** warning: Z flag unknown ***\n";
@@ -140,11 +130,32 @@ char* copy_text(char* at, std::string_view text) {
     return at + size;
 }
 
-// The most a code line takes: label and blank, mnemonic, tab, operand, comma, operand, five tabs to
-// column 40, ";\t", the source line and the newline.
+// Bytes a line laid out in place may take beyond its fields and source line: separators, tabs to
+// column 40, ";\t" and the newline (at most 10), and the slack of the whole word of tabs that
+// `put_comment_start` stores.
+constexpr std::size_t line_slack = 24;
+
+// The most a code line takes.
 std::size_t code_line_room(const OutputLine& line, std::string_view source_line) {
     return std::min(label_max, line.label.size()) + line.mnemonic.size() + line.operand1.size() + line.operand2.size() +
-           source_line.size() + 16;
+           source_line.size() + line_slack;
+}
+
+// Puts the tabs from `column` to column 40 (at least one), ";\t" and the source line cut before
+// column 255, and the newline; returns the end of the line. The tabs are stored as a whole word,
+// of which the bytes past them are overwritten next (`line_slack` has room for the rest).
+char* put_comment_field_at(char* at, std::size_t column, std::string_view source_line) {
+    std::memcpy(at, "\t\t\t\t\t\t\t\t", 8);
+    const std::size_t tabs = column < comment_column ? (comment_column - column / 8 * 8) / 8 : 1;
+    at += tabs;
+    column = column < comment_column ? comment_column : next_tab_stop(column);
+    at[0] = ';';
+    at[1] = '\t';
+    at += 2;
+    const std::size_t kept = cut_length(source_line, column + 8);
+    std::memcpy(at, source_line.data(), kept);
+    at[kept] = '\n';
+    return at + kept + 1;
 }
 
 // A code line: its fields are known before it is written, so the line is laid out in place in one
@@ -160,37 +171,39 @@ char* lay_out_code_line(char* at, const OutputLine& line, std::string_view sourc
     *at++ = ' ';
     put(line.mnemonic);
     char* mnemonic_end = nullptr;
+    // Without a tab of their own the fields' column is known from their lengths.
+    std::size_t column = (label.size() < 8 ? 8 : label.size() + 1) + line.mnemonic.size();
     if (!line.operand1.empty()) {
         mnemonic_end = at;
         *at++ = ' ';
         put(line.operand1);
+        column = next_tab_stop(column) + line.operand1.size();
         if (!line.operand2.empty()) {
             *at++ = ',';
             put(line.operand2);
+            column += 1 + line.operand2.size();
         }
     }
     const std::string_view fields(begin, static_cast<std::size_t>(at - begin));
     const bool tab_free = !with_comment || fields.find('\t') == std::string_view::npos;
     *label_end = label.size() < 8 ? '\t' : ' ';  // a lone tab without a label
     if (mnemonic_end != nullptr) *mnemonic_end = '\t';
-    if (with_comment) {
-        // Without a tab of their own the fields' column is known from their lengths.
-        std::size_t column = label.size() < 8 ? 8 : label.size() + 1;
-        column += line.mnemonic.size();
-        if (mnemonic_end != nullptr) {
-            column = next_tab_stop(column) + static_cast<std::size_t>(at - mnemonic_end - 1);
-        }
-        if (!tab_free) column = column_after(fields);
-        do {
-            *at++ = '\t';
-            column = next_tab_stop(column);
-        } while (column < comment_column);
-        *at++ = ';';
-        *at++ = '\t';
-        put(source_line.substr(0, cut_length(source_line, column + 8)));
+    if (!with_comment) {
+        *at = '\n';
+        return at + 1;
     }
-    *at++ = '\n';
-    return at;
+    if (!tab_free) column = column_after(fields);
+    return put_comment_field_at(at, column, source_line);
+}
+
+// A comment line: the ';' of an empty H8/300 line, then the comment field.
+char* lay_out_comment_line(char* at, std::string_view source_line, bool with_comment) {
+    *at++ = ';';
+    if (!with_comment) {
+        *at = '\n';
+        return at + 1;
+    }
+    return put_comment_field_at(at, 1, source_line);
 }
 
 void render_code_line(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment) {
@@ -200,6 +213,18 @@ void render_code_line(std::string& out, const OutputLine& line, std::string_view
     out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
+// Ends the line: a newline, or with `with_comment` the comment field for the source line.
+void put_comment_field(std::string& out, std::size_t start, std::string_view source_line, bool with_comment) {
+    if (!with_comment) {
+        out.push_back('\n');
+        return;
+    }
+    const std::size_t column = column_after(std::string_view(out).substr(start));
+    const std::size_t end = out.size();
+    out.resize(end + source_line.size() + line_slack);
+    out.resize(static_cast<std::size_t>(put_comment_field_at(out.data() + end, column, source_line) - out.data()));
+}
+
 // Appends the text of one line, newline included, to `out`.
 void render_into(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment,
                  bool copy_h8_area) {
@@ -207,7 +232,11 @@ void render_into(std::string& out, const OutputLine& line, std::string_view sour
     switch (line.kind) {
         case LineKind::warning: out += warning_text(line.warning); return;
         case LineKind::passthrough: render_passthrough(out, start, source_line, copy_h8_area); return;
-        case LineKind::comment: out.push_back(';'); break;
+        case LineKind::comment:
+            out.resize(start + source_line.size() + line_slack);
+            out.resize(static_cast<std::size_t>(lay_out_comment_line(out.data() + start, source_line, with_comment) -
+                                                out.data()));
+            return;
         case LineKind::label_only:
             put_label_field(out, line.label);
             out += ".EQU\t$";
@@ -471,9 +500,14 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
-        if (line.kind == LineKind::code && !gas_) {
+        if (!gas_ && line.kind == LineKind::code) {
             char* const at = room(code_line_room(line, source_line));
             used_ += static_cast<std::size_t>(lay_out_code_line(at, line, source_line, with_comment) - at);
+            continue;
+        }
+        if (!gas_ && line.kind == LineKind::comment) {
+            char* const at = room(source_line.size() + line_slack);
+            used_ += static_cast<std::size_t>(lay_out_comment_line(at, source_line, with_comment) - at);
             continue;
         }
         line_.clear();
