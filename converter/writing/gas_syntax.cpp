@@ -19,17 +19,23 @@ std::string prefixed(char mark, std::string_view text) {
 
 // Register names of the H8 family that GNU as reads as registers wherever a name may stand.
 bool is_register_name(std::string_view name) {
-    constexpr std::array<std::string_view, 8> fixed{"SP", "FP", "PC", "CCR", "EXR", "MACH", "MACL", "VBR"};
-    for (std::string_view reg : fixed) {
-        if (name == reg || name == "SBR") return true;
+    if (name.size() < 2 || name.size() > 4) return false;
+    switch (name[0]) {  // the names of each first letter
+        case 'S': return name == "SP" || name == "SBR";
+        case 'F': return name == "FP";
+        case 'P': return name == "PC";
+        case 'C': return name == "CCR";
+        case 'M': return name == "MACH" || name == "MACL";
+        case 'V': return name == "VBR";
+        case 'E':
+            if (name == "EXR") return true;
+            if (name.starts_with("ER")) return name.size() == 3 && name[2] >= '0' && name[2] <= '7';
+            return name.size() == 2 && name[1] >= '0' && name[1] <= '7';
+        case 'R':
+            if (name[1] < '0' || name[1] > '7') return false;
+            return name.size() == 2 || (name.size() == 3 && (name[2] == 'H' || name[2] == 'L'));
+        default: return false;
     }
-    if (name.starts_with("ER")) {
-        name.remove_prefix(2);
-        return name.size() == 1 && name[0] >= '0' && name[0] <= '7';
-    }
-    if (name.size() < 2 || (name[0] != 'R' && name[0] != 'E') || name[1] < '0' || name[1] > '7') return false;
-    if (name.size() == 2) return true;
-    return name.size() == 3 && name[0] == 'R' && (name[2] == 'H' || name[2] == 'L');
 }
 
 // Appends 0x and the value in upper-case hexadecimal digits, without leading zeros.
@@ -157,7 +163,7 @@ void append_upper(std::string& out, std::string_view text) {
 void append_piece_text(std::string& out, const Piece& piece) {
     switch (piece.kind) {
         case PieceKind::number: append_hex_number(out, piece.value); return;
-        case PieceKind::name: out += gas_symbol(piece.text); return;
+        case PieceKind::name: append_gas_symbol(out, piece.text); return;
         case PieceKind::parameter:
             out.push_back('\\');
             append_upper(out, piece.text);
@@ -197,25 +203,37 @@ bool is_expression_piece(PieceKind kind) {
 
 }  // namespace
 
-std::string gas_symbol(std::string_view name) {
-    std::string symbol = upper_case(name);
-    for (char& ch : symbol) {
-        if (ch == '\'') ch = '.';
+void append_gas_symbol(std::string& out, std::string_view name) {
+    const std::size_t start = out.size();
+    out.resize(start + name.size());
+    char* symbol = out.data() + start;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char ch = to_upper(name[i]);
+        symbol[i] = ch == '\'' ? '.' : ch;
     }
+    const std::string_view written(symbol, name.size());
     // GNU as for COFF takes a name that starts with L for a local label: it leaves it out of the
     // symbol table, and an external one silently becomes 0. One that starts with a digit would be
     // a numbered local label.
-    if (symbol.starts_with('L') || (!symbol.empty() && is_digit(symbol.front())) ||
-        is_register_name(std::string_view(symbol).substr(0, symbol.find('.')))) {
-        return prefixed('.', symbol);
+    if (written.starts_with('L') || (!written.empty() && is_digit(written.front())) ||
+        is_register_name(written.substr(0, written.find('.')))) {
+        out.insert(start, 1, '.');
     }
+}
+
+std::string gas_symbol(std::string_view name) {
+    std::string symbol;
+    append_gas_symbol(symbol, name);
     return symbol;
 }
 
-std::string gas_operand(const OperandPieces& operand, std::string_view fallback) {
+void append_gas_operand(std::string& out, const OperandPieces& operand, std::string_view fallback) {
     const std::vector<Piece>& pieces = operand.pieces;
-    if (pieces.empty()) return std::string(fallback);
-    std::string out;
+    if (pieces.empty()) {
+        out += fallback;
+        return;
+    }
+    const std::size_t base = out.size();
     std::size_t i = 0;
     while (i < pieces.size()) {
         const Piece& piece = pieces[i];
@@ -237,9 +255,14 @@ std::string gas_operand(const OperandPieces& operand, std::string_view fallback)
             for (std::size_t k = i; k < end; ++k) append_piece_text(out, pieces[k]);
         }
         // @( starts a register-relative operand in GNU as: an address in parentheses is 0+(...).
-        if (start > 0 && out[start - 1] == '@' && out.size() > start && out[start] == '(') out.insert(start, "0+");
+        if (start > base && out[start - 1] == '@' && out.size() > start && out[start] == '(') out.insert(start, "0+");
         i = end;
     }
+}
+
+std::string gas_operand(const OperandPieces& operand, std::string_view fallback) {
+    std::string out;
+    append_gas_operand(out, operand, fallback);
     return out;
 }
 

@@ -13,11 +13,15 @@
 // for COFF takes for a local label). No HD64180 name holds a '.', so a renamed name never meets
 // another name of the program.
 std::string gas_symbol(std::string_view name);
+// gas_symbol appended to `out`.
+void append_gas_symbol(std::string& out, std::string_view name);
 
 // An operand from its pieces. Expressions keep the HD64180 order of evaluation, which GNU as does
 // not share (it binds & tighter than +): parentheses say it. `fallback` is written when there are
 // no pieces.
 std::string gas_operand(const OperandPieces& operand, std::string_view fallback);
+// gas_operand appended to `out`.
+void append_gas_operand(std::string& out, const OperandPieces& operand, std::string_view fallback);
 
 // H8/300 text the user carried through: numbers written H'1F (which GNU as would read as 0 without
 // a word) become 0x1F in the part before the comment.

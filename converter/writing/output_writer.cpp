@@ -135,12 +135,6 @@ char* copy_text(char* at, std::string_view text) {
 // `put_comment_start` stores.
 constexpr std::size_t line_slack = 24;
 
-// The most a code line takes.
-std::size_t code_line_room(const OutputLine& line, std::string_view source_line) {
-    return std::min(label_max, line.label.size()) + line.mnemonic.size() + line.operand1.size() + line.operand2.size() +
-           source_line.size() + line_slack;
-}
-
 // Puts the tabs from `column` to column 40 (at least one), ";\t" and the source line cut before
 // column 255, and the newline; returns the end of the line. The tabs are stored as a whole word,
 // of which the bytes past them are overwritten next (`line_slack` has room for the rest).
@@ -158,11 +152,30 @@ char* put_comment_field_at(char* at, std::size_t column, std::string_view source
     return at + kept + 1;
 }
 
+// The fields of a code line as they are written: the text of the label field (the separator after
+// it follows from its length), the mnemonic and the operands (the second only after a first).
+struct Fields {
+    std::string_view label;
+    std::string_view mnemonic;
+    std::string_view operand1;
+    std::string_view operand2;
+};
+
+// The most a code line of these fields takes.
+std::size_t fields_room(const Fields& fields, std::string_view source_line) {
+    return fields.label.size() + fields.mnemonic.size() + fields.operand1.size() + fields.operand2.size() +
+           source_line.size() + line_slack;
+}
+
+Fields code_fields(const OutputLine& line) {
+    return {std::string_view(line.label).substr(0, label_max), line.mnemonic, line.operand1, line.operand2};
+}
+
 // A code line: its fields are known before it is written, so the line is laid out in place in one
-// stretch of `code_line_room` bytes at `at` instead of one append per field and separator (most
+// stretch of `fields_room` bytes at `at` instead of one append per field and separator (most
 // lines are these). Returns the end of the line.
-char* lay_out_code_line(char* at, const OutputLine& line, std::string_view source_line, bool with_comment) {
-    const std::string_view label = std::string_view(line.label).substr(0, label_max);
+char* lay_out_code_line(char* at, const Fields& line, std::string_view source_line, bool with_comment) {
+    const std::string_view label = line.label;
     char* const begin = at;
     auto put = [&at](std::string_view text) { at = copy_text(at, text); };
     if (!label.empty()) put(label);
@@ -196,6 +209,34 @@ char* lay_out_code_line(char* at, const OutputLine& line, std::string_view sourc
     return put_comment_field_at(at, column, source_line);
 }
 
+void render_fields(std::string& out, const Fields& fields, std::string_view source_line, bool with_comment) {
+    const std::size_t start = out.size();
+    out.resize(start + fields_room(fields, source_line));
+    char* const end = lay_out_code_line(out.data() + start, fields, source_line, with_comment);
+    out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+// The fields of an instruction in the GNU syntax (other than a branch in its long form): a label
+// ends with ':' there, and the operands are written from their pieces. Their texts are made in
+// the strings given (kept from line to line by the writer, so that their room is reused).
+Fields gas_instruction_fields(const OutputLine& line, std::string& label, std::string& operand1,
+                              std::string& operand2) {
+    label.clear();
+    if (!line.label.empty()) {
+        append_gas_symbol(label, std::string_view(line.label).substr(0, label_max));
+        label.push_back(':');
+    }
+    operand1.clear();
+    append_gas_operand(operand1, line.pieces1, line.operand1);
+    operand2.clear();
+    if (!operand1.empty()) append_gas_operand(operand2, line.pieces2, line.operand2);
+    return {label, line.mnemonic, operand1, operand2};
+}
+
+bool is_gas_instruction(const OutputLine& line) {
+    return line.kind == LineKind::code && line.directive == Directive::none && !line.long_branch;
+}
+
 // A comment line: the ';' of an empty H8/300 line, then the comment field.
 char* lay_out_comment_line(char* at, std::string_view source_line, bool with_comment) {
     *at++ = ';';
@@ -204,13 +245,6 @@ char* lay_out_comment_line(char* at, std::string_view source_line, bool with_com
         return at + 1;
     }
     return put_comment_field_at(at, 1, source_line);
-}
-
-void render_code_line(std::string& out, const OutputLine& line, std::string_view source_line, bool with_comment) {
-    const std::size_t start = out.size();
-    out.resize(start + code_line_room(line, source_line));
-    char* const end = lay_out_code_line(out.data() + start, line, source_line, with_comment);
-    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 // Ends the line: a newline, or with `with_comment` the comment field for the source line.
@@ -248,7 +282,7 @@ void render_into(std::string& out, const OutputLine& line, std::string_view sour
             out += line.operand1;
             out += "\t;*** error ***";
             break;
-        case LineKind::code: render_code_line(out, line, source_line, with_comment); return;
+        case LineKind::code: render_fields(out, code_fields(line), source_line, with_comment); return;
     }
     put_comment_field(out, start, source_line, with_comment);
 }
@@ -405,6 +439,13 @@ void render_gas_into(std::string& out, const OutputLine& line, std::string_view 
             out += "\t;*** error ***";
             break;
         case LineKind::code:
+            if (is_gas_instruction(line)) {
+                std::string label;
+                std::string operand1;
+                std::string operand2;
+                render_fields(out, gas_instruction_fields(line, label, operand1, operand2), source_line, with_comment);
+                return;
+            }
             if (line.directive == Directive::none) {
                 put_gas_instruction(out, line, rest);
             } else {
@@ -501,8 +542,15 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
         const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
         if (!gas_ && line.kind == LineKind::code) {
-            char* const at = room(code_line_room(line, source_line));
-            used_ += static_cast<std::size_t>(lay_out_code_line(at, line, source_line, with_comment) - at);
+            const Fields fields = code_fields(line);
+            char* const at = room(fields_room(fields, source_line));
+            used_ += static_cast<std::size_t>(lay_out_code_line(at, fields, source_line, with_comment) - at);
+            continue;
+        }
+        if (gas_ && is_gas_instruction(line)) {
+            const Fields fields = gas_instruction_fields(line, gas_label_, gas_operand1_, gas_operand2_);
+            char* const at = room(fields_room(fields, source_line));
+            used_ += static_cast<std::size_t>(lay_out_code_line(at, fields, source_line, with_comment) - at);
             continue;
         }
         if (!gas_ && line.kind == LineKind::comment) {

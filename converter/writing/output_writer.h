@@ -57,5 +57,9 @@ private:
     ReplacedFile file_;
     std::string block_;     // the lines laid out and not yet written: the first `used_` bytes
     std::size_t used_ = 0;  // (written a block at a time)
-    std::string line_;      // a line other than a code line of the H8/300 syntax, laid out alone
+    std::string line_;      // a line other than a code line, laid out alone
+    // The GNU syntax: the texts of an instruction's label field and operands.
+    std::string gas_label_;
+    std::string gas_operand1_;
+    std::string gas_operand2_;
 };
