@@ -257,23 +257,6 @@ void Layout::write_front() {
     drop_written();
 }
 
-// A line that only takes its bytes where it stands: no label, no branch, nothing that opens or
-// closes a block, a size of its own. Outside a macro body it changes nothing else in the layout.
-bool Layout::takes_bytes_only(const OutputLine& line) const {
-    if (!line.label.empty() || !line.branch_target.empty() || line.long_branch || line.kind == LineKind::passthrough) {
-        return false;
-    }
-    switch (line.directive) {
-        case Directive::section:
-        case Directive::macro:
-        case Directive::end_macro:
-        case Directive::macro_call: return false;
-        default: break;
-    }
-    // In the GNU syntax a line that must be even at an odd offset gets padding.
-    return !gas_ || !line.even || line.size == 0 || offsets_[section_] % 2 == 0;
-}
-
 void Layout::add(Translation& lines, std::string_view source, std::uint16_t line_number) {
     // Most lines wait for nothing: with no line before them waiting and nothing in them that the
     // layout must place or measure, they only take their bytes and go out at once, from the
@@ -308,7 +291,17 @@ void Layout::add(Translation& lines, std::string_view source, std::uint16_t line
     entry.unplaced_labels = 0;
     entry.out_of_range = false;
     const std::uint64_t serial = front_serial_ + window_size_;
-    for (std::size_t i = first; i < entry.lines.size(); ++i) step(entry.lines[i], entry, serial, i, source);
+    for (std::size_t i = first; i < entry.lines.size(); ++i) {
+        const OutputLine& line = entry.lines[i];
+        // Most lines only take their bytes (what `step` does for them, without its other cases).
+        if (!in_macro_ && takes_bytes_only(line)) {
+            if (line.size == 0) continue;
+            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+            offsets_[section_] += line.size;
+            continue;
+        }
+        step(line, entry, serial, i, source);
+    }
     // A line whose own branches are decided at once (a branch back to a label) and that has no
     // label still to be placed goes out at once too when no line before it waits, without a copy
     // of its source.

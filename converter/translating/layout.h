@@ -72,7 +72,18 @@ private:
         bool even = false;
     };
 
-    bool takes_bytes_only(const OutputLine& line) const;
+    // A line that only takes its bytes where it stands: no label, no branch, nothing that opens or
+    // closes a block, a size of its own. Outside a macro body it changes nothing else in the layout.
+    bool takes_bytes_only(const OutputLine& line) const {
+        if (!line.label.empty() || !line.branch_target.empty() || line.long_branch ||
+            line.kind == LineKind::passthrough || line.directive == Directive::section ||
+            line.directive == Directive::macro || line.directive == Directive::end_macro ||
+            line.directive == Directive::macro_call) {
+            return false;
+        }
+        // In the GNU syntax a line that must be even at an odd offset gets padding.
+        return !gas_ || !line.even || line.size == 0 || offsets_[section_] % 2 == 0;
+    }
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     const MacroBody* called_macro(const OutputLine& call) const;
     LabelPlace* measured_label(std::string_view name) { return branch_label_place(labels_, name); }
