@@ -1,5 +1,6 @@
 #include "writing/gas_syntax.h"
 
+#include <algorithm>
 #include <array>
 
 #include "driver/console.h"
@@ -205,18 +206,24 @@ bool is_expression_piece(PieceKind kind) {
 
 void append_gas_symbol(std::string& out, std::string_view name) {
     const std::size_t start = out.size();
-    out.resize(start + name.size());
-    char* symbol = out.data() + start;
+    out += name;
+    char* const symbol = out.data() + start;
+    std::size_t dot = name.size();  // where the first apostrophe (now a '.') was
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const char ch = to_upper(name[i]);
-        symbol[i] = ch == '\'' ? '.' : ch;
+        const char ch = to_upper(symbol[i]);
+        if (ch == '\'') {
+            symbol[i] = '.';
+            dot = std::min(dot, i);
+        } else {
+            symbol[i] = ch;
+        }
     }
     const std::string_view written(symbol, name.size());
     // GNU as for COFF takes a name that starts with L for a local label: it leaves it out of the
     // symbol table, and an external one silently becomes 0. One that starts with a digit would be
     // a numbered local label.
     if (written.starts_with('L') || (!written.empty() && is_digit(written.front())) ||
-        is_register_name(written.substr(0, written.find('.')))) {
+        is_register_name(written.substr(0, dot))) {
         out.insert(start, 1, '.');
     }
 }
