@@ -138,7 +138,7 @@ constexpr std::size_t line_slack = 24;
 // Puts the tabs from `column` to column 40 (at least one), ";\t" and the source line cut before
 // column 255, and the newline; returns the end of the line. The tabs are stored as a whole word,
 // of which the bytes past them are overwritten next (`line_slack` has room for the rest).
-char* put_comment_field_at(char* at, std::size_t column, std::string_view source_line) {
+inline char* put_comment_field_at(char* at, std::size_t column, std::string_view source_line) {
     std::memcpy(at, "\t\t\t\t\t\t\t\t", 8);
     const std::size_t tabs = column < comment_column ? (comment_column - column / 8 * 8) / 8 : 1;
     at += tabs;
