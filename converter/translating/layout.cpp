@@ -149,12 +149,18 @@ void Layout::step_block(const OutputLine& line) {
 // A branch out of reach: in the GNU syntax it takes its long form, which moves everything after it
 // in its section; otherwise it is reported.
 void Layout::make_long(Branch& branch) {
-    Entry& entry = entry_at(branch.entry);
     if (!gas_) {
-        entry.out_of_range = true;
-        warnings_.emplace_back(branch.entry, entry.line_number);
+        // The warning line goes in front of the translation, which the writer still holds.
+        auto mark = mark_of(branch.entry);
+        if (!mark->warned) {
+            mark->warned = true;
+            const std::size_t size = writer_.insert(mark->offset, warning_line(Warning::branch_out_of_range));
+            for (auto later = mark + 1; later != marks_.end(); ++later) later->offset += size;
+        }
+        warnings_.emplace_back(branch.entry, mark->line_number);
         return;
     }
+    Entry& entry = entry_at(branch.entry);
     OutputLine& line = entry.lines[branch.line];
     const std::uint16_t short_size = size_of(line, entry.source);
     line.long_branch = true;
@@ -220,7 +226,7 @@ void Layout::decide_branches(bool forced) {
                 continue;
             }
             branch.decided = true;
-            --entry_at(branch.entry).branches;
+            settled(branch.entry);
             changed = true;
         }
     }
@@ -230,6 +236,10 @@ void Layout::decide_branches(bool forced) {
 // Decides what can be decided, then writes the lines that are settled from the front on.
 void Layout::settle(bool forced) {
     decide_branches(forced);
+    if (!gas_) {
+        drop_settled_marks();
+        return;
+    }
     while (window_size_ != 0 && window_at(0).branches == 0 &&
            (window_at(0).unplaced_labels == 0 || forced || finishing_)) {
         write_front();
@@ -246,7 +256,6 @@ void Layout::insert_layout_lines(Entry& entry) {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*at),
                      directive_line(Directive::align, {}, ".align", "1"));
     }
-    if (entry.out_of_range) lines.insert(lines.begin(), warning_line(Warning::branch_out_of_range));
 }
 
 void Layout::write_front() {
@@ -257,19 +266,64 @@ void Layout::write_front() {
     drop_written();
 }
 
-void Layout::add(Translation& lines, std::string_view source, std::uint16_t line_number) {
+// One branch of the translation of serial number `serial` is decided.
+void Layout::settled(std::uint64_t serial) {
+    if (gas_) {
+        --entry_at(serial).branches;
+    } else {
+        --mark_of(serial)->undecided;
+    }
+}
+
+// The mark of the translation of serial number `serial` (one with a branch).
+std::deque<Layout::Mark>::iterator Layout::mark_of(std::uint64_t serial) {
+    return std::lower_bound(marks_.begin(), marks_.end(), serial,
+                            [](const Mark& mark, std::uint64_t wanted) { return mark.serial < wanted; });
+}
+
+// Forgets the translations whose branches are all decided from the oldest on, and with them the
+// branches and labels before the oldest left; the writer may write its block once none is left.
+void Layout::drop_settled_marks() {
+    while (!marks_.empty() && marks_.front().undecided == 0) marks_.pop_front();
+    front_serial_ = marks_.empty() ? next_serial_ : marks_.front().serial;
+    while (!branches_.empty() && branches_.front().entry < front_serial_) branches_.pop_front();
+    while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
+    if (marks_.empty()) writer_.release();
+}
+
+// The H8/300 syntax: a translation goes to the writer at once. A branch that may be out of reach
+// changes nothing but a warning line in front of its translation, which the writer puts in its
+// block when the branch is decided: the block is not written out while a branch is undecided.
+void Layout::add_written(const Translation& lines, std::string_view source, std::uint16_t line_number) {
+    const std::uint64_t serial = next_serial_++;
+    scratch_.branches = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!took_bytes(lines[i])) step(lines[i], scratch_, serial, i, source);
+    }
+    if (scratch_.branches != 0) {
+        marks_.push_back({serial, writer_.position(), line_number, scratch_.branches, false});
+        writer_.hold();
+    }
+    writer_.write(lines, source);
+    if (marks_.empty()) {
+        front_serial_ = next_serial_;
+        while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
+        return;
+    }
+    settle(false);
+    // A branch whose label lies far away is decided with what is known (see `decide`).
+    while (!marks_.empty() && next_serial_ - front_serial_ > window_limit) settle(true);
+}
+
+// The GNU syntax: a translation waits in the window while a line before it waits, or while a
+// branch in it is undecided or a label in it awaits the padding in front of it.
+void Layout::add_to_window(Translation& lines, std::string_view source, std::uint16_t line_number) {
     // Most lines wait for nothing: with no line before them waiting and nothing in them that the
     // layout must place or measure, they only take their bytes and go out at once, from the
     // caller's own list. The lines before the first that does more are laid out here all the same.
     std::size_t first = 0;
-    if (window_size_ == 0 && !in_macro_) {
-        for (; first < lines.size(); ++first) {
-            const OutputLine& line = lines[first];
-            if (!takes_bytes_only(line)) break;
-            if (line.size == 0) continue;
-            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
-            offsets_[section_] += line.size;
-        }
+    if (window_size_ == 0) {
+        while (first < lines.size() && took_bytes(lines[first])) ++first;
         if (first == lines.size()) {
             writer_.write(lines, source);
             drop_written();
@@ -289,18 +343,9 @@ void Layout::add(Translation& lines, std::string_view source, std::uint16_t line
     entry.align_before.clear();
     entry.branches = 0;
     entry.unplaced_labels = 0;
-    entry.out_of_range = false;
     const std::uint64_t serial = front_serial_ + window_size_;
     for (std::size_t i = first; i < entry.lines.size(); ++i) {
-        const OutputLine& line = entry.lines[i];
-        // Most lines only take their bytes (what `step` does for them, without its other cases).
-        if (!in_macro_ && takes_bytes_only(line)) {
-            if (line.size == 0) continue;
-            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
-            offsets_[section_] += line.size;
-            continue;
-        }
-        step(line, entry, serial, i, source);
+        if (!took_bytes(entry.lines[i])) step(entry.lines[i], entry, serial, i, source);
     }
     // A line whose own branches are decided at once (a branch back to a label) and that has no
     // label still to be placed goes out at once too when no line before it waits, without a copy
@@ -331,7 +376,7 @@ void Layout::finish() {
     for (Branch& branch : branches_) {
         if (branch.decided) continue;
         branch.decided = true;
-        --entry_at(branch.entry).branches;
+        settled(branch.entry);
     }
     settle(false);
     std::sort(warnings_.begin(), warnings_.end());

@@ -2,9 +2,12 @@
 // is longer than its HD64180 line, so a short branch that reached its label on the HD64180 may not
 // on the H8/300; and the H8/300 runs instructions and reads words at even addresses only.
 //
-// The lines pass 2 translates go through a window on their way to the writer: a line leaves it as
-// soon as its branches are measured, which needs the lines up to the branch's label and no more.
-// The window stays a few lines long in any real program, so memory does not grow with the source.
+// In the GNU syntax the lines pass 2 translates go through a window on their way to the writer: a
+// line leaves it as soon as its branches are measured, which needs the lines up to the branch's
+// label and no more. In the H8/300 syntax a measure changes nothing but a warning line in front of
+// the branch's translation: every translation goes to the writer at once, and the writer holds its
+// lines until the warning lines are in. Either way it is a few lines in any real program, and at
+// most a fixed number, so memory does not grow with the source.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +33,16 @@ public:
     // once; the layout places them.
     Layout(Context& ctx, SrcWriter& writer, BranchLabels& labels);
 
-    // Takes one source line's translation, leaving in `lines` the (spent) one it had in its place;
-    // writes the lines before it that are settled.
-    void add(Translation& lines, std::string_view source, std::uint16_t line_number);
+    // Takes one source line's translation: in the H8/300 syntax `lines` is left as it is; in the
+    // GNU syntax it is left with a spent translation, or the one given when that went out at once.
+    // Writes the lines that are settled.
+    void add(Translation& lines, std::string_view source, std::uint16_t line_number) {
+        if (gas_) {
+            add_to_window(lines, source, line_number);
+        } else {
+            add_written(lines, source, line_number);
+        }
+    }
     // Settles and writes the rest, then reports the branches out of range.
     void finish();
 
@@ -48,7 +58,6 @@ private:
         std::vector<std::size_t> align_before;  // GNU syntax: `.align 1` before these lines
         std::size_t branches = 0;               // of its branches, how many are not yet decided
         std::size_t unplaced_labels = 0;        // labels on its lines still waiting for a place
-        bool out_of_range = false;              // default syntax: one of its branches is
     };
     struct Branch {
         std::uint64_t entry = 0;  // serial number of its entry
@@ -67,6 +76,15 @@ private:
         LabelPlace* place = nullptr;
         std::uint64_t entry = 0;
     };
+    // The H8/300 syntax: a translation with a branch, where it begins in the writer's block.
+    struct Mark {
+        std::uint64_t serial = 0;
+        std::size_t offset = 0;
+        std::uint16_t line_number = 0;
+        std::size_t undecided = 0;  // of its branches
+        bool warned = false;        // its warning line is in place
+    };
+    std::deque<Mark>::iterator mark_of(std::uint64_t serial);
     struct MacroBody {
         std::uint16_t size = 0;
         bool even = false;
@@ -84,6 +102,16 @@ private:
         // In the GNU syntax a line that must be even at an odd offset gets padding.
         return !gas_ || !line.even || line.size == 0 || offsets_[section_] % 2 == 0;
     }
+    // Lays out a line that only takes its bytes, as most lines do (what `step` does for it, without
+    // its other cases); false, with nothing done, for any other line.
+    bool took_bytes(const OutputLine& line) {
+        if (in_macro_ || !takes_bytes_only(line)) return false;
+        if (line.size != 0) {
+            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+            offsets_[section_] += line.size;
+        }
+        return true;
+    }
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     const MacroBody* called_macro(const OutputLine& call) const;
     LabelPlace* measured_label(std::string_view name) { return branch_label_place(labels_, name); }
@@ -96,10 +124,14 @@ private:
     void settle(bool forced);
     void insert_layout_lines(Entry& entry);
     void write_entry(Entry& entry, std::string_view source) {
-        if (!entry.align_before.empty() || entry.out_of_range) insert_layout_lines(entry);
+        if (!entry.align_before.empty()) insert_layout_lines(entry);
         writer_.write(entry.lines, source);
     }
     void write_front();
+    void settled(std::uint64_t serial);
+    void add_written(const Translation& lines, std::string_view source, std::uint16_t line_number);
+    void add_to_window(Translation& lines, std::string_view source, std::uint16_t line_number);
+    void drop_settled_marks();
     // Forgets the branches and labels of the entry just written.
     void drop_written() {
         ++front_serial_;
@@ -127,6 +159,11 @@ private:
     std::vector<PendingLabel> pending_labels_;
     std::vector<const LabelPlace*> awaited_;  // the labels undecided branches wait for
     bool news_ = false;                       // a branch or an awaited label came since the last decisions
+    // The H8/300 syntax has no window: the translations with branches still undecided (the oldest
+    // at front_serial_), and the serial number of the next translation.
+    std::deque<Mark> marks_;
+    std::uint64_t next_serial_ = 0;
+    Entry scratch_;  // what `step` counts for the translation being added
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;

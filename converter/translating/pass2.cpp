@@ -45,8 +45,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
     ctx.includes.levels[0].line_count = 0;
     std::string line;       // the current source line as written, always ending with its newline
     std::string respelled;  // extended mode: the line with its names respelled, which is translated
-    // Every line's translation is made here, and the layout hands back the one its window had in
-    // that slot: the vectors keep their room, so that a line takes no new memory for its list.
+    // Every line's translation is made here; the layout leaves it here, or (in the GNU syntax) hands
+    // back the one its window had in that slot: the vectors keep their room, so that a line takes
+    // no new memory for its list.
     Translation lines;
     for (;;) {
         switch (cursor.advance(ctx.console)) {

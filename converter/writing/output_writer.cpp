@@ -534,7 +534,26 @@ void SrcWriter::open(const FileAccess& files) {
     if (!file_.open(path_, files)) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
 }
 
-void SrcWriter::grow(std::size_t size) { block_.resize(std::max(used_ + size, 2 * write_block_size)); }
+void SrcWriter::grow(std::size_t size) {
+    // A held block grows past its usual size: by doubling, so that it is copied little.
+    block_.resize(std::max({used_ + size, 2 * write_block_size, 2 * block_.size()}));
+}
+
+void SrcWriter::release() {
+    held_ = false;
+    if (used_ >= write_block_size) write_block();
+}
+
+std::size_t SrcWriter::insert(std::size_t offset, const OutputLine& line) {
+    line_.clear();
+    render_in_syntax(line_, line, {}, false, copy_h8_area_, gas_);
+    char* const end = room(line_.size());
+    char* const at = block_.data() + offset;
+    std::memmove(at + line_.size(), at, static_cast<std::size_t>(end - at));
+    std::memcpy(at, line_.data(), line_.size());
+    used_ += line_.size();
+    return line_.size();
+}
 
 void SrcWriter::write(const Translation& lines, std::string_view source_line) {
     bool commented = false;
@@ -563,7 +582,7 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
         std::memcpy(room(line_.size()), line_.data(), line_.size());
         used_ += line_.size();
     }
-    if (used_ >= write_block_size) write_block();
+    if (used_ >= write_block_size && !held_) write_block();
 }
 
 void SrcWriter::write_block() {

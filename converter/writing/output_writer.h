@@ -34,6 +34,13 @@ public:
     void open(const FileAccess& files = {});
     // Writes a source line's translation; a failed write ends the run with "\t%s Write Error".
     void write(const Translation& lines, std::string_view source_line);
+    // Where the next line goes in the block of lines not yet written out.
+    std::size_t position() const { return used_; }
+    // While held, the block is not written out, so that a line can still be put in it.
+    void hold() { held_ = true; }
+    void release();
+    // Puts `line` (without the comment field) at `offset` in the block; returns its size.
+    std::size_t insert(std::size_t offset, const OutputLine& line);
     // Closes the file; buffered lines reach the disk only now, so a failure here is a Write Error too.
     void close();
     // Puts the closed file in place of the previous output; a failure is a Write Error.
@@ -57,7 +64,8 @@ private:
     ReplacedFile file_;
     std::string block_;     // the lines laid out and not yet written: the first `used_` bytes
     std::size_t used_ = 0;  // (written a block at a time)
-    std::string line_;      // a line other than a code line, laid out alone
+    bool held_ = false;
+    std::string line_;  // a line other than a code line, laid out alone
     // The GNU syntax: the texts of an instruction's label field and operands.
     std::string gas_label_;
     std::string gas_operand1_;

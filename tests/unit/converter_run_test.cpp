@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "driver/srcport.h"
 #include "reading/pass1.h"
@@ -78,6 +79,32 @@ TEST(SrcportRun, OutputThroughASymlinkReplacesTheFileItPointsAt) {
     EXPECT_EQ(read_file("keep/OLD.SRC"), "START\t.EQU\t$\t\t\t;\tSTART:\n");
     EXPECT_EQ(fs::status("keep/OLD.SRC").permissions(), mode);
     EXPECT_EQ(std::distance(fs::directory_iterator("keep"), fs::directory_iterator()), 1);
+}
+
+// In the H8/300 syntax a line goes out before its branches are measured, and a warning for one out
+// of reach is put in front of it later: here two branches to a label past the layout's window,
+// decided one after the other when they fall out of it, with far more than a written block of
+// lines (64 KiB) laid out behind them meanwhile, and one in reach between.
+TEST(SrcportRun, WarningsOfBranchesDecidedLateGoInFrontOfThem) {
+    ScratchDirectory scratch("late_branch_warnings");
+    std::string source = "\tJR\tFAR\n\tJR\tFAR\n\tJR\tNEAR\nNEAR:\tNOP\n";
+    std::string filler;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string line = "\tNOP\t\t\t; filler " + std::to_string(10000 + i) + ", a comment long enough\n";
+        source += line;
+        filler += "\tNOP\t\t\t\t;\t" + line;
+    }
+    source += "FAR:\tNOP\n";
+    write_file("PROG.ASM", source);
+    auto ctx = fresh_context();
+    EXPECT_EQ(run_srcport(*ctx, {"PROG"}), 0);
+    const std::string warning = ";\t\t\t*** warning: branch out of range ***\n";
+    const std::string far = "\tBRA\tFAR\t\t\t;\t\tJR\tFAR\n";
+    EXPECT_EQ(read_file("HPROG.SRC"), warning + far + warning + far + "\tBRA\tNEAR\t\t\t;\t\tJR\tNEAR\n" +
+                                          "NEAR\tNOP\t\t\t\t;\tNEAR:\tNOP\n" + filler +
+                                          "FAR\tNOP\t\t\t\t;\tFAR:\tNOP\n");
+    EXPECT_NE(ctx->console.captured.find("(1) WARNING: branch out of range\n(2) WARNING: branch out of range\n"),
+              std::string::npos);
 }
 
 // The record stream as pass 1 leaves it: a record per line, then the END record or an all-zero one.
