@@ -240,6 +240,11 @@ void append_gas_operand(std::string& out, const OperandPieces& operand, std::str
         out += fallback;
         return;
     }
+    // Most operands are one piece (a register, a number, a name), which is written as it stands.
+    if (pieces.size() == 1 && pieces[0].kind != PieceKind::string) {
+        append_piece_text(out, pieces[0]);
+        return;
+    }
     const std::size_t base = out.size();
     std::size_t i = 0;
     while (i < pieces.size()) {
