@@ -310,7 +310,8 @@ void Layout::add_written(const Translation& lines, std::string_view source, std:
         while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
         return;
     }
-    settle(false);
+    // Nothing is decided anew before a branch or an awaited label comes.
+    if (news_) settle(false);
     // A branch whose label lies far away is decided with what is known (see `decide`).
     while (!marks_.empty() && next_serial_ - front_serial_ > window_limit) settle(true);
 }
