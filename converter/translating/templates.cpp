@@ -584,32 +584,6 @@ std::string_view resolve_slot(const OperandSlots& slots, std::string_view text) 
 
 namespace {
 
-// A register operand: Rn, RnH, RnL, SP, CCR, @Rn, @-Rn, @Rn+ or @SP.
-bool is_register_operand(std::string_view operand) {
-    if (operand.starts_with('@')) {
-        operand.remove_prefix(1);
-        if (operand.starts_with('-')) operand.remove_prefix(1);
-        if (operand.ends_with('+')) operand.remove_suffix(1);
-    }
-    if (operand == "SP" || operand == "CCR") return true;
-    if (operand.size() < 2 || operand.size() > 3 || operand[0] != 'R' || operand[1] < '0' || operand[1] > '7') {
-        return false;
-    }
-    return operand.size() == 2 || operand[2] == 'H' || operand[2] == 'L';
-}
-
-bool is_bit_instruction(std::string_view mnemonic) {
-    return mnemonic == "BSET" || mnemonic == "BCLR" || mnemonic == "BTST" || mnemonic == "BNOT";
-}
-
-// The conditional branches with an 8-bit displacement, which a far target puts out of reach.
-bool is_short_branch(std::string_view mnemonic) {
-    for (std::string_view branch : {"BRA", "BHI", "BLS", "BCC", "BCS", "BNE", "BEQ"}) {
-        if (mnemonic == branch) return true;
-    }
-    return false;
-}
-
 std::uint16_t hex_value(std::string_view digits) {
     std::uint16_t value = 0;
     for (char ch : digits) {
@@ -623,12 +597,29 @@ std::uint16_t hex_value(std::string_view digits) {
 
 std::uint16_t instruction_size(std::string_view mnemonic, std::string_view operand1, std::string_view operand2) {
     if (mnemonic == "MOV.W" && operand1.starts_with('#')) return 4;
-    for (std::string_view operand : {operand1, operand2}) {
-        if (operand.empty() || !operand.starts_with('@')) continue;
-        if (!is_register_operand(operand) || is_bit_instruction(mnemonic)) return 4;
+    return is_long_operand(mnemonic, operand1) || is_long_operand(mnemonic, operand2) ? 4 : 2;
+}
+
+namespace {
+
+// instruction_size() of a step's line: what its fixed texts tell is known from the table, only
+// the texts its slots bring are looked at.
+std::uint16_t step_size(const TemplateStep& step, std::string_view mnemonic, std::string_view operand1,
+                        std::string_view operand2) {
+    if (step.mnemonic_slot != Slot::fixed) return instruction_size(mnemonic, operand1, operand2);
+    if (step.long_fixed) return 4;
+    if (step.slot1 != Slot::fixed) {
+        if (step.word_move && operand1.starts_with('#')) return 4;
+        if (operand1.starts_with('@') && (step.bit_operation || !is_register_operand(operand1))) return 4;
+    }
+    if (step.slot2 != Slot::fixed && operand2.starts_with('@') &&
+        (step.bit_operation || !is_register_operand(operand2))) {
+        return 4;
     }
     return 2;
 }
+
+}  // namespace
 
 OperandPieces resolve_slot_pieces(const OperandSlots& slots, Slot slot, std::string_view text) {
     switch (slot) {
@@ -663,20 +654,23 @@ OperandPieces resolve_slot_pieces(const OperandSlots& slots, Slot slot, std::str
 
 void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label,
                    Translation& out) {
-    out.reserve(out.size() + steps.size());
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const TemplateStep& step = steps[i];
+    std::string_view line_label = label;
+    for (const TemplateStep& step : steps) {
         const std::string_view mnemonic = slot_text(slots, step.mnemonic_slot, step.mnemonic);
         const std::string_view operand1 = slot_text(slots, step.slot1, step.operand1);
         const std::string_view operand2 = slot_text(slots, step.slot2, step.operand2);
-        OutputLine& line = out.emplace_back(i == 0 ? label : std::string_view(), mnemonic, operand1, operand2);
+        OutputLine& line = out.emplace_back(line_label, mnemonic, operand1, operand2);
+        line_label = {};
         if (slots.with_pieces) {
             line.pieces1 = resolve_slot_pieces(slots, step.slot1, step.operand1);
             line.pieces2 = resolve_slot_pieces(slots, step.slot2, step.operand2);
         }
-        line.size = instruction_size(mnemonic, operand1, operand2);
+        line.size = step_size(step, mnemonic, operand1, operand2);
         line.even = true;
-        if (step.slot1 != Slot::target || !is_short_branch(mnemonic)) continue;
+        const bool short_branch = step.mnemonic_slot == Slot::fixed
+                                      ? step.short_branch
+                                      : step.slot1 == Slot::target && is_short_branch(mnemonic);
+        if (!short_branch) continue;
         // A branch to one name can be measured against the name's place in the file.
         const OperandPieces& target = slots.target_pieces;
         if (target.pieces.size() == 1 && target.pieces.front().kind == PieceKind::name) {

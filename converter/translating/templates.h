@@ -48,8 +48,40 @@ constexpr Slot slot_of(std::string_view text) {
     return Slot::fixed;
 }
 
+// A register operand: Rn, RnH, RnL, SP, CCR, @Rn, @-Rn, @Rn+ or @SP.
+constexpr bool is_register_operand(std::string_view operand) {
+    if (operand.starts_with('@')) {
+        operand.remove_prefix(1);
+        if (operand.starts_with('-')) operand.remove_prefix(1);
+        if (operand.ends_with('+')) operand.remove_suffix(1);
+    }
+    if (operand == "SP" || operand == "CCR") return true;
+    if (operand.size() < 2 || operand.size() > 3 || operand[0] != 'R' || operand[1] < '0' || operand[1] > '7') {
+        return false;
+    }
+    return operand.size() == 2 || operand[2] == 'H' || operand[2] == 'L';
+}
+
+constexpr bool is_bit_instruction(std::string_view mnemonic) {
+    return mnemonic == "BSET" || mnemonic == "BCLR" || mnemonic == "BTST" || mnemonic == "BNOT";
+}
+
+// The conditional branches with an 8-bit displacement, which a far target puts out of reach.
+constexpr bool is_short_branch(std::string_view mnemonic) {
+    return mnemonic == "BRA" || mnemonic == "BHI" || mnemonic == "BLS" || mnemonic == "BCC" || mnemonic == "BCS" ||
+           mnemonic == "BNE" || mnemonic == "BEQ";
+}
+
+// Whether an operand makes its instruction 4 bytes long: an absolute address, a displacement, or
+// any memory operand of a bit operation.
+constexpr bool is_long_operand(std::string_view mnemonic, std::string_view operand) {
+    return operand.starts_with('@') && (!is_register_operand(operand) || is_bit_instruction(mnemonic));
+}
+
 // One H8/300 line, without a label (the first line of a translation gets the source line's).
-// Empty texts are absent. The slots each text names are found once, when the table is made.
+// Empty texts are absent. The slots each text names, and what the texts without a slot tell of
+// the line's size and branch, are found once, when the table is made: a line only looks again at
+// the texts its slots bring.
 struct TemplateStep {
     std::string_view mnemonic;
     std::string_view operand1;
@@ -57,6 +89,10 @@ struct TemplateStep {
     Slot mnemonic_slot = Slot::fixed;
     Slot slot1 = Slot::fixed;
     Slot slot2 = Slot::fixed;
+    bool word_move = false;  // MOV.W: an immediate source makes it 4 bytes long
+    bool bit_operation = false;
+    bool long_fixed = false;    // 4 bytes long whatever its slots bring
+    bool short_branch = false;  // a short branch to {target}, which the layout measures
 
     constexpr TemplateStep(std::string_view mnemonic_text, std::string_view operand1_text = {},
                            std::string_view operand2_text = {})
@@ -65,7 +101,13 @@ struct TemplateStep {
           operand2(operand2_text),
           mnemonic_slot(slot_of(mnemonic_text)),
           slot1(slot_of(operand1_text)),
-          slot2(slot_of(operand2_text)) {}
+          slot2(slot_of(operand2_text)),
+          word_move(mnemonic_text == "MOV.W"),
+          bit_operation(is_bit_instruction(mnemonic_text)),
+          long_fixed((word_move && slot1 == Slot::fixed && operand1_text.starts_with('#')) ||
+                     (slot1 == Slot::fixed && is_long_operand(mnemonic_text, operand1_text)) ||
+                     (slot2 == Slot::fixed && is_long_operand(mnemonic_text, operand2_text))),
+          short_branch(slot1 == Slot::target && is_short_branch(mnemonic_text)) {}
 };
 
 struct TemplateEntry {
