@@ -342,3 +342,40 @@ TEST(TemplateLookup, BlockLoopsHaveTheirFullLength) {
 }
 
 }  // namespace
+
+namespace {
+
+// The sizes and branch marks a filled line gets from what the table knew of its step agree with
+// those its texts give when looked at whole, whatever the slots bring: registers, indirect and
+// stepping registers, absolute addresses, displacements, word immediates.
+TEST(TemplateFill, SizesAndShortBranchesAgreeWithTheLineTexts) {
+    const std::vector<std::string_view> registers = {"R0H", "R3", "@R3", "@R3+", "@-R3", "@SP", "@H'1234"};
+    for (std::string_view reg : registers) {
+        for (std::string_view mem : {"@H'1234", "@(H'5,R4)", "R6L"}) {
+            OperandSlots slots;
+            slots.with_pieces = false;
+            slots.reg1 = slots.reg2 = slots.reg1H = slots.reg1L = slots.reg2H = slots.reg2L = reg;
+            slots.logic = "CMP.B";
+            slots.imm = "#H'12";
+            slots.mem = mem;
+            slots.mem_next = std::string(mem) + "+1";
+            slots.bit = "#3";
+            slots.target = "LOOP";
+            slots.target_pieces.pieces.push_back({PieceKind::name, "LOOP", 0});
+            for (const TemplateEntry& entry : template_table()) {
+                const Translation lines = fill_template(entry.steps, slots, {});
+                ASSERT_EQ(lines.size(), entry.steps.size());
+                for (std::size_t i = 0; i < lines.size(); ++i) {
+                    const OutputLine& line = lines[i];
+                    EXPECT_EQ(line.size, instruction_size(line.mnemonic, line.operand1, line.operand2))
+                        << std::hex << entry.key << " " << line.mnemonic << " " << line.operand1 << ","
+                        << line.operand2;
+                    const bool short_branch = entry.steps[i].operand1 == "{target}" && is_short_branch(line.mnemonic);
+                    EXPECT_EQ(line.branch_target, short_branch ? "LOOP" : "") << std::hex << entry.key;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
