@@ -1,7 +1,7 @@
 #include "translating/branches.h"
 
 #include <algorithm>
-#include <iterator>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -14,21 +14,45 @@ namespace {
 // Whether the record carries a label: its first byte is set (the label is zero-padded).
 bool has_label(const LineRecord& record) { return record.label[0] != '\0'; }
 
-bool is_branch(std::uint16_t code) { return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ; }
+constexpr bool is_branch(std::uint16_t code) {
+    return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
+}
 
-bool is_return(std::uint16_t code) {
+constexpr bool is_return(std::uint16_t code) {
     return code == kw::RET || code == kw::RETI || code == kw::RETN || code == kw::RST;
 }
 
-enum class CarryUse { none, reads, sets };
+enum class CarryUse : std::uint8_t { none, reads, sets };
 
-// What an instruction does with the carry on the HD64180.
-CarryUse carry_use(const LineRecord& record) {
-    const std::uint16_t code = record.code;
-    if (record.form == Form::cond_c || record.form == Form::cond_nc || record.form == Form::z_or_c ||
-        record.form == Form::nz_and_nc) {
-        return CarryUse::reads;
-    }
+// What the translation of an instruction does to a flag a later branch reads, against the HD64180.
+enum class FlagEffect : std::uint8_t { differs, kept, agrees };
+// The same for Z by mnemonic; for a few the operand form decides.
+enum class ZRule : std::uint8_t { differs, kept, agrees, by_form };
+// What an instruction tells of the arithmetic a DAA adjusts after.
+enum class ArithmeticRule : std::uint8_t {
+    none,
+    addition,
+    subtraction,
+    byte_addition,     // INC: a byte, not a pair
+    byte_subtraction,  // DEC likewise
+    logic,             // AND, OR and XOR add, CP subtracts
+    daa,
+    forget,  // a branch or a return: what comes after is reached from elsewhere
+};
+
+// What pass 2 follows of an instruction's flags, by its mnemonic. Every instruction line asks:
+// the answers stand in a table by the code's high byte.
+struct FlagTraits {
+    CarryUse carry = CarryUse::none;  // besides the conditions on the carry, which every mnemonic reads
+    bool pop = false;                 // POP: only POP AF sets the carry
+    ZRule z = ZRule::agrees;
+    bool s_differs = false;  // the sign differs whatever Z does (BIT)
+    ArithmeticRule arithmetic = ArithmeticRule::none;
+    bool branch = false;
+    bool block_compare = false;  // CPI, CPIR, CPD, CPDR
+};
+
+constexpr CarryUse carry_use_of(std::uint16_t code) {
     switch (code) {
         case kw::ADC:
         case kw::SBC:
@@ -56,9 +80,76 @@ CarryUse carry_use(const LineRecord& record) {
         case kw::SRA:
         case kw::SRL:
         case kw::TST: return CarryUse::sets;
-        case kw::POP: return record.form == Form::af ? CarryUse::sets : CarryUse::none;
         default: return CarryUse::none;
     }
+}
+
+constexpr ZRule z_rule_of(std::uint16_t code) {
+    if (code == kw::ADD || code == kw::SET || code == kw::RES || code == kw::INC || code == kw::DEC) {
+        return ZRule::by_form;
+    }
+    // The H8/300 sets Z where the HD64180 leaves it: MOV for LD, PUSH, POP and EX; NOT, the
+    // rotates of A and the block transfer loops.
+    if (code == kw::LD || code == kw::CPL || (code >= kw::LDI && code <= kw::LDDR) || code == kw::PUSH ||
+        code == kw::POP || code == kw::EX || (code >= kw::RLCA && code <= kw::RRA)) {
+        return ZRule::differs;
+    }
+    // Neither processor changes Z here (or both leave it as it was).
+    if ((code >= kw::RLC && code <= kw::RRD) || code == kw::MLT || code == kw::NOP || code == kw::HALT ||
+        code == kw::SLP || code == kw::EI || code == kw::DI || code == kw::IM || code == kw::SCF || code == kw::CCF ||
+        code == kw::SCF_CCF) {
+        return ZRule::kept;
+    }
+    return ZRule::agrees;
+}
+
+constexpr ArithmeticRule arithmetic_rule_of(std::uint16_t code) {
+    if (code == kw::DAA) return ArithmeticRule::daa;
+    if (code == kw::ADD || code == kw::ADC) return ArithmeticRule::addition;
+    if (code == kw::INC) return ArithmeticRule::byte_addition;
+    if (code == kw::LOGIC) return ArithmeticRule::logic;
+    if (code == kw::SUB || code == kw::SBC || code == kw::NEG) return ArithmeticRule::subtraction;
+    if (code == kw::DEC) return ArithmeticRule::byte_subtraction;
+    if (is_branch(code) || is_return(code)) return ArithmeticRule::forget;
+    return ArithmeticRule::none;
+}
+
+constexpr FlagTraits flag_traits_of(std::uint16_t code) {
+    FlagTraits traits;
+    traits.carry = carry_use_of(code);
+    traits.pop = code == kw::POP;
+    traits.z = z_rule_of(code);
+    traits.s_differs = code == kw::BIT;
+    traits.arithmetic = arithmetic_rule_of(code);
+    traits.branch = is_branch(code);
+    traits.block_compare = code >= kw::CPI && code <= kw::CPDR;
+    return traits;
+}
+
+constexpr std::array<FlagTraits, 256> make_flag_table() {
+    std::array<FlagTraits, 256> table{};
+    for (std::size_t high = 0; high < table.size(); ++high)
+        table[high] = flag_traits_of(static_cast<std::uint16_t>(high << 8));
+    return table;
+}
+
+constexpr std::array<FlagTraits, 256> flag_table = make_flag_table();
+
+constexpr FlagTraits no_flag_traits{};
+
+// Instruction codes carry their mnemonic in the high byte alone; any other code names no mnemonic.
+inline const FlagTraits& flag_traits(std::uint16_t code) {
+    return (code & 0xFF) == 0 ? flag_table[code >> 8] : no_flag_traits;
+}
+
+// What an instruction does with the carry on the HD64180.
+CarryUse carry_use(const LineRecord& record, const FlagTraits& traits) {
+    if (record.form == Form::cond_c || record.form == Form::cond_nc || record.form == Form::z_or_c ||
+        record.form == Form::nz_and_nc) {
+        return CarryUse::reads;
+    }
+    if (traits.pop) return record.form == Form::af ? CarryUse::sets : CarryUse::none;
+    return traits.carry;
 }
 
 // Targets are addresses: numbers in them keep all 16 bits.
@@ -119,35 +210,26 @@ bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const
     return true;
 }
 
-// What the translation of an instruction does to a flag a later branch reads, against the HD64180.
-enum class FlagEffect { differs, kept, agrees };
-
-FlagEffect z_flag_effect(const LineRecord& record) {
+FlagEffect z_flag_effect(const LineRecord& record, const FlagTraits& traits) {
+    switch (traits.z) {
+        case ZRule::differs: return FlagEffect::differs;
+        case ZRule::kept: return FlagEffect::kept;
+        case ZRule::agrees: return FlagEffect::agrees;
+        case ZRule::by_form: break;
+    }
     const std::uint16_t code = record.code;
     const Form form = record.form;
-    // The H8/300 sets Z where the HD64180 leaves it: MOV for LD, PUSH, POP and EX; ADD.W, NOT,
-    // the rotates of A and the block transfer loops.
-    if (code == kw::LD || (code == kw::ADD && form == Form::pair_pair) || code == kw::CPL ||
-        ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed) || (code >= kw::LDI && code <= kw::LDDR) ||
-        code == kw::PUSH || code == kw::POP || code == kw::EX || (code >= kw::RLCA && code <= kw::RRA)) {
+    // ADD.W sets Z where ADD HL,rr leaves it; so does the byte moved through R6L of a bit set or
+    // reset on an indexed byte.
+    if ((code == kw::ADD && form == Form::pair_pair) ||
+        ((code == kw::SET || code == kw::RES) && form == Form::bit_indexed)) {
         return FlagEffect::differs;
     }
-    // Neither processor changes Z here (or both leave it as it was).
     if (((code == kw::INC || code == kw::DEC) && (form == Form::pair || form == Form::pair_twice)) ||
-        (code >= kw::RLC && code <= kw::RRD) ||
-        ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect)) ||
-        code == kw::MLT || code == kw::NOP || code == kw::HALT || code == kw::SLP || code == kw::EI || code == kw::DI ||
-        code == kw::IM || code == kw::SCF || code == kw::CCF || code == kw::SCF_CCF) {
+        ((code == kw::SET || code == kw::RES) && (form == Form::bit_reg || form == Form::bit_indirect))) {
         return FlagEffect::kept;
     }
     return FlagEffect::agrees;
-}
-
-// The HD64180's sign flag S is the H8/300's N. The instructions that set Z from a result set the
-// sign from the same result on both, and those that leave Z leave the sign, except BIT: BTST sets
-// Z alone, and the sign the HD64180 leaves behind BIT is undefined.
-FlagEffect s_flag_effect(const LineRecord& record, FlagEffect z_effect) {
-    return record.code == kw::BIT ? FlagEffect::differs : z_effect;
 }
 
 void apply(FlagEffect effect, bool& unknown) {
@@ -155,11 +237,13 @@ void apply(FlagEffect effect, bool& unknown) {
 }
 
 // Whether the Z and S flags a later branch sees may differ from the HD64180's, after this
-// instruction.
-void update_z_and_s_flags(Context& ctx, const LineRecord& record) {
-    const FlagEffect z_effect = z_flag_effect(record);
+// instruction. The HD64180's sign flag S is the H8/300's N. The instructions that set Z from a
+// result set the sign from the same result on both, and those that leave Z leave the sign, except
+// BIT: BTST sets Z alone, and the sign the HD64180 leaves behind BIT is undefined.
+void update_z_and_s_flags(Context& ctx, const LineRecord& record, const FlagTraits& traits) {
+    const FlagEffect z_effect = z_flag_effect(record, traits);
     apply(z_effect, ctx.pass2.z_flag_unknown);
-    apply(s_flag_effect(record, z_effect), ctx.pass2.s_flag_unknown);
+    apply(traits.s_differs ? FlagEffect::differs : z_effect, ctx.pass2.s_flag_unknown);
 }
 
 void warn(Context& ctx, Translation& out, const char* message, Warning warning) {
@@ -169,39 +253,51 @@ void warn(Context& ctx, Translation& out, const char* message, Warning warning) 
 
 // The carry after a block compare holds the count's end, where the HD64180 leaves the carry as it
 // was: an instruction that reads it then reads something else.
-void update_c_flag(Context& ctx, const LineRecord& record, Translation& out) {
+void update_c_flag(Context& ctx, const LineRecord& record, const FlagTraits& traits, Translation& out) {
     bool& unknown = ctx.pass2.c_flag_unknown;
-    const bool served = record.form >= Form::po_after_transfer && record.form <= Form::pe_after_compare;
-    switch (carry_use(record)) {
-        case CarryUse::reads:
+    switch (carry_use(record, traits)) {
+        case CarryUse::reads: {
+            const bool served = record.form >= Form::po_after_transfer && record.form <= Form::pe_after_compare;
             if (unknown && !served) warn(ctx, out, "C flag unknown", Warning::c_flag_unknown);
             break;
+        }
         case CarryUse::sets: unknown = false; break;
         case CarryUse::none: break;
     }
-    if (record.code >= kw::CPI && record.code <= kw::CPDR) unknown = true;
+    if (traits.block_compare) unknown = true;
 }
 
 // DAA adjusts after an addition, DAS after a subtraction: the H8/300 has no flag that says which.
-void track_arithmetic(Context& ctx, LineRecord& record, bool logic_is_compare, Translation& out) {
+void track_arithmetic(Context& ctx, LineRecord& record, const FlagTraits& traits, const OperandSlots& slots,
+                      Translation& out) {
     Arithmetic& last = ctx.pass2.last_arithmetic;
-    const std::uint16_t code = record.code;
     const bool byte_step = record.form == Form::reg || record.form == Form::indirect || record.form == Form::indexed;
     if (has_label(record)) last = Arithmetic::unknown;  // reached by a jump, too
-    if (code == kw::DAA) {
-        if (last == Arithmetic::subtraction) {
-            record.form = Form::after_subtraction;
-        } else if (last == Arithmetic::unknown) {
-            warn(ctx, out, "DAA after unknown operation", Warning::daa_unknown);
-        }
-    } else if (code == kw::ADD || code == kw::ADC || (code == kw::INC && byte_step) ||
-               (code == kw::LOGIC && record.form != Form::none && !logic_is_compare)) {
-        last = Arithmetic::addition;
-    } else if (code == kw::SUB || code == kw::SBC || (code == kw::DEC && byte_step) || code == kw::NEG ||
-               (code == kw::LOGIC && logic_is_compare)) {
-        last = Arithmetic::subtraction;
-    } else if (is_branch(code) || is_return(code)) {
-        last = Arithmetic::unknown;
+    switch (traits.arithmetic) {
+        case ArithmeticRule::none: break;
+        case ArithmeticRule::daa:
+            if (last == Arithmetic::subtraction) {
+                record.form = Form::after_subtraction;
+            } else if (last == Arithmetic::unknown) {
+                warn(ctx, out, "DAA after unknown operation", Warning::daa_unknown);
+            }
+            break;
+        case ArithmeticRule::addition: last = Arithmetic::addition; break;
+        case ArithmeticRule::subtraction: last = Arithmetic::subtraction; break;
+        case ArithmeticRule::byte_addition:
+            if (byte_step) last = Arithmetic::addition;
+            break;
+        case ArithmeticRule::byte_subtraction:
+            if (byte_step) last = Arithmetic::subtraction;
+            break;
+        case ArithmeticRule::logic:
+            if (slots.logic == "CMP.B") {
+                last = Arithmetic::subtraction;
+            } else if (record.form != Form::none) {
+                last = Arithmetic::addition;
+            }
+            break;
+        case ArithmeticRule::forget: last = Arithmetic::unknown; break;
     }
 }
 
@@ -214,7 +310,7 @@ bool carry_read_later(RecordCursor& cursor, int offset) {
         if (has_label(*record) || !is_instruction(record->code) || is_branch(record->code) || is_return(record->code)) {
             return true;
         }
-        switch (carry_use(*record)) {
+        switch (carry_use(*record, flag_traits(record->code))) {
             case CarryUse::reads: return true;
             case CarryUse::sets: return false;
             case CarryUse::none: break;
@@ -223,60 +319,51 @@ bool carry_read_later(RecordCursor& cursor, int offset) {
     return true;  // the end of the source or of the window
 }
 
-bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
-                              const LineRecord& previous, LineRecord& next, OperandSlots& slots, Translation& out) {
-    std::string& target = slots.target;
+namespace {
+
+// PO and PE of a branch right after a block instruction.
+void read_parity_after_block(LineRecord& record, const LineRecord& previous, LineRecord& next) {
     // After a block instruction the count's end is in Z (transfer) or in the carry (compare).
-    if (previous.code >= kw::LDI && previous.code <= kw::LDDR && is_branch(record.code)) {
+    if (previous.code >= kw::LDI && previous.code <= kw::LDDR) {
         rewrite_parity_form(record, Form::po_after_transfer, Form::pe_after_transfer);
     }
     if (previous.code >= kw::CPI && previous.code <= kw::CPDR) {
-        if (is_branch(record.code)) rewrite_parity_form(record, Form::po_after_compare, Form::pe_after_compare);
+        rewrite_parity_form(record, Form::po_after_compare, Form::pe_after_compare);
         // A second branch right after the first still tests the flags of the block compare.
-        if (record.code != kw::CALL && is_branch(record.code) && is_branch(next.code)) {
+        if (record.code != kw::CALL && is_branch(next.code)) {
             rewrite_parity_form(next, Form::po_after_compare, Form::pe_after_compare);
         }
     }
+}
 
-    update_c_flag(ctx, record, out);
-    track_arithmetic(ctx, record, slots.logic == "CMP.B", out);
-    if (!is_branch(record.code)) {
-        // RET Z, RET NZ, RET P and RET M test the flags as the branches do.
-        if (record.code == kw::RET) warn_if_flags_unknown(ctx, record, out);
-        update_z_and_s_flags(ctx, record);
-        return false;
-    }
-
+// A branch: its target rendered into slots.target, and a JR Z merged with the JR C or NC after it.
+// True when the line's translation is complete in `out`.
+bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                          OperandSlots& slots, Translation& out) {
     warn_if_flags_unknown(ctx, record, out);
     // The H8/300 DEC that counts DJNZ's loop sets Z and N.
     if (record.code == kw::DJNZ) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
 
+    std::string& target = slots.target;
+    std::vector<Piece>& target_pieces = slots.target_pieces.pieces;
     const std::string_view src = text_at(line, record.col1);
     const bool jr_on_z = record.code == kw::JR && record.form == Form::cond_z;
-    std::string translated;
-    std::vector<Piece> pieces;
     const bool absolute = record.code == kw::CALL || record.code == kw::JP;
     // The pieces serve the GNU syntax, and tell whether a relative branch goes to one name (an
     // absolute target, behind its '@', never is one).
     const bool need_pieces = ctx.settings.gas || !absolute;
     const Rewrite result =
-        translate_expression(ctx.eval, ctx.data_names, src, translated, nullptr, need_pieces ? &pieces : nullptr);
+        translate_expression(ctx.eval, ctx.data_names, src, target, nullptr, need_pieces ? &target_pieces : nullptr);
     if (absolute) {
-        target.assign(1, '@');
-        target += translated;
+        target.insert(target.begin(), '@');
+        if (need_pieces) {
+            target_pieces.insert(target_pieces.begin(), Piece{PieceKind::text, "@", 0});
+        } else {
+            target_pieces.clear();
+        }
         // The subroutine may change the flags.
         if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
-    } else {
-        target = std::move(translated);
     }
-    if (absolute && need_pieces) {
-        slots.target_pieces.pieces.reserve(pieces.size() + 1);
-        slots.target_pieces.pieces.push_back({PieceKind::text, "@", 0});
-        std::move(pieces.begin(), pieces.end(), std::back_inserter(slots.target_pieces.pieces));
-    } else {
-        slots.target_pieces.pieces = std::move(pieces);
-    }
-    const std::vector<Piece>& target_pieces = slots.target_pieces.pieces;
     slots.target_fixed =
         ctx.settings.gas && std::none_of(target_pieces.begin(), target_pieces.end(), [&ctx](const Piece& piece) {
             return gas_places(ctx, piece) || piece.kind == PieceKind::location;
@@ -291,4 +378,19 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     record.code = in_error(record.code);
     out.push_back(source_line_of(record));
     return true;
+}
+
+}  // namespace
+
+bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                              const LineRecord& previous, LineRecord& next, OperandSlots& slots, Translation& out) {
+    const FlagTraits& traits = flag_traits(record.code);
+    if (traits.branch) read_parity_after_block(record, previous, next);
+    update_c_flag(ctx, record, traits, out);
+    track_arithmetic(ctx, record, traits, slots, out);
+    if (traits.branch) return render_branch_target(ctx, cursor, record, line, slots, out);
+    // RET Z, RET NZ, RET P and RET M test the flags as the branches do.
+    if (record.code == kw::RET) warn_if_flags_unknown(ctx, record, out);
+    update_z_and_s_flags(ctx, record, traits);
+    return false;
 }
