@@ -21,6 +21,23 @@ struct Neighbours {
     int next_offset = 0;  // places from the current record to `next`
 };
 
+// Whether the translation may depend on the next instruction: a pair it may merge with, a test
+// whose carry or redundancy the next instructions decide. Most instructions never look.
+bool looks_at_next(const LineRecord& record) {
+    switch (record.code) {
+        case kw::SCF:
+        case kw::LOGIC:
+        case kw::TST: return true;
+        case kw::INC:
+        case kw::DEC:
+        case kw::PUSH: return record.form == Form::pair;
+        case kw::LD: return record.form == Form::reg_indirect;  // LD r,(rr) + INC rr
+        default: return false;
+    }
+}
+
+bool is_branch(std::uint16_t code) { return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ; }
+
 void find_next(RecordCursor& cursor, Neighbours& n, int from) {
     n.next_offset = from;
     LineRecord* found = cursor.find_instruction(n.next_offset, 1);
@@ -154,11 +171,21 @@ void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& recor
     const std::string_view label = record.label_view();
     if (!label.empty()) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
 
+    // The neighbours are looked for only where they can matter: the instruction before a test or a
+    // branch (a block instruction gives a branch's PO and PE their meaning), the one after an
+    // instruction that may merge with it or a branch after a block compare.
     Neighbours n;
-    int previous_offset = -1;
-    LineRecord* previous = cursor.find_instruction(previous_offset, -1);
-    n.previous = previous != nullptr ? previous : &n.none;
-    find_next(cursor, n, 1);
+    n.previous = n.next = &n.none;
+    n.next_offset = 1;
+    if (record.code == kw::LOGIC || is_branch(record.code)) {
+        int previous_offset = -1;
+        LineRecord* previous = cursor.find_instruction(previous_offset, -1);
+        if (previous != nullptr) n.previous = previous;
+    }
+    if (looks_at_next(record) ||
+        (is_branch(record.code) && n.previous->code >= kw::CPI && n.previous->code <= kw::CPDR)) {
+        find_next(cursor, n, 1);
+    }
 
     fuse_with_neighbours(cursor, record, slots.logic, n);
 
