@@ -21,6 +21,29 @@ struct Neighbours {
     int next_offset = 0;  // places from the current record to `next`
 };
 
+void clear_pieces(OperandPieces& pieces) {
+    pieces.pieces.clear();
+    pieces.byte_wide = false;
+}
+
+// Empties the slots the last instruction line filled, keeping the room of their texts and pieces.
+// Every member is reset: a line must not see what the one before it rendered.
+void clear_slots(OperandSlots& slots) {
+    slots.reg1 = slots.reg2 = slots.logic = {};
+    slots.reg1H = slots.reg1L = slots.reg2H = slots.reg2L = {};
+    slots.imm.clear();
+    slots.mem.clear();
+    slots.bit.clear();
+    slots.target.clear();
+    slots.mem_next.clear();
+    clear_pieces(slots.imm_pieces);
+    clear_pieces(slots.mem_pieces);
+    clear_pieces(slots.bit_pieces);
+    clear_pieces(slots.target_pieces);
+    slots.target_fixed = false;
+    slots.with_pieces = true;
+}
+
 // Whether the translation may depend on the next instruction: a pair it may merge with, a test
 // whose carry or redundancy the next instructions decide. Most instructions never look.
 bool looks_at_next(const LineRecord& record) {
@@ -156,7 +179,8 @@ bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, cons
 
 void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
                            Translation& out) {
-    OperandSlots slots;
+    OperandSlots& slots = ctx.template_index.slots;
+    clear_slots(slots);
     slots.with_pieces = ctx.settings.gas;
     switch (record.code) {
         case kw::AND: slots.logic = "AND"; break;

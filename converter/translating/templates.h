@@ -126,13 +126,6 @@ struct TemplateSpan {
     std::uint16_t start = 0;
     std::uint16_t count = 0;
 };
-struct TemplateIndex {
-    std::vector<TemplateRun> runs;  // in the order of the table; ends with {0, 0}
-    // By the high byte of the key: every instruction line looks its entry up, so at once.
-    std::array<TemplateSpan, 256> by_code{};
-    // By the whole key: the table position plus one, 0 for a key without an entry.
-    std::vector<std::uint16_t> by_key;
-};
 
 // The operand texts that template steps name as slots, filled per instruction line by operand
 // rendering and branch translation.
@@ -148,6 +141,18 @@ struct OperandSlots {
     bool target_fixed = false;
     // Whether the lines get their operands as pieces too: only the GNU syntax writes from them.
     bool with_pieces = true;
+};
+
+struct TemplateIndex {
+    std::vector<TemplateRun> runs;  // in the order of the table; ends with {0, 0}
+    // By the high byte of the key: every instruction line looks its entry up, so at once.
+    std::array<TemplateSpan, 256> by_code{};
+    // By the whole key: the table position plus one, 0 for a key without an entry.
+    std::vector<std::uint16_t> by_key;
+    // The operand slots of the instruction line being translated. Every instruction line fills
+    // them: kept here from one line to the next, they are not made and freed per line, and their
+    // texts keep the room they have grown.
+    OperandSlots slots;
 };
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.
