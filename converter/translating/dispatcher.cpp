@@ -239,7 +239,6 @@ void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& recor
         ctx.console.print("(%d) ERROR: unsupport mnemonic '%s'\n", ctx.includes.line_count(),
                           std::string(entry.display).c_str());
     } else {
-        out.reserve(out.size() + entry.steps.size() + (carry_read ? 1 : 0));
         fill_template(entry.steps, slots, label, out);
         if (carry_read) add_clear_carry_line(slots, out);
         return;
