@@ -50,6 +50,9 @@ struct FlagTraits {
     ArithmeticRule arithmetic = ArithmeticRule::none;
     bool branch = false;
     bool block_compare = false;  // CPI, CPIR, CPD, CPDR
+    // Neither a branch nor a return, no carry read or arithmetic to follow, Z and S by mnemonic
+    // alone: most instructions, which only set or keep the flags their table entry says.
+    bool plain = false;
 };
 
 constexpr CarryUse carry_use_of(std::uint16_t code) {
@@ -123,6 +126,8 @@ constexpr FlagTraits flag_traits_of(std::uint16_t code) {
     traits.arithmetic = arithmetic_rule_of(code);
     traits.branch = is_branch(code);
     traits.block_compare = code >= kw::CPI && code <= kw::CPDR;
+    traits.plain = !traits.branch && !is_return(code) && traits.carry != CarryUse::reads &&
+                   traits.arithmetic == ArithmeticRule::none && traits.z != ZRule::by_form && !traits.block_compare;
     return traits;
 }
 
@@ -385,6 +390,22 @@ bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record
 bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
                               const LineRecord& previous, LineRecord& next, OperandSlots& slots, Translation& out) {
     const FlagTraits& traits = flag_traits(record.code);
+    if (traits.plain) {
+        const CarryUse carry = carry_use(record, traits);
+        if (carry == CarryUse::sets) {
+            ctx.pass2.c_flag_unknown = false;
+        } else if (carry == CarryUse::reads) {
+            update_c_flag(ctx, record, traits, out);
+        }
+        if (has_label(record)) ctx.pass2.last_arithmetic = Arithmetic::unknown;  // reached by a jump, too
+        if (traits.z != ZRule::kept) {
+            ctx.pass2.z_flag_unknown = traits.z == ZRule::differs;
+            ctx.pass2.s_flag_unknown = traits.z == ZRule::differs || traits.s_differs;
+        } else if (traits.s_differs) {
+            ctx.pass2.s_flag_unknown = true;
+        }
+        return false;
+    }
     if (traits.branch) read_parity_after_block(record, previous, next);
     update_c_flag(ctx, record, traits, out);
     track_arithmetic(ctx, record, traits, slots, out);
