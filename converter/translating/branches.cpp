@@ -175,14 +175,17 @@ void warn_z_flag_unknown(Context& ctx, Translation& out) {
 }
 
 // A branch on the sign (P or M, extended mode) reads a flag that may differ from the HD64180's.
-void warn_if_flags_unknown(Context& ctx, const LineRecord& record, Translation& out) {
+void warn_s_flag_unknown(Context& ctx, Translation& out) {
+    ctx.console.print("(%d) WARNING: S flag unknown\n", ctx.includes.line_count());
+    out.push_back(warning_line(Warning::s_flag_unknown));
+}
+
+// Every branch and return asks, and seldom warns: the question stays inline.
+inline void warn_if_flags_unknown(Context& ctx, const LineRecord& record, Translation& out) {
     const bool on_z = record.form == Form::cond_z || record.form == Form::cond_nz;
     const bool on_sign = record.form == Form::cond_p || record.form == Form::cond_m;
     if (on_z && ctx.pass2.z_flag_unknown) warn_z_flag_unknown(ctx, out);
-    if (on_sign && ctx.pass2.s_flag_unknown) {
-        ctx.console.print("(%d) WARNING: S flag unknown\n", ctx.includes.line_count());
-        out.push_back(warning_line(Warning::s_flag_unknown));
-    }
+    if (on_sign && ctx.pass2.s_flag_unknown) warn_s_flag_unknown(ctx, out);
 }
 
 // JR Z,X followed directly by JR C,X (branch when Z or C: BLS), or JR Z over a JR NC,X (branch when
@@ -360,7 +363,10 @@ bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record
     const Rewrite result =
         translate_expression(ctx.eval, ctx.data_names, src, target, nullptr, need_pieces ? &target_pieces : nullptr);
     if (absolute) {
-        target.insert(target.begin(), '@');
+        // In front of the translated text: appended, then turned to the front (cheaper than an
+        // insert for a text this short).
+        target.push_back('@');
+        std::rotate(target.begin(), target.end() - 1, target.end());
         if (need_pieces) {
             target_pieces.insert(target_pieces.begin(), Piece{PieceKind::text, "@", 0});
         } else {

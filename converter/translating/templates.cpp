@@ -554,6 +554,7 @@ namespace {
 
 // Every template line asks for three texts: kept where the compiler can inline it.
 inline std::string_view slot_text(const OperandSlots& slots, Slot slot, std::string_view text) {
+    if (slot == Slot::fixed) return text;  // most texts: without the jump through the cases
     switch (slot) {
         case Slot::fixed: return text;
         case Slot::reg1: return slots.reg1;
