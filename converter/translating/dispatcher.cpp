@@ -206,12 +206,12 @@ void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& recor
         LineRecord* previous = cursor.find_instruction(previous_offset, -1);
         if (previous != nullptr) n.previous = previous;
     }
-    if (looks_at_next(record) ||
-        (is_branch(record.code) && n.previous->code >= kw::CPI && n.previous->code <= kw::CPDR)) {
+    if (looks_at_next(record)) {
+        find_next(cursor, n, 1);
+        fuse_with_neighbours(cursor, record, slots.logic, n);
+    } else if (is_branch(record.code) && n.previous->code >= kw::CPI && n.previous->code <= kw::CPDR) {
         find_next(cursor, n, 1);
     }
-
-    fuse_with_neighbours(cursor, record, slots.logic, n);
 
     // A word keeps its high byte first on the H8/300: a byte access of a name that is also used as
     // a word reads the other byte than on the HD64180, unless words keep the HD64180's order.
