@@ -91,6 +91,10 @@ struct Pass2State {
     // The names DS defines: GNU as places them as labels, so they are not plain values there.
     std::unordered_set<std::string> reserved_names;
     GasSections gas_sections;
+    // The operand slots of the instruction line being translated. Every instruction line fills
+    // them: kept from one line to the next, they are not made and freed per line, and their texts
+    // keep the room they have grown.
+    OperandSlots slots;
 };
 
 struct Context {

@@ -179,7 +179,7 @@ bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, cons
 
 void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
                            Translation& out) {
-    OperandSlots& slots = ctx.template_index.slots;
+    OperandSlots& slots = ctx.pass2.slots;
     clear_slots(slots);
     slots.with_pieces = ctx.settings.gas;
     switch (record.code) {

@@ -149,10 +149,6 @@ struct TemplateIndex {
     std::array<TemplateSpan, 256> by_code{};
     // By the whole key: the table position plus one, 0 for a key without an entry.
     std::vector<std::uint16_t> by_key;
-    // The operand slots of the instruction line being translated. Every instruction line fills
-    // them: kept here from one line to the next, they are not made and freed per line, and their
-    // texts keep the room they have grown.
-    OperandSlots slots;
 };
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.
