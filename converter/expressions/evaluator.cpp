@@ -300,14 +300,30 @@ std::uint16_t number_value(char default_radix, std::string_view digits, Width wi
     return static_cast<std::uint16_t>(cut_to_width(width, value));
 }
 
-std::string hex_digits(std::uint16_t value) {
-    char buffer[4];
-    std::size_t start = sizeof buffer;
+namespace {
+
+// Writes the digits at the end of `buffer`; returns where they start.
+std::size_t hex_into(std::array<char, 4>& buffer, std::uint16_t value) {
+    std::size_t start = buffer.size();
     do {
         buffer[--start] = "0123456789ABCDEF"[value & 0xF];
         value = static_cast<std::uint16_t>(value >> 4);
     } while (value != 0);
-    return std::string(buffer + start, sizeof buffer - start);
+    return start;
+}
+
+}  // namespace
+
+std::string hex_digits(std::uint16_t value) {
+    std::array<char, 4> buffer{};
+    const std::size_t start = hex_into(buffer, value);
+    return std::string(buffer.data() + start, buffer.size() - start);
+}
+
+void append_hex_digits(std::string& out, std::uint16_t value) {
+    std::array<char, 4> buffer{};
+    const std::size_t start = hex_into(buffer, value);
+    out.append(buffer.data() + start, buffer.size() - start);
 }
 
 namespace {

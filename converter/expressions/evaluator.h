@@ -80,3 +80,5 @@ std::uint16_t number_value(char default_radix, std::string_view digits, Width wi
 
 // Upper-case hexadecimal without leading zeros, as values are written: 0, 1F, 8000.
 std::string hex_digits(std::uint16_t value);
+// The same digits appended to `out`.
+void append_hex_digits(std::string& out, std::uint16_t value);

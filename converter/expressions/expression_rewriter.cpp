@@ -240,3 +240,111 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
     if (!translatable || out.find('$') != std::string::npos) return Rewrite::not_translatable;
     return i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
 }
+
+namespace {
+
+// Names and numbers joined by + and -, evaluated and rewritten in one walk exactly as the two
+// general walks would do it: the sum modulo 65536 is the same whatever the grouping, and the
+// rewrite copies each name and writes each number as H' and its 16 bits. False (and `out`,
+// `pieces` as they were) for any other operand, and for the few that the two walks read
+// differently from each other: a number of more than 16 characters or with a quote in it, an
+// operand ended by other than ',' or ';', and one in a macro body (whose names may be parameters).
+bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
+                              Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces,
+                              Rewrite& rewrite) {
+    constexpr std::size_t token_max = 16;
+    if (eval.in_macro_body) return false;
+    const std::size_t out_start = out.size();
+    auto give_up = [&] {
+        out.resize(out_start);
+        if (pieces != nullptr) pieces->clear();
+        return false;
+    };
+    if (pieces != nullptr) pieces->clear();
+    std::uint32_t sum = 0;
+    bool named = false;
+    std::string address_name;
+    std::string undefined_name;  // the last one, as the general evaluation reports
+    char op = '+';
+    std::size_t i = 0;
+    for (;;) {
+        if (i >= text.size() || !is_name_start(text[i])) return give_up();
+        std::size_t end = i + 1;
+        while (end < text.size() && is_name_char(text[end])) ++end;
+        const std::string_view token = text.substr(i, std::min(end - i, token_max));
+        std::uint32_t item = 0;
+        if (is_digit(token.front())) {
+            // The evaluation reads all digits, the rewrite 16; a quote inside makes a character
+            // constant of the rest.
+            if (end - i > token_max || token.find('\'') != std::string_view::npos) return give_up();
+            const std::uint16_t number = number_value(eval.default_radix, token, Width::word);
+            item = number;
+            const std::size_t start = out.size();
+            out += "H'";
+            append_hex_digits(out, number);
+            if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), number});
+        } else {
+            // Names count to 16 characters: upper-cased on the stack for the lookups.
+            std::array<char, token_max> upper{};
+            for (std::size_t k = 0; k < token.size(); ++k) upper[k] = to_upper(token[k]);
+            const std::string_view name(upper.data(), token.size());
+            if (operator_keyword_char(name) != 0) return give_up();
+            if (const DataNameEntry* entry = data_name_find(names, name)) {
+                item = entry->value;
+            } else if (is_address_name(names, name)) {
+                item = 1;  // a stand-in, as the general evaluation takes
+                if (address_name.empty()) address_name = name.substr(0, 12);
+            } else {
+                undefined_name = name.substr(0, 12);
+            }
+            named = true;
+            out += token;
+            if (pieces != nullptr) pieces->push_back({PieceKind::name, std::string(token), 0});
+        }
+        sum = op == '+' ? sum + item : sum - item;
+        i = end;
+        if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
+        op = text[i];
+        out.push_back(op);
+        if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, op), 0});
+        ++i;
+    }
+    std::size_t stop = i;
+    while (stop < text.size() && is_blank(text[stop])) ++stop;
+    if (stop < text.size() && text[stop] != ',' && text[stop] != ';') return give_up();
+    const bool more = stop < text.size() && text[stop] == ',';
+
+    value = Evaluation{};
+    if (!undefined_name.empty()) {
+        value.outcome = {EvalStatus::undefined_name, std::move(undefined_name)};
+    } else if (!address_name.empty()) {
+        value.outcome = {EvalStatus::address_name, std::move(address_name)};
+    } else {
+        sum &= 0xFFFF;
+        value.value = static_cast<std::uint16_t>(width == Width::byte ? sum & 0xFF : sum);
+        value.truncated = width == Width::byte && sum > 0xFF && sum < 0xFF80;
+        value.has_value = true;
+    }
+    if (more) {
+        ++stop;
+        while (stop < text.size() && is_blank(text[stop])) ++stop;
+        value.next = stop;
+    }
+    if (symbolic != nullptr) *symbolic = named;
+    rewrite = more ? Rewrite::more_follows : Rewrite::complete;
+    return true;
+}
+
+}  // namespace
+
+Rewrite evaluate_and_rewrite(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
+                             Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces) {
+    if (Rewrite rewrite{}; evaluate_and_rewrite_sum(eval, names, text, width, value, out, symbolic, pieces, rewrite)) {
+        return rewrite;
+    }
+    value = evaluate_operand(eval, names, text, width);
+    std::string translated;
+    const Rewrite rewrite = translate_expression(eval, names, text, translated, symbolic, pieces);
+    out += translated;
+    return rewrite;
+}

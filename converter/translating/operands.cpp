@@ -58,25 +58,28 @@ std::string_view parenthesised_text(std::string_view text) {
 }
 
 // Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten
-// expression when the rewriter can rewrite it, otherwise the evaluated value. An undefined name
-// fails the operand unless `tolerate_undefined` and the expression can be kept symbolic.
-// `kept_name` (when given) tells whether the rewritten expression keeps a name.
+// expression when the rewriter can rewrite it, otherwise the evaluated value, which `value`
+// receives. An undefined name fails the operand unless `tolerate_undefined` and the expression can
+// be kept symbolic. `kept_name` (when given) tells whether the rewritten expression keeps a name.
 Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, char prefix, std::string_view text,
-                     const Evaluation& value, bool tolerate_undefined, bool* kept_name = nullptr) {
+                     Width width, bool tolerate_undefined, Evaluation& value, bool* kept_name = nullptr) {
+    // The rewritten expression is written straight after the prefix and taken back when the value
+    // is written instead.
     slot.assign(1, prefix);
-    std::string translated;
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
     // Only the GNU syntax writes from the pieces.
     const bool with_pieces = ctx.settings.gas;
-    const Rewrite rewrite = translate_expression(ctx.eval, ctx.data_names, text, translated, &symbolic,
+    const Rewrite rewrite = evaluate_and_rewrite(ctx.eval, ctx.data_names, text, width, value, slot, &symbolic,
                                                  with_pieces ? &translated_pieces : nullptr);
     if (kept_name != nullptr) *kept_name = symbolic;
     if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(1, prefix), 0});
     auto keep_symbolic = [&]() -> Outcome {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
-        if (with_pieces && gas_cannot_hold(ctx, translated_pieces)) return Outcome::malformed();
-        slot += translated;
+        if (with_pieces && gas_cannot_hold(ctx, translated_pieces)) {
+            slot.resize(1);
+            return Outcome::malformed();
+        }
         pieces.pieces.insert(pieces.pieces.end(), translated_pieces.begin(), translated_pieces.end());
         return {};
     };
@@ -88,21 +91,26 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
         if (kept_symbolic && rewrite != Rewrite::not_translatable) {
             return keep_symbolic();
         }
+        slot.resize(1);
         return value.outcome;
     }
     // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
     // name is the assembler's to compute (GNU as refuses one too wide for its byte).
     if (rewrite != Rewrite::not_translatable && (symbolic || !value.truncated)) {
-        if (ctx.settings.gas && value.truncated) return Outcome::malformed();
+        if (ctx.settings.gas && value.truncated) {
+            slot.resize(1);
+            return Outcome::malformed();
+        }
         return keep_symbolic();
     }
+    slot.resize(1);
     if (!value.has_value) {
         // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
         // would reach the H8/300 source unreported.
         return Outcome::malformed();
     }
     slot += "H'";
-    slot += hex_digits(value.value);
+    append_hex_digits(slot, value.value);
     if (with_pieces) pieces.pieces.push_back({PieceKind::number, slot.substr(1), value.value});
     return {};
 }
@@ -196,30 +204,31 @@ bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
 }
 
 Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm, OperandPieces* pieces) {
-    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, width);
+    Evaluation value;
     OperandPieces unused;
     OperandPieces& parts = pieces != nullptr ? *pieces : unused;
     parts.byte_wide = width == Width::byte;
-    return render_value(ctx, imm, parts, '#', text, value, width == Width::word);
+    return render_value(ctx, imm, parts, '#', text, width, width == Width::word, value);
 }
 
 Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
                       OperandPieces* pieces) {
     std::string_view address = parenthesised_text(text);
-    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, address, width);
+    Evaluation value;
     OperandPieces unused;
-    return render_value(ctx, mem, pieces != nullptr ? *pieces : unused, '@', address, value, tolerate_undefined);
+    return render_value(ctx, mem, pieces != nullptr ? *pieces : unused, '@', address, width, tolerate_undefined, value);
 }
 
 Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
                        OperandPieces* pieces) {
     const std::string_view displacement_text = parenthesised_text(text);
-    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::byte);
+    Evaluation value;
     std::string displacement;
     OperandPieces parts;
     parts.byte_wide = true;
     bool symbolic = false;
-    if (Outcome outcome = render_value(ctx, displacement, parts, '#', displacement_text, value, false, &symbolic);
+    if (Outcome outcome =
+            render_value(ctx, displacement, parts, '#', displacement_text, Width::byte, false, value, &symbolic);
         !outcome.ok()) {
         return outcome;
     }
@@ -263,11 +272,13 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
 }
 
 Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit, OperandPieces* pieces) {
-    const Evaluation value = evaluate_operand(ctx.eval, ctx.data_names, text, Width::byte);
+    Evaluation value;
     OperandPieces unused;
     OperandPieces& parts = pieces != nullptr ? *pieces : unused;
     parts.byte_wide = true;
-    if (Outcome outcome = render_value(ctx, bit, parts, '#', text, value, false); !outcome.ok()) return outcome;
+    if (Outcome outcome = render_value(ctx, bit, parts, '#', text, Width::byte, false, value); !outcome.ok()) {
+        return outcome;
+    }
     // The H8/300 has bits 0 to 7; GNU as refuses any other number.
     if (ctx.settings.gas && value.value > 7) return Outcome::malformed();
     // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.

@@ -232,3 +232,71 @@ TEST_F(RewriterTest, PlainOperandsRewriteAsTheGeneralWay) {
         }
     }
 }
+
+// Names and numbers joined by + and - are evaluated and rewritten in one walk; every operand must
+// come out exactly as the evaluator's and the rewriter's own walks make it, whatever its names
+// (defined, undefined, labels, keywords, too long), numbers and ending.
+TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
+    address_name_put(names, "LBL");
+    data_name_put(names, console, "BIG", 0x1234, name_kind::value);
+    const std::vector<std::string> terms = {"V",
+                                            "v",
+                                            "BIG",
+                                            "UNDEF",
+                                            "LBL",
+                                            "AND",
+                                            "12H",
+                                            "0FFFFH",
+                                            "300",
+                                            "1'",
+                                            "0ffh",
+                                            "PAR",
+                                            "X$",
+                                            "LONGNAME_MORE_THAN_16_CHARS",
+                                            "12345678901234567H"};
+    const std::vector<std::string> endings = {
+        "", ",", ", 2", " ;c", ".", "\n", "\t,X", "\r", " X", ")", "*2", "+", "+ 1", "'a'", std::string("\0,1", 3)};
+    std::vector<std::string> operands;
+    for (const std::string& a : terms) {
+        for (const std::string& ending : endings) operands.push_back(a + ending);
+        for (const std::string& b : terms) {
+            operands.push_back(a + "+" + b);
+            operands.push_back(a + "-" + b + ",1");
+            operands.push_back(a + "-" + b + "+" + a + " ;c");
+        }
+    }
+    for (bool in_body : {false, true}) {
+        eval.in_macro_body = in_body;
+        for (const std::string& text : operands) {
+            for (Width width : {Width::byte, Width::word}) {
+                const Evaluation expected = evaluate_operand(eval, names, text, width);
+                std::string expected_out;
+                bool expected_symbolic = false;
+                std::vector<Piece> expected_pieces;
+                const Rewrite expected_rewrite =
+                    translate_expression(eval, names, text, expected_out, &expected_symbolic, &expected_pieces);
+
+                Evaluation value;
+                std::string out = "#";
+                bool symbolic = !expected_symbolic;
+                std::vector<Piece> pieces = {{PieceKind::text, "stale", 0}};
+                const Rewrite rewrite = evaluate_and_rewrite(eval, names, text, width, value, out, &symbolic, &pieces);
+                EXPECT_EQ(rewrite, expected_rewrite) << text;
+                EXPECT_EQ(out, "#" + expected_out) << text;
+                EXPECT_EQ(symbolic, expected_symbolic) << text;
+                EXPECT_EQ(value.value, expected.value) << text;
+                EXPECT_EQ(value.has_value, expected.has_value) << text;
+                EXPECT_EQ(value.truncated, expected.truncated) << text;
+                EXPECT_EQ(value.outcome.status, expected.outcome.status) << text;
+                EXPECT_EQ(value.outcome.undefined_name, expected.outcome.undefined_name) << text;
+                EXPECT_EQ(value.next, expected.next) << text;
+                ASSERT_EQ(pieces.size(), expected_pieces.size()) << text;
+                for (std::size_t i = 0; i < pieces.size(); ++i) {
+                    EXPECT_EQ(pieces[i].kind, expected_pieces[i].kind) << text;
+                    EXPECT_EQ(pieces[i].text, expected_pieces[i].text) << text;
+                    EXPECT_EQ(pieces[i].value, expected_pieces[i].value) << text;
+                }
+            }
+        }
+    }
+}
