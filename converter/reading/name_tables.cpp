@@ -3,8 +3,11 @@
 #include <algorithm>
 
 std::string_view significant_name(std::string_view name) {
-    name = name.substr(0, std::min(name.find('\0'), name.size()));
-    return name.substr(0, std::min<std::size_t>(name.size(), 16));
+    // Only the first 16 characters can hold the NUL that ends the name early.
+    name = name.substr(0, std::min<std::size_t>(name.size(), 16));
+    std::size_t length = 0;
+    while (length < name.size() && name[length] != '\0') ++length;
+    return name.substr(0, length);
 }
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name) {
