@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "reading/text_scan.h"
 
@@ -243,12 +244,87 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
 
 namespace {
 
+// How an operand read in one walk ends, as each of the two general walks reads it.
+struct Ending {
+    bool more = false;                // the rewrite: a ',' follows
+    std::optional<std::size_t> next;  // the evaluation: where the next item starts
+};
+
+// Reads the end of an operand whose last item ends at `i`. The evaluation takes blanks and then
+// ',', ';', a newline, a NUL or the end; the rewrite takes any white space and then ',', ';', a
+// NUL or the end. False for any other ending, and for one the two read differently ('.').
+bool read_ending(std::string_view text, std::size_t i, Ending& ending) {
+    std::size_t stop = i;
+    while (stop < text.size() && is_blank(text[stop])) ++stop;
+    const char ch = stop < text.size() ? text[stop] : '\0';
+    if (ch == ',') {
+        ending.more = true;
+        ++stop;
+        while (stop < text.size() && is_blank(text[stop])) ++stop;
+        ending.next = stop;
+        return true;
+    }
+    if (ch == ';' || ch == '\0') return true;
+    if (ch != '\n') return false;
+    // The evaluation ends at the newline; the rewrite reads on past it as white space.
+    while (stop < text.size() && text[stop] != '\0' && is_white_space(text[stop])) ++stop;
+    if (stop >= text.size() || text[stop] == '\0' || text[stop] == ';') return true;
+    if (text[stop] != ',') return false;
+    ending.more = true;
+    return true;
+}
+
+void set_one_walk_value(Evaluation& value, Width width, std::uint32_t sum) {
+    sum &= 0xFFFF;
+    value.value = static_cast<std::uint16_t>(width == Width::byte ? sum & 0xFF : sum);
+    value.truncated = width == Width::byte && sum > 0xFF && sum < 0xFF80;
+    value.has_value = true;
+}
+
+// A character constant alone ('A', '?'), evaluated and rewritten in one walk as the two general
+// walks would do it: the evaluation takes the last two characters as the value, and the rewrite
+// copies the constant when the H8/300 assembler reads its characters alike (else the caller writes
+// the value). False for any other operand, and for one with a quote, newline or NUL inside.
+bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluation& value, std::string& out,
+                                   bool* symbolic, std::vector<Piece>* pieces, Rewrite& rewrite) {
+    if (text.empty() || text.front() != '\'') return false;
+    std::size_t close = 1;
+    bool copies = true;
+    std::uint32_t characters = 0;
+    for (; close < text.size() && text[close] != '\''; ++close) {
+        const char ch = text[close];
+        if (is_quote(ch) || ch == '\n' || ch == '\0') return false;
+        copies = copies && copies_in_constant(ch);
+        characters = ((characters << 8) | static_cast<unsigned char>(ch)) & 0xFFFF;
+    }
+    if (close >= text.size()) return false;
+    Ending ending;
+    if (!read_ending(text, close + 1, ending)) return false;
+    if (pieces != nullptr) pieces->clear();
+    if (symbolic != nullptr) *symbolic = false;
+    value = Evaluation{};
+    if (close > 1) set_one_walk_value(value, width, characters);
+    value.next = ending.next;
+    if (close == 1 || !copies) {
+        rewrite = Rewrite::not_translatable;
+        return true;
+    }
+    const std::string_view constant = text.substr(0, close + 1);
+    out += constant;
+    if (pieces != nullptr) {
+        pieces->push_back({PieceKind::number, std::string(constant), constant_value(constant.substr(1, close - 1))});
+    }
+    rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
+    return true;
+}
+
 // Names and numbers joined by + and -, evaluated and rewritten in one walk exactly as the two
 // general walks would do it: the sum modulo 65536 is the same whatever the grouping, and the
 // rewrite copies each name and writes each number as H' and its 16 bits. False (and `out`,
 // `pieces` as they were) for any other operand, and for the few that the two walks read
 // differently from each other: a number of more than 16 characters or with a quote in it, an
-// operand ended by other than ',' or ';', and one in a macro body (whose names may be parameters).
+// ending other than those of read_ending, and an operand in a macro body (whose names may be
+// parameters).
 bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
                               Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces,
                               Rewrite& rewrite) {
@@ -269,24 +345,31 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
     std::size_t i = 0;
     for (;;) {
         if (i >= text.size() || !is_name_start(text[i])) return give_up();
-        std::size_t end = i + 1;
-        while (end < text.size() && is_name_char(text[end])) ++end;
-        const std::string_view token = text.substr(i, std::min(end - i, token_max));
         std::uint32_t item = 0;
-        if (is_digit(token.front())) {
+        if (is_digit(text[i])) {
+            std::size_t end = i + 1;
+            while (end < text.size() && is_name_char(text[end])) ++end;
+            const std::string_view token = text.substr(i, end - i);
             // The evaluation reads all digits, the rewrite 16; a quote inside makes a character
             // constant of the rest.
-            if (end - i > token_max || token.find('\'') != std::string_view::npos) return give_up();
+            if (token.size() > token_max || token.find('\'') != std::string_view::npos) return give_up();
             const std::uint16_t number = number_value(eval.default_radix, token, Width::word);
             item = number;
             const std::size_t start = out.size();
             out += "H'";
             append_hex_digits(out, number);
             if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), number});
+            i = end;
         } else {
-            // Names count to 16 characters: upper-cased on the stack for the lookups.
+            // Names count to 16 characters: upper-cased on the stack for the lookups as they are
+            // scanned.
             std::array<char, token_max> upper{};
-            for (std::size_t k = 0; k < token.size(); ++k) upper[k] = to_upper(token[k]);
+            std::size_t end = i;
+            for (; end < text.size() && end - i < token_max && is_name_char(text[end]); ++end) {
+                upper[end - i] = to_upper(text[end]);
+            }
+            const std::string_view token = text.substr(i, end - i);
+            while (end < text.size() && is_name_char(text[end])) ++end;
             const std::string_view name(upper.data(), token.size());
             if (operator_keyword_char(name) != 0) return give_up();
             if (const DataNameEntry* entry = data_name_find(names, name)) {
@@ -300,19 +383,17 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             named = true;
             out += token;
             if (pieces != nullptr) pieces->push_back({PieceKind::name, std::string(token), 0});
+            i = end;
         }
         sum = op == '+' ? sum + item : sum - item;
-        i = end;
         if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
         op = text[i];
         out.push_back(op);
         if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, op), 0});
         ++i;
     }
-    std::size_t stop = i;
-    while (stop < text.size() && is_blank(text[stop])) ++stop;
-    if (stop < text.size() && text[stop] != ',' && text[stop] != ';') return give_up();
-    const bool more = stop < text.size() && text[stop] == ',';
+    Ending ending;
+    if (!read_ending(text, i, ending)) return give_up();
 
     value = Evaluation{};
     if (!undefined_name.empty()) {
@@ -320,18 +401,11 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
     } else if (!address_name.empty()) {
         value.outcome = {EvalStatus::address_name, std::move(address_name)};
     } else {
-        sum &= 0xFFFF;
-        value.value = static_cast<std::uint16_t>(width == Width::byte ? sum & 0xFF : sum);
-        value.truncated = width == Width::byte && sum > 0xFF && sum < 0xFF80;
-        value.has_value = true;
+        set_one_walk_value(value, width, sum);
     }
-    if (more) {
-        ++stop;
-        while (stop < text.size() && is_blank(text[stop])) ++stop;
-        value.next = stop;
-    }
+    value.next = ending.next;
     if (symbolic != nullptr) *symbolic = named;
-    rewrite = more ? Rewrite::more_follows : Rewrite::complete;
+    rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
     return true;
 }
 
@@ -339,7 +413,8 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
 
 Rewrite evaluate_and_rewrite(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
                              Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces) {
-    if (Rewrite rewrite{}; evaluate_and_rewrite_sum(eval, names, text, width, value, out, symbolic, pieces, rewrite)) {
+    if (Rewrite rewrite{}; evaluate_and_rewrite_sum(eval, names, text, width, value, out, symbolic, pieces, rewrite) ||
+                           evaluate_and_rewrite_constant(text, width, value, out, symbolic, pieces, rewrite)) {
         return rewrite;
     }
     value = evaluate_operand(eval, names, text, width);

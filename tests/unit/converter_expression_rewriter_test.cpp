@@ -253,9 +253,38 @@ TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
                                             "PAR",
                                             "X$",
                                             "LONGNAME_MORE_THAN_16_CHARS",
-                                            "12345678901234567H"};
-    const std::vector<std::string> endings = {
-        "", ",", ", 2", " ;c", ".", "\n", "\t,X", "\r", " X", ")", "*2", "+", "+ 1", "'a'", std::string("\0,1", 3)};
+                                            "12345678901234567H",
+                                            "'a'",
+                                            "'?'",
+                                            "'ab'",
+                                            "''",
+                                            "'a",
+                                            "' '",
+                                            "'\"'",
+                                            "\"a\"",
+                                            "'.'",
+                                            "'a''b'"};
+    const std::vector<std::string> endings = {"",
+                                              ",",
+                                              ", 2",
+                                              " ;c",
+                                              ".",
+                                              "\n",
+                                              "\t,X",
+                                              "\r",
+                                              " X",
+                                              ")",
+                                              "*2",
+                                              "+",
+                                              "+ 1",
+                                              "'a'",
+                                              "\n,1",
+                                              "\n ;c",
+                                              "\n\n",
+                                              "\n.",
+                                              " \nX",
+                                              std::string("\0,1", 3),
+                                              std::string("\n\0,", 3)};
     std::vector<std::string> operands;
     for (const std::string& a : terms) {
         for (const std::string& ending : endings) operands.push_back(a + ending);
