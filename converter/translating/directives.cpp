@@ -222,9 +222,9 @@ void translate_value_name(Context& ctx, LineRecord& record, std::string_view sou
 
 // The .SDATA operand of a string item: the characters between the quotes in double quotes, a
 // doubled delimiter read as one and every double quote written twice. False when text other than
-// blanks follows the closing quote: the item is then an expression such as 'A'+80H.
-bool string_operand(std::string_view item, std::string& out) {
-    const std::string_view body = operand_body(item);
+// blanks follows the closing quote: the item is then an expression such as 'A'+80H. `body` is the
+// item's operand_body.
+bool string_operand(std::string_view body, std::string& out) {
     const char delimiter = body.front();
     out.reserve(body.size() + 2);
     out = '"';
@@ -264,12 +264,13 @@ void set_data_kind(OutputLine& line, Width width) {
     line.pieces1.byte_wide = byte;
 }
 
-// An item whose value is known: its translated expression, or the value when it has none.
-void set_value_operand(Context& ctx, OutputLine& line, std::string_view item, const Evaluation& value, Width width) {
+// An item whose value is known: its rewritten expression (in `line` when `rewritten`), or the
+// value when it has none.
+void set_value_operand(Context& ctx, OutputLine& line, bool rewritten, bool symbolic, const Evaluation& value,
+                       Width width) {
     set_data_kind(line, width);
-    bool symbolic = false;
     // A number too wide for its byte is written as the byte it leaves.
-    if (!rewrite_operand(ctx, item, line, &symbolic) || (value.truncated && !symbolic)) {
+    if (!rewritten || (value.truncated && !symbolic)) {
         line.operand1 = hex_constant(value.value);
         if (ctx.settings.gas) line.pieces1.pieces = number_pieces(value.value).pieces;
     }
@@ -308,23 +309,22 @@ void put_word_low_first(Context& ctx, OutputLine line, std::string_view item, co
     out.push_back(std::move(high));
 }
 
-// The characters of a string item, a doubled delimiter read as one: what the bytes are.
-std::string string_characters(std::string_view item) {
-    const std::string_view body = operand_body(item);
-    std::string characters;
-    characters.reserve(body.size());
+// How many characters a string item has, a doubled delimiter read as one: how many bytes it makes.
+// `characters` (when given) receives them. `body` is the item's operand_body.
+std::size_t string_characters(std::string_view body, std::string* characters = nullptr) {
+    if (characters != nullptr) characters->reserve(body.size());
+    std::size_t count = 0;
     for (std::size_t i = 1; i < body.size(); ++i) {
         const char ch = body[i];
         if (ch == body.front() && i + 1 < body.size() && body[i + 1] == ch) {
-            characters.push_back(ch);
             ++i;
         } else if (ch == body.front() || (is_quote(ch) && i + 1 == body.size())) {
             break;
-        } else {
-            characters.push_back(ch);
         }
+        if (characters != nullptr) characters->push_back(ch);
+        ++count;
     }
-    return characters;
+    return count;
 }
 
 void translate_radix(Context& ctx, const LineRecord& record, std::string_view line) {
@@ -386,30 +386,51 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
     for (int i = 1;; ++i) {
         const std::string_view item = items.substr(position);
         const bool first = i == 1;
-        const Evaluation evaluation = evaluate_operand(ctx.eval, ctx.data_names, item, width);
-        const std::optional<std::size_t> next = evaluation.next;
-        // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero.
-        const bool empty = operand_body(item).empty();
-        // A string that never closes ('ABC,1) swallows the rest of the line: nothing after it is
-        // data. ('AB" closed by the other quote is a constant of its own.)
-        const bool unclosed = is_quote(item.front()) && !opens_quoted_string(item, 0) && !evaluation.ok();
-
+        const bool quoted = !item.empty() && is_quote(item.front());
         OutputLine line;
         if (first) line.label = label;
+        // An item that is not a string is evaluated and rewritten at once (the rewrite is used
+        // only where it is written); a string is evaluated, and rewritten only when it is no
+        // string after all.
+        Evaluation evaluation;
+        bool rewritten = false;
+        bool symbolic = false;
+        if (quoted) {
+            evaluation = evaluate_operand(ctx.eval, ctx.data_names, item, width);
+        } else {
+            rewritten =
+                evaluate_and_rewrite(ctx.eval, ctx.data_names, item, width, evaluation, line.operand1, &symbolic,
+                                     ctx.settings.gas ? &line.pieces1.pieces : nullptr) != Rewrite::not_translatable;
+        }
+        const std::optional<std::size_t> next = evaluation.next;
+        // The item as written, without the blanks around it: looked for only where it is needed.
+        const std::string_view body = quoted ? operand_body(item) : std::string_view{};
+        // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero. One that
+        // starts with a quote, a name or a number is not.
+        const bool empty = item.empty() || (!quoted && !is_name_start(item.front()) && operand_body(item).empty());
+        // A string that never closes ('ABC,1) swallows the rest of the line: nothing after it is
+        // data. ('AB" closed by the other quote is a constant of its own.)
+        const bool unclosed = quoted && !opens_quoted_string(item, 0) && !evaluation.ok();
+
         bool written = true;
         if (evaluation.ok() && !empty) {
-            if (is_quote(item.front()) && string_operand(item, line.operand1)) {
+            if (quoted && string_operand(body, line.operand1)) {
                 line.mnemonic = ".SDATA";
                 line.directive = Directive::string;
-                std::string characters = string_characters(item);
-                line.size = static_cast<std::uint16_t>(characters.size());
-                if (ctx.settings.gas) line.pieces1.pieces = {{PieceKind::string, std::move(characters), 0}};
+                if (ctx.settings.gas) {
+                    std::string characters;
+                    line.size = static_cast<std::uint16_t>(string_characters(body, &characters));
+                    line.pieces1.pieces = {{PieceKind::string, std::move(characters), 0}};
+                } else {
+                    line.size = static_cast<std::uint16_t>(string_characters(body));
+                }
             } else {
-                set_value_operand(ctx, line, item, evaluation, width);
+                if (quoted) rewritten = rewrite_operand(ctx, item, line, &symbolic);
+                set_value_operand(ctx, line, rewritten, symbolic, evaluation, width);
             }
         } else if ((evaluation.outcome.status == EvalStatus::undefined_name ||
                     evaluation.outcome.status == EvalStatus::address_name) &&
-                   rewrite_operand(ctx, item, line)) {
+                   (quoted ? rewrite_operand(ctx, item, line) : rewritten)) {
             // A name unknown here (a code label, an external, a later EQU) is written symbolically.
             // A malformed item is not: its text, such as (1, would reach the output unreported.
             set_data_kind(line, width);
