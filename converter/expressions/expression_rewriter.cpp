@@ -47,7 +47,7 @@ std::uint16_t constant_value(std::string_view characters) {
 
 // Rewrites an operand that is one character constant, or names and numbers joined by + and -
 // (LABEL+1), and nothing else, as the general scan below would; false (and nothing written) for
-// any other.
+// any other. A NUL ends the operand as the end of `text` does (the general scan cuts it there).
 bool translate_single_token(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
                             bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
     constexpr std::size_t token_max = 16;
@@ -60,7 +60,7 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
         }
         std::size_t i = length;
         while (i < text.size() && is_white_space(text[i])) ++i;
-        if (i < text.size() && text[i] != ',' && text[i] != ';') return false;
+        if (i < text.size() && text[i] != ',' && text[i] != ';' && text[i] != '\0') return false;
         out.assign(text.substr(0, length));
         if (pieces != nullptr) {
             pieces->push_back({PieceKind::number, out, constant_value(text.substr(1, length - 2))});
@@ -108,7 +108,7 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
     }
     std::size_t stop = i;
     while (stop < text.size() && is_white_space(text[stop])) ++stop;
-    if (stop < text.size() && text[stop] != ',' && text[stop] != ';') return give_up();
+    if (stop < text.size() && text[stop] != ',' && text[stop] != ';' && text[stop] != '\0') return give_up();
     result = stop < text.size() && text[stop] == ',' ? Rewrite::more_follows : Rewrite::complete;
     return true;
 }
@@ -121,8 +121,8 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
     std::vector<Piece> unused;
     std::vector<Piece>& parts = pieces != nullptr ? *pieces : unused;
     parts.clear();
-    text = before_nul(text);
     if (Rewrite result{}; translate_single_token(eval, names, text, out, symbolic, pieces, result)) return result;
+    text = before_nul(text);
     auto add = [&parts, pieces](PieceKind kind, std::string_view piece_text, std::uint16_t value = 0) {
         if (pieces != nullptr) parts.push_back({kind, std::string(piece_text), value});
     };
