@@ -42,9 +42,24 @@ constexpr bool operator_keywords_fit() {
 static_assert(operator_keywords_fit(), "operator_keyword_char turns away names by their length");
 }  // namespace
 
+namespace {
+
+// Whether an operator keyword starts with the character: most names are turned away by their first
+// letter without a comparison.
+constexpr std::array<bool, 256> build_keyword_starts() {
+    std::array<bool, 256> starts{};
+    for (const OperatorKeyword& row : OperatorKeywords) starts[static_cast<unsigned char>(row.keyword.front())] = true;
+    return starts;
+}
+
+constexpr std::array<bool, 256> keyword_starts = build_keyword_starts();
+
+}  // namespace
+
 char operator_keyword_char(std::string_view upper_case_word) {
     // Every operator keyword has two to four letters: most names are turned away by their length.
     if (upper_case_word.size() < 2 || upper_case_word.size() > 4) return 0;
+    if (!keyword_starts[static_cast<unsigned char>(upper_case_word.front())]) return 0;
     // Comparing the first letter first spares most names a whole comparison.
     for (const OperatorKeyword& row : OperatorKeywords) {
         if (row.keyword.front() == upper_case_word.front() && row.keyword == upper_case_word) return row.op;

@@ -50,8 +50,15 @@ constexpr std::array<RegisterName, 28> register_names{{
 // The address or displacement at the start of `text`: up to the last ')' before the first ',',
 // ';' or newline (the whole operand when no ')' stands there).
 std::string_view parenthesised_text(std::string_view text) {
-    std::size_t end = find_unquoted(text, ",;\n");
-    if (end == std::string_view::npos) end = text.size();
+    // find_unquoted(text, ",;\n") written out for its three stops, which the compiler can test
+    // directly: the closing quote of a string is found before the line ends.
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const char ch = text[end];
+        if (ch == ',' || ch == ';' || ch == '\n') break;
+        if (is_quote(ch) && opens_quoted_string(text, end)) end = text.find(ch, end + 1);
+        ++end;
+    }
     std::string_view operand = text.substr(0, end);
     std::size_t close = operand.rfind(')');
     return close == std::string_view::npos ? operand : operand.substr(0, close);
