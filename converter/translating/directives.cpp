@@ -473,7 +473,7 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
         // The label names the macro; its parameters are names being defined, not references, so
         // they get no backslash even in a definition nested in another.
         list = label + " ";
-        pieces.push_back({PieceKind::text, list, 0});
+        if (ctx.settings.gas) pieces.push_back({PieceKind::text, list, 0});
         ctx.eval.in_macro_body = false;
     } else {
         line.label = label;
@@ -486,8 +486,9 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
         std::string text;
         std::vector<Piece> item_pieces;
         // Names and macro arguments are addresses or values of any size: numbers in them keep 16 bits.
-        if (translate_expression(ctx.eval, ctx.data_names, item, text, nullptr, &item_pieces) !=
-            Rewrite::not_translatable) {
+        // Only the GNU syntax writes from the pieces.
+        if (translate_expression(ctx.eval, ctx.data_names, item, text, nullptr,
+                                 ctx.settings.gas ? &item_pieces : nullptr) != Rewrite::not_translatable) {
             if (code == kw::EXTRN) {
                 data_name_put(ctx.data_names, ctx.console, text, 0, name_kind::external);
             } else if (code == kw::MACRO) {
@@ -500,7 +501,7 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
                     ctx.console.print("(%d) ERROR: cannot use register for macro parameters\n",
                                       ctx.includes.line_count());
                     (void)h8_register_name(ctx.console, text, reg);
-                    item_pieces = {{PieceKind::text, text, 0}};
+                    if (ctx.settings.gas) item_pieces = {{PieceKind::text, text, 0}};
                 }
             }
             if (code == kw::MACRO) {
@@ -510,8 +511,10 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
             }
             list += text;
             list += ',';
-            pieces.insert(pieces.end(), item_pieces.begin(), item_pieces.end());
-            pieces.push_back({PieceKind::text, ",", 0});
+            if (ctx.settings.gas) {
+                pieces.insert(pieces.end(), item_pieces.begin(), item_pieces.end());
+                pieces.push_back({PieceKind::text, ",", 0});
+            }
         } else {
             ctx.console.print("(%d) ERROR: illegal PUBLIC/EXTRN/MACRO operand\n", ctx.includes.line_count());
         }
