@@ -68,11 +68,12 @@ std::string_view parenthesised_text(std::string_view text) {
 // expression when the rewriter can rewrite it, otherwise the evaluated value, which `value`
 // receives. An undefined name fails the operand unless `tolerate_undefined` and the expression can
 // be kept symbolic. `kept_name` (when given) tells whether the rewritten expression keeps a name.
-Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, char prefix, std::string_view text,
-                     Width width, bool tolerate_undefined, Evaluation& value, bool* kept_name = nullptr) {
+Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix,
+                     std::string_view text, Width width, bool tolerate_undefined, Evaluation& value,
+                     bool* kept_name = nullptr) {
     // The rewritten expression is written straight after the prefix and taken back when the value
     // is written instead.
-    slot.assign(1, prefix);
+    slot.assign(prefix);
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
     // Only the GNU syntax writes from the pieces.
@@ -80,11 +81,11 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
     const Rewrite rewrite = evaluate_and_rewrite(ctx.eval, ctx.data_names, text, width, value, slot, &symbolic,
                                                  with_pieces ? &translated_pieces : nullptr);
     if (kept_name != nullptr) *kept_name = symbolic;
-    if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(1, prefix), 0});
+    if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(prefix), 0});
     auto keep_symbolic = [&]() -> Outcome {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
         if (with_pieces && gas_cannot_hold(ctx, translated_pieces)) {
-            slot.resize(1);
+            slot.resize(prefix.size());
             return Outcome::malformed();
         }
         pieces.pieces.insert(pieces.pieces.end(), translated_pieces.begin(), translated_pieces.end());
@@ -98,19 +99,19 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
         if (kept_symbolic && rewrite != Rewrite::not_translatable) {
             return keep_symbolic();
         }
-        slot.resize(1);
+        slot.resize(prefix.size());
         return value.outcome;
     }
     // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
     // name is the assembler's to compute (GNU as refuses one too wide for its byte).
     if (rewrite != Rewrite::not_translatable && (symbolic || !value.truncated)) {
         if (ctx.settings.gas && value.truncated) {
-            slot.resize(1);
+            slot.resize(prefix.size());
             return Outcome::malformed();
         }
         return keep_symbolic();
     }
-    slot.resize(1);
+    slot.resize(prefix.size());
     if (!value.has_value) {
         // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
         // would reach the H8/300 source unreported.
@@ -118,7 +119,7 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, cha
     }
     slot += "H'";
     append_hex_digits(slot, value.value);
-    if (with_pieces) pieces.pieces.push_back({PieceKind::number, slot.substr(1), value.value});
+    if (with_pieces) pieces.pieces.push_back({PieceKind::number, slot.substr(prefix.size()), value.value});
     return {};
 }
 
@@ -215,7 +216,7 @@ Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::
     OperandPieces unused;
     OperandPieces& parts = pieces != nullptr ? *pieces : unused;
     parts.byte_wide = width == Width::byte;
-    return render_value(ctx, imm, parts, '#', text, width, width == Width::word, value);
+    return render_value(ctx, imm, parts, "#", text, width, width == Width::word, value);
 }
 
 Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
@@ -223,24 +224,23 @@ Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tol
     std::string_view address = parenthesised_text(text);
     Evaluation value;
     OperandPieces unused;
-    return render_value(ctx, mem, pieces != nullptr ? *pieces : unused, '@', address, width, tolerate_undefined, value);
+    return render_value(ctx, mem, pieces != nullptr ? *pieces : unused, "@", address, width, tolerate_undefined, value);
 }
 
 Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
                        OperandPieces* pieces) {
     const std::string_view displacement_text = parenthesised_text(text);
+    // The displacement is written straight after "@(" (and its pieces after a piece of that text).
+    constexpr std::string_view opening = "@(";
     Evaluation value;
-    std::string displacement;
     OperandPieces parts;
     parts.byte_wide = true;
     bool symbolic = false;
     if (Outcome outcome =
-            render_value(ctx, displacement, parts, '#', displacement_text, Width::byte, false, value, &symbolic);
+            render_value(ctx, mem, parts, opening, displacement_text, Width::byte, false, value, &symbolic);
         !outcome.ok()) {
         return outcome;
     }
-    displacement.erase(0, 1);
-    if (!parts.pieces.empty()) parts.pieces.erase(parts.pieces.begin());
     // The HD64180 reads a displacement as a signed byte: 80H to FFH address below the register,
     // and (IX-d) reaches down to -128. A symbolic displacement is the assembler's to compute.
     if (!symbolic && value.has_value) {
@@ -250,24 +250,25 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
         }
         if (value.value >= 0x80) {
             const auto magnitude = static_cast<std::uint16_t>(0x100 - value.value);
-            displacement = "-H'" + hex_digits(magnitude);
+            mem.resize(opening.size());
+            mem += "-H'";
+            append_hex_digits(mem, magnitude);
             if (ctx.settings.gas) {
-                parts.pieces = {{PieceKind::unary, "-", 0}, {PieceKind::number, displacement.substr(1), magnitude}};
+                parts.pieces = {{PieceKind::text, std::string(opening), 0},
+                                {PieceKind::unary, "-", 0},
+                                {PieceKind::number, mem.substr(opening.size() + 1), magnitude}};
             }
         }
     }
     // The displacement evaluated cleanly; a failure now is the register's.
     const std::string_view index_name = register_name(ctx.console, index_register);
     if (index_name.empty()) return Outcome::malformed();
-    mem.assign("@(");
-    mem += displacement;
     mem += ',';
     mem += index_name;
     mem += ')';
     // Only the GNU syntax writes from the pieces.
     if (pieces != nullptr && ctx.settings.gas) {
-        pieces->pieces.assign(1, Piece{PieceKind::text, "@(", 0});
-        pieces->pieces.insert(pieces->pieces.end(), parts.pieces.begin(), parts.pieces.end());
+        pieces->pieces = std::move(parts.pieces);
         // Appended, not "," + name: GCC 12 at -O3 reports a false overlap in that concatenation.
         std::string tail(",");
         tail += index_name;
@@ -283,7 +284,7 @@ Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit,
     OperandPieces unused;
     OperandPieces& parts = pieces != nullptr ? *pieces : unused;
     parts.byte_wide = true;
-    if (Outcome outcome = render_value(ctx, bit, parts, '#', text, Width::byte, false, value); !outcome.ok()) {
+    if (Outcome outcome = render_value(ctx, bit, parts, "#", text, Width::byte, false, value); !outcome.ok()) {
         return outcome;
     }
     // The H8/300 has bits 0 to 7; GNU as refuses any other number.
