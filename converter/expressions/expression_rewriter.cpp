@@ -371,7 +371,8 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             const std::string_view token = text.substr(i, end - i);
             while (end < text.size() && is_name_char(text[end])) ++end;
             const std::string_view name(upper.data(), token.size());
-            if (operator_keyword_char(name) != 0) return give_up();
+            // Operator keywords have two to four letters: a longer name is not looked up as one.
+            if (name.size() <= 4 && operator_keyword_char(name) != 0) return give_up();
             if (const DataNameEntry* entry = data_name_find(names, name)) {
                 item = entry->value;
             } else if (is_address_name(names, name)) {
