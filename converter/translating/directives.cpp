@@ -387,7 +387,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         const std::string_view item = items.substr(position);
         const bool first = i == 1;
         const bool quoted = !item.empty() && is_quote(item.front());
-        OutputLine line;
+        // The item's line is made where it will stay, and taken back when the item is written
+        // otherwise.
+        OutputLine& line = out.emplace_back();
         if (first) line.label = label;
         // An item that is not a string is evaluated and rewritten at once (the rewrite is used
         // only where it is written); a string is evaluated, and rewritten only when it is no
@@ -449,10 +451,11 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             written = false;
         }
         if (written && low_first) {
-            put_word_low_first(ctx, std::move(line), item, evaluation, out);
-        } else if (written) {
-            out.push_back(std::move(line));
-        } else {
+            OutputLine word = std::move(line);
+            out.pop_back();
+            put_word_low_first(ctx, std::move(word), item, evaluation, out);
+        } else if (!written) {
+            out.pop_back();
             record.code = error_code;
             ctx.console.print("(%d) ERROR: illegal DB/DW operand\n", ctx.includes.line_count());
             if (!first) record.set_label({});
