@@ -387,14 +387,7 @@ bool evaluate_sum_of_tokens(const DataNameTable& names, char radix, std::string_
             for (std::size_t k = 0; k < length; ++k) upper[k] = to_upper(token[k]);
             const std::string_view name(upper.data(), length);
             if (operator_keyword_char(name) != 0) return false;
-            if (const DataNameEntry* entry = data_name_find(names, name)) {
-                value = entry->value;
-            } else if (is_address_name(names, name)) {
-                value = 1;  // a stand-in, as the general way takes
-                if (address_name.empty()) address_name = name.substr(0, 12);
-            } else {
-                undefined_name = name.substr(0, 12);
-            }
+            value = name_value(names, name, address_name, undefined_name);
         }
         sum = op == '+' ? sum + value : sum - value;
         i = end;
@@ -509,4 +502,15 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
     }
     note_next(result, text, i);
     return result;
+}
+
+std::uint16_t name_value(const DataNameTable& names, std::string_view name, std::string& address_name,
+                         std::string& undefined_name) {
+    if (const DataNameEntry* entry = data_name_find(names, name)) return entry->value;
+    if (is_address_name(names, name)) {
+        if (address_name.empty()) address_name = name.substr(0, 12);
+        return 1;  // a stand-in, as the general evaluation takes
+    }
+    undefined_name = name.substr(0, 12);
+    return 0;
 }

@@ -71,6 +71,13 @@ extern const std::array<std::string_view, 6> OperatorLevels;
 bool is_operator_char(char ch);
 bool is_level_operator(char ch, int level);
 
+// The value of an upper-cased name in a one-walk evaluation: a data name's own; 1 for an address
+// name, a stand-in whose value only the linker knows (the first such name kept in `address_name`);
+// 0 for a name not defined (kept in `undefined_name`). Names are kept cut to the 12 characters the
+// messages show.
+std::uint16_t name_value(const DataNameTable& names, std::string_view name, std::string& address_name,
+                         std::string& undefined_name);
+
 // Evaluates the operand at the start of `text` (it ends at ',', '.', ';', newline or the end).
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width);
 

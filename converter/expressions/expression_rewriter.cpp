@@ -373,14 +373,7 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             const std::string_view name(upper.data(), token.size());
             // Operator keywords have two to four letters: a longer name is not looked up as one.
             if (name.size() <= 4 && operator_keyword_char(name) != 0) return give_up();
-            if (const DataNameEntry* entry = data_name_find(names, name)) {
-                item = entry->value;
-            } else if (is_address_name(names, name)) {
-                item = 1;  // a stand-in, as the general evaluation takes
-                if (address_name.empty()) address_name = name.substr(0, 12);
-            } else {
-                undefined_name = name.substr(0, 12);
-            }
+            item = name_value(names, name, address_name, undefined_name);
             named = true;
             out += token;
             if (pieces != nullptr) pieces->push_back({PieceKind::name, std::string(token), 0});
