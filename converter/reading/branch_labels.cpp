@@ -1,40 +1,103 @@
 #include "reading/branch_labels.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "reading/text_scan.h"
 
 namespace {
 
-// FNV-1a over the name in either letter case. (A letter's two cases differ in bit 5 alone:
-// without it the hash is the same for both.)
-std::uint64_t name_hash(std::string_view name) {
-    std::uint64_t hash = 0xCBF29CE484222325ULL;
-    for (char ch : name) hash = (hash ^ (static_cast<unsigned char>(ch) & 0xDFU)) * 0x100000001B3ULL;
-    return hash;
-}
-
 constexpr std::size_t longest_label = std::tuple_size_v<decltype(BranchLabel::name)>;
 
-bool same_name(const BranchLabel& entry, std::string_view name) {
-    return entry.length == name.size() &&
-           std::equal(name.begin(), name.end(), entry.name.begin(), [](char a, char b) { return to_upper(a) == b; });
+// A name of at most 16 characters upper-cased and zero-padded into two numbers: hashed and compared
+// as such, a name costs a few operations whatever its letters.
+struct FoldedName {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    std::size_t length = 0;
+    std::uint64_t hash = 0;
+};
+
+// The eight bytes of `word` with every lower-case letter made upper case (the bytes taken apart
+// with no carry between them: a byte's low seven bits plus 0x1F reach 0x80 from 'a' on, plus 0x05
+// from past 'z' on; a byte of 0x80 or more is no letter).
+constexpr std::uint64_t upper_eight(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t high_bits = ones * 0x80;
+    const std::uint64_t seven = word & ~high_bits;
+    const std::uint64_t from_a = seven + ones * (0x80 - 'a');
+    const std::uint64_t past_z = seven + ones * (0x80 - 'z' - 1);
+    const std::uint64_t lower = from_a & ~past_z & ~word & high_bits;
+    return word - (lower >> 2);
 }
 
-// The index slot holding `name`'s entry, or the free slot where it belongs.
-std::uint32_t& slot_for(BranchLabels& labels, std::string_view name) {
-    const std::size_t mask = labels.index.size() - 1;
-    for (std::size_t at = name_hash(name) & mask;; at = (at + 1) & mask) {
-        std::uint32_t& slot = labels.index[at];
-        if (slot == 0 || same_name(labels.entries[slot - 1], name)) return slot;
+// For each length, the bytes of a name of that length set in a 16-byte mask, so that the bytes
+// behind a name are cleared in the order they lie in memory.
+constexpr std::array<std::array<unsigned char, longest_label>, longest_label + 1> length_masks = [] {
+    std::array<std::array<unsigned char, longest_label>, longest_label + 1> masks{};
+    for (std::size_t length = 0; length <= longest_label; ++length) {
+        for (std::size_t i = 0; i < length; ++i) masks[length][i] = 0xFF;
     }
+    return masks;
+}();
+
+// `padded` holds the name's `length` bytes and may go on with any bytes up to 16.
+FoldedName fold_padded(const char* padded, std::size_t length) {
+    FoldedName folded;
+    std::uint64_t mask_low = 0;
+    std::uint64_t mask_high = 0;
+    std::memcpy(&mask_low, length_masks[length].data(), 8);
+    std::memcpy(&mask_high, length_masks[length].data() + 8, 8);
+    std::memcpy(&folded.low, padded, 8);
+    std::memcpy(&folded.high, padded + 8, 8);
+    folded.low = upper_eight(folded.low & mask_low);
+    folded.high = upper_eight(folded.high & mask_high);
+    folded.length = length;
+    const std::uint64_t mixed = (folded.low ^ std::rotl(folded.high * 0xC2B2AE3D27D4EB4FULL, 31)) + length;
+    folded.hash = mixed * 0x9E3779B97F4A7C15ULL;
+    return folded;
+}
+
+FoldedName fold(std::string_view name) {
+    std::array<char, longest_label> bytes{};
+    std::copy(name.begin(), name.end(), bytes.begin());
+    return fold_padded(bytes.data(), name.size());
+}
+
+bool same_name(const BranchLabel& entry, const FoldedName& name) {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    std::memcpy(&low, entry.name.data(), 8);
+    std::memcpy(&high, entry.name.data() + 8, 8);
+    return entry.length == name.length && low == name.low && high == name.high;
+}
+
+constexpr std::uint64_t entry_bits = 0xFFFFFFFFULL;
+
+// The index slot holding `name`'s entry, or the free slot where it belongs. The slot is chosen by the
+// hash's top bits, which depend on all of its bytes.
+std::uint64_t& slot_for(BranchLabels& labels, const FoldedName& name) {
+    const std::size_t mask = labels.index.size() - 1;
+    const int shift = 64 - std::countr_zero(labels.index.size());
+    const std::uint64_t tag = name.hash & ~entry_bits;
+    for (std::size_t at = static_cast<std::size_t>(name.hash >> shift);; at = (at + 1) & mask) {
+        std::uint64_t& slot = labels.index[at];
+        if (slot == 0) return slot;
+        if ((slot & ~entry_bits) == tag && same_name(labels.entries[(slot & entry_bits) - 1], name)) return slot;
+    }
+}
+
+std::uint64_t slot_value(const FoldedName& name, std::size_t number) {
+    return (name.hash & ~entry_bits) | static_cast<std::uint64_t>(number);
 }
 
 void grow(BranchLabels& labels) {
     labels.index.assign(labels.index.empty() ? 16 : 2 * labels.index.size(), 0);
     for (std::size_t i = 0; i < labels.entries.size(); ++i) {
         const BranchLabel& entry = labels.entries[i];
-        slot_for(labels, std::string_view(entry.name.data(), entry.length)) = static_cast<std::uint32_t>(i + 1);
+        const FoldedName name = fold(std::string_view(entry.name.data(), entry.length));
+        slot_for(labels, name) = slot_value(name, i + 1);
     }
 }
 
@@ -43,18 +106,25 @@ void grow(BranchLabels& labels) {
 void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
     if (upper_name.empty() || upper_name.size() > longest_label) return;
     if (4 * (labels.entries.size() + 1) > 3 * labels.index.size()) grow(labels);
-    std::uint32_t& slot = slot_for(labels, upper_name);
+    const FoldedName name = fold(upper_name);
+    std::uint64_t& slot = slot_for(labels, name);
     if (slot != 0) return;
     BranchLabel& entry = labels.entries.emplace_back();
     std::copy(upper_name.begin(), upper_name.end(), entry.name.begin());
     entry.length = static_cast<std::uint8_t>(upper_name.size());
-    slot = static_cast<std::uint32_t>(labels.entries.size());
+    slot = slot_value(name, labels.entries.size());
 }
 
 BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name) {
     if (labels.index.empty() || name.empty() || name.size() > longest_label) return nullptr;
-    const std::uint32_t slot = slot_for(labels, name);
-    return slot != 0 ? &labels.entries[slot - 1] : nullptr;
+    const std::uint64_t slot = slot_for(labels, fold(name));
+    return slot != 0 ? &labels.entries[(slot & entry_bits) - 1] : nullptr;
+}
+
+BranchLabel* find_branch_target_padded(BranchLabels& labels, const char* padded, std::size_t length) {
+    if (labels.index.empty() || length == 0 || length > longest_label) return nullptr;
+    const std::uint64_t slot = slot_for(labels, fold_padded(padded, length));
+    return slot != 0 ? &labels.entries[(slot & entry_bits) - 1] : nullptr;
 }
 
 LabelPlace* branch_label_place(BranchLabels& labels, std::string_view name) {

@@ -31,13 +31,16 @@ struct BranchLabel {
 struct BranchLabels {
     std::deque<BranchLabel> entries;  // a deque: an entry stays where it is as others are added
     // Open addressing over the entries: a power of two in size, at most three quarters full;
-    // each slot holds an entry's number plus one, or 0 when free.
-    std::vector<std::uint32_t> index;
+    // each slot holds an entry's number plus one in its low half and the high half of the name's
+    // hash in its high half (so that a probe seldom has to look at an entry), or 0 when free.
+    std::vector<std::uint64_t> index;
 };
 
 // Notes a name a short branch targets (upper case). A name longer than a label can be is no label.
 void add_branch_target(BranchLabels& labels, std::string_view upper_name);
 // The entry of a target name, in any letter case; null when no branch targets that name.
 BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name);
+// The same for a name of `length` bytes at `padded`, where 16 bytes can be read.
+BranchLabel* find_branch_target_padded(BranchLabels& labels, const char* padded, std::size_t length);
 // The place of a label a short branch names, in any letter case; null for any other name.
 LabelPlace* branch_label_place(BranchLabels& labels, std::string_view name);

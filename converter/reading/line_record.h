@@ -56,6 +56,17 @@ inline LineRecord decode_record(const unsigned char* bytes) {
     return record;
 }
 
+// The code and the label of an encoded record, read without decoding the rest of it.
+inline std::uint16_t encoded_code(const unsigned char* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+inline std::string_view encoded_label(const unsigned char* bytes) {
+    const char* label = reinterpret_cast<const char*>(bytes + 7);
+    std::size_t length = 0;
+    while (length < 16 && label[length] != '\0') ++length;
+    return std::string_view(label, length);
+}
+
 // The text of `line` from a record column on; empty when the column lies past its end.
 inline std::string_view text_at(std::string_view line, std::size_t column) {
     return column <= line.size() ? line.substr(column) : std::string_view();

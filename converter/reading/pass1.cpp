@@ -43,10 +43,10 @@ std::uint16_t note_extended_names(Context& ctx, LineRecord& record) {
     }
     return record.code;
 }
-// A line whose label names its place (an EQU or DEFL name is a value, a MACRO name a macro).
-bool labels_a_place(const LineRecord& record) {
-    const std::uint16_t kind = record.code & ~line_code::error_bit;
-    return record.label[0] != '\0' && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO;
+// A record whose label names its place (an EQU or DEFL name is a value, a MACRO name a macro).
+bool labels_a_place(std::uint16_t code, std::string_view label) {
+    const std::uint16_t kind = code & ~line_code::error_bit;
+    return !label.empty() && kind != kw::EQU && kind != kw::DEFL && kind != kw::MACRO;
 }
 
 // Pass 2 measures short branches: it needs the names JR and DJNZ branch to.
@@ -57,18 +57,24 @@ void note_branch_target(const LineRecord& record, std::string_view upper, Branch
 
 // Marks the branch targets that label a place. The work file holds every line's record, so a
 // program's labels need not be kept while pass 1 reads: there are many more of them than targets.
+// The records are read in large blocks and only their codes and labels looked at.
 void mark_branch_labels(Context& ctx, std::FILE* work, std::size_t records) {
     if (ctx.labels.entries.empty()) return;
     if (std::fseek(work, 0, SEEK_SET) != 0) fatal(ctx.console, "\t%s Read Error\n", ctx.work_file_name.c_str());
-    std::vector<LineRecord> batch(256);
+    std::vector<unsigned char> block(work_block_records * record_size);
     while (records > 0) {
-        const std::size_t count = std::min(records, batch.size());
-        if (read_work_records(work, batch.data(), count) != count) {
+        const std::size_t count = std::min(records, block.size() / record_size);
+        if (std::fread(block.data(), record_size, count, work) != count) {
             fatal(ctx.console, "\t%s Read Error\n", ctx.work_file_name.c_str());
         }
         for (std::size_t i = 0; i < count; ++i) {
-            if (!labels_a_place(batch[i])) continue;
-            if (BranchLabel* target = find_branch_target(ctx.labels, batch[i].label_view())) target->is_label = true;
+            const unsigned char* bytes = block.data() + i * record_size;
+            if (bytes[7] == 0) continue;  // no label
+            const std::string_view label = encoded_label(bytes);
+            if (!labels_a_place(encoded_code(bytes), label)) continue;
+            if (BranchLabel* target = find_branch_target_padded(ctx.labels, label.data(), label.size())) {
+                target->is_label = true;
+            }
         }
         records -= count;
     }

@@ -12,7 +12,8 @@
 namespace {
 
 constexpr char ctrl_z = 0x1A;
-constexpr std::size_t block_size = 16384;
+// Large blocks keep the read calls few: a source is read twice, and a block costs one call.
+constexpr std::size_t block_size = 65536;
 
 // The length of the run at the start of `bytes` that holds no LF, CR or Ctrl-Z. The LF is looked
 // for first, so the rarer two are looked for in one line only.
@@ -60,6 +61,8 @@ bool TextFile::open(const std::string& path) {
         ::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode) && !S_ISFIFO(info.st_mode) && !S_ISSOCK(info.st_mode);
     if (usable && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "rb");
     if (file_ == nullptr) ::close(fd);
+    // The blocks are read whole into block_: a stdio buffer of its own would only copy them again.
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
     start_reading();
     return file_ != nullptr;
 }

@@ -64,6 +64,7 @@ void create_work_file(Context& ctx) {
         ctx.work_file_name = "$TRSH8.$$$";
         ctx.work_file = open_memory_file();
         if (ctx.work_file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", ctx.work_file_name.c_str());
+        std::setvbuf(ctx.work_file.get(), nullptr, _IONBF, 0);
         return;
     }
     const std::string& output = ctx.settings.output_path;
@@ -81,6 +82,9 @@ void create_work_file(Context& ctx) {
     ctx.work_file = File(::fdopen(fd.get(), "w+b"));
     if (ctx.work_file == nullptr) fatal(ctx.console, "\t%s Cannot Open\n", path.c_str());
     fd.release();
+    // Both passes move whole blocks of records, each with one call: a stdio buffer would only cut
+    // them into smaller calls and copy them once more.
+    std::setvbuf(ctx.work_file.get(), nullptr, _IONBF, 0);
 }
 
 namespace {
@@ -104,18 +108,4 @@ void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& recor
 void finish_work_file(Context& ctx, WorkWriter& writer) {
     write_block(ctx, writer);
     if (std::fflush(writer.file) != 0) fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
-}
-
-std::size_t read_work_records(std::FILE* work, LineRecord* slots, std::size_t count) {
-    constexpr std::size_t chunk = 96;
-    std::array<unsigned char, chunk * record_size> buffer;
-    std::size_t arrived = 0;
-    while (arrived < count) {
-        const std::size_t wanted = std::min(count - arrived, chunk);
-        const std::size_t read = std::fread(buffer.data(), record_size, wanted, work);
-        for (std::size_t i = 0; i < read; ++i) slots[arrived + i] = decode_record(buffer.data() + i * record_size);
-        arrived += read;
-        if (read < wanted) break;
-    }
-    return arrived;
 }

@@ -5,19 +5,23 @@
 // directory never meet.
 #pragma once
 
-#include <array>
 #include <cstdio>
+#include <vector>
 
 #include "driver/context.h"
 
 // Creates the work file into ctx.work_file; "\t%s Cannot Open" ends the run when it cannot.
 void create_work_file(Context& ctx);
 
+// The work file is read and written in blocks of this many records (just under 64 KB), each with
+// one call; its FILE has no buffer of its own.
+inline constexpr std::size_t work_block_records = 2730;
+
 // Records on their way to the work file, gathered into a block that is written whole: one write
 // per block instead of one per line.
 struct WorkWriter {
     std::FILE* file = nullptr;
-    std::array<unsigned char, 256 * record_size> block{};
+    std::vector<unsigned char> block = std::vector<unsigned char>(work_block_records * record_size);
     std::size_t used = 0;  // bytes of the block taken
 };
 
@@ -26,5 +30,3 @@ struct WorkWriter {
 void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record);
 // Writes out what the block holds and flushes the file; a short write or a failed flush is fatal.
 void finish_work_file(Context& ctx, WorkWriter& writer);
-// Reads up to `count` records into consecutive slots; returns how many arrived.
-std::size_t read_work_records(std::FILE* work, LineRecord* slots, std::size_t count);

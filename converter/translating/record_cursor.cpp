@@ -6,16 +6,31 @@
 #include "reading/work_file.h"
 
 RecordCursor::RecordCursor(File work, std::uint16_t total, std::string work_name)
-    : work_(std::move(work)), work_name_(std::move(work_name)), total_(total) {}
+    : work_(std::move(work)),
+      block_(work_block_records * record_size),
+      work_name_(std::move(work_name)),
+      total_(total) {}
 
 bool RecordCursor::fill_upper_half(Console& console, std::size_t count) {
-    if (count == 0) return true;
-    if (read_work_records(work_.get(), &window_[half], count) == count) return true;
-    console.print("\t%s Read Error\n", work_name_.c_str());
-    return false;
+    for (std::size_t filled = 0; filled < count; ++filled) {
+        if (block_next_ == block_end_) {
+            block_next_ = 0;
+            block_end_ = std::fread(block_.data(), record_size, work_block_records, work_.get()) * record_size;
+            if (block_end_ == 0) {
+                console.print("\t%s Read Error\n", work_name_.c_str());
+                return false;
+            }
+        }
+        window_[half + filled] = decode_record(block_.data() + block_next_);
+        block_next_ += record_size;
+    }
+    return true;
 }
 
 RecordCursor::Step RecordCursor::advance(Console& console) {
+    // The window moves by half its size whenever the current record reaches the 48th of its upper
+    // half, so that 48 records on either side of it are always at hand.
+    constexpr std::size_t slide_slot = half + 48;
     auto slide = [this] { std::copy(window_.begin() + half, window_.end(), window_.begin()); };
     if (number_ == 0) {
         slide();  // the upper half is still zero: this clears the lower half
@@ -27,7 +42,7 @@ RecordCursor::Step RecordCursor::advance(Console& console) {
         ++current_slot_;
     }
     if (number_ > total_) return Step::end;
-    if ((number_ - 1) % half == 48) {
+    if (current_slot_ == slide_slot) {
         slide();
         current_slot_ -= half;
         const long unread = static_cast<long>(total_) - number_ - 47;

@@ -1,11 +1,12 @@
 // Pass 2's view of the records: the current record with its neighbours, read from the work file
-// through a window of 192 records, and the source line read ahead when a translation needs to see
-// the next line before its turn.
+// in large blocks and decoded into a window of 192 records, and the source line read ahead when a translation needs to
+// see the next line before its turn.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "driver/console.h"
 #include "driver/file_handle.h"
@@ -58,6 +59,9 @@ private:
     bool fill_upper_half(Console& console, std::size_t count);
 
     File work_;
+    std::vector<unsigned char> block_;  // records read from the work file, not yet decoded
+    std::size_t block_next_ = 0;        // bytes of block_ decoded
+    std::size_t block_end_ = 0;         // bytes of block_ read
     std::string work_name_;
     std::uint16_t total_;
     std::array<LineRecord, window_size> window_{};

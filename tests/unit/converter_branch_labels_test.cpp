@@ -37,3 +37,19 @@ TEST(BranchLabels, ManyTargetsFoundAcrossGrowth) {
     EXPECT_EQ(find_branch_target(labels, ""), nullptr);
     EXPECT_EQ(labels.entries.size(), names.size() + 1);
 }
+
+// Pass 1 looks its labels up where they lie in the work file's records: only the name's own bytes
+// count, whatever follows them, and the letter case does not.
+TEST(BranchLabels, PaddedNamesIgnoreTheBytesBehindThem) {
+    BranchLabels labels;
+    add_branch_target(labels, "LOOP");
+    add_branch_target(labels, "SIXTEEN_LETTERS_");
+    const BranchLabel* loop = find_branch_target(labels, "LOOP");
+    EXPECT_EQ(find_branch_target_padded(labels, "LOOPXYZ\x7F\xFFlong_tail", 4), loop);
+    EXPECT_EQ(find_branch_target_padded(labels, "loop\0\0\0\0\0\0\0\0\0\0\0\0", 4), loop);
+    EXPECT_EQ(find_branch_target_padded(labels, "LOOPS\0\0\0\0\0\0\0\0\0\0\0", 5), nullptr);
+    EXPECT_EQ(find_branch_target_padded(labels, "Sixteen_Letters_", 16),
+              find_branch_target(labels, "SIXTEEN_LETTERS_"));
+    EXPECT_NE(find_branch_target(labels, "SIXTEEN_LETTERS_"), nullptr);
+    EXPECT_EQ(find_branch_target_padded(labels, "LOO\0\0\0\0\0\0\0\0\0\0\0\0\0", 3), nullptr);
+}
