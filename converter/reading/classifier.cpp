@@ -134,8 +134,8 @@ std::size_t operand_end(std::string_view line, std::size_t from) {
     return std::string_view::npos;
 }
 
+// `line` holds no NUL: the caller has cut it at the first.
 Operands prepare(std::string_view line, std::size_t col1, bool extended) {
-    line = before_nul(line);
     Operands ops;
     ops.line = line;
     ops.extended = extended;
@@ -541,6 +541,11 @@ Form classify_ld(const Operands& ops, LineRecord& record) {
 }  // namespace
 
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
+    // A NUL ends a line as its end does.
+    return classify_nul_free_operands(ctx, before_nul(line), record);
+}
+
+Form classify_nul_free_operands(Context& ctx, std::string_view line, LineRecord& record) {
     if (!is_instruction(record.code)) return Form::none;
     if (!takes_operand_forms(record.code)) {
         switch (record.code) {

@@ -15,3 +15,6 @@ std::uint8_t reg16_code(std::string_view text);
 // Classifies the operands of the instruction in `record` against `line` (upper case); returns the form.
 // On failure prints "(%d) ERROR: illegal operand\n" and sets bit 15 of the code.
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record);
+// The same for a line that holds no NUL, as every line the source reader gives: the text is
+// then not looked through for one first.
+Form classify_nul_free_operands(Context& ctx, std::string_view line, LineRecord& record);

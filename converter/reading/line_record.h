@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "reading/vocabulary.h"
@@ -29,8 +32,20 @@ struct LineRecord {
 inline constexpr std::size_t record_size = 24;
 using RecordBytes = std::array<unsigned char, record_size>;
 
+// Whether a record's bytes in memory are its encoding already (but for the last byte): true on
+// the little-endian machines this is built for, where a record is then copied whole.
+inline constexpr bool record_is_its_encoding =
+    std::endian::native == std::endian::little && sizeof(LineRecord) == record_size &&
+    offsetof(LineRecord, form) == 2 && offsetof(LineRecord, col1) == 3 && offsetof(LineRecord, col2) == 4 &&
+    offsetof(LineRecord, reg1) == 5 && offsetof(LineRecord, reg2) == 6 && offsetof(LineRecord, label) == 7;
+
 inline RecordBytes encode_record(const LineRecord& record) {
     RecordBytes bytes{};
+    if constexpr (record_is_its_encoding) {
+        std::memcpy(bytes.data(), &record, record_size);
+        bytes[23] = 0;
+        return bytes;
+    }
     bytes[0] = static_cast<unsigned char>(record.code & 0xFF);
     bytes[1] = static_cast<unsigned char>(record.code >> 8);
     bytes[2] = static_cast<unsigned char>(record.form);
@@ -45,6 +60,11 @@ inline RecordBytes encode_record(const LineRecord& record) {
 
 inline LineRecord decode_record(const unsigned char* bytes) {
     LineRecord record;
+    if constexpr (record_is_its_encoding) {
+        std::memcpy(&record, bytes, record_size);
+        record.label[16] = '\0';
+        return record;
+    }
     record.code = static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
     record.form = static_cast<Form>(bytes[2]);
     record.col1 = bytes[3];

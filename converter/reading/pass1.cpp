@@ -118,7 +118,7 @@ void run_pass1(Context& ctx) {
         } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands
             break;
         } else if (is_instruction(code)) {
-            classify_operands(ctx, upper, record);
+            classify_nul_free_operands(ctx, upper, record);  // the reader cuts a line at a NUL
         }
         note_branch_target(record, upper, ctx.labels);
         if (record.code == kw::LD || record.code == kw::DW) {  // the only lines with a named access

@@ -108,14 +108,6 @@ bool read_source_line_after_file_end(Context& ctx, std::string_view& line) {
     return true;
 }
 
-bool read_source_line(Context& ctx, std::string& line) {
-    std::string_view view;
-    const bool read = read_source_line(ctx, view);
-    line.clear();  // then appended: cheaper than assign, which must allow for a view into `line` itself
-    line.append(view);
-    return read;
-}
-
 std::string include_name_at(std::string_view line, std::size_t col1) {
     std::size_t pos = std::min(col1, line.size());
     if (pos < line.size() && line[pos] == '"') {

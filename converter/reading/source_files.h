@@ -10,14 +10,21 @@
 // Opens the main source file as level 0; "\t%s Cannot Open" ends the run when it cannot.
 void open_main_source(Context& ctx);
 
-// Reads the next line into `line`, closing finished include files on the way (each prints its
-// INCLUDE-END message). False when the main file has ended.
-bool read_source_line(Context& ctx, std::string& line);
 // The line after the current file has ended: closes it and reads on in the file that included it.
 bool read_source_line_after_file_end(Context& ctx, std::string_view& line);
-// The same line as a view, valid until the next line is read from that file or it is closed.
+// Reads the next line as a view, valid until the next line is read from that file or it is closed,
+// closing finished include files on the way (each prints its INCLUDE-END message). False when the
+// main file has ended.
 inline bool read_source_line(Context& ctx, std::string_view& line) {
     return ctx.includes.current().file.read_line(line) || read_source_line_after_file_end(ctx, line);
+}
+// The same line copied into `line`. Inline as well: every line of pass 2 is read so.
+inline bool read_source_line(Context& ctx, std::string& line) {
+    std::string_view view;
+    const bool read = read_source_line(ctx, view);
+    line.clear();  // then appended: cheaper than assign, which must allow for a view into `line` itself
+    line.append(view);
+    return read;
 }
 
 // The include file name written at `col1` of a line: an opening double quote and the blanks after it

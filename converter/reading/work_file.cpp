@@ -87,25 +87,14 @@ void create_work_file(Context& ctx) {
     std::setvbuf(ctx.work_file.get(), nullptr, _IONBF, 0);
 }
 
-namespace {
-
-void write_block(Context& ctx, WorkWriter& writer) {
+void write_work_block(Context& ctx, WorkWriter& writer) {
     if (writer.used != 0 && std::fwrite(writer.block.data(), 1, writer.used, writer.file) != writer.used) {
         fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
     }
     writer.used = 0;
 }
 
-}  // namespace
-
-void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record) {
-    if (writer.used == writer.block.size()) write_block(ctx, writer);
-    const RecordBytes bytes = encode_record(record);
-    std::memcpy(writer.block.data() + writer.used, bytes.data(), record_size);
-    writer.used += record_size;
-}
-
 void finish_work_file(Context& ctx, WorkWriter& writer) {
-    write_block(ctx, writer);
+    write_work_block(ctx, writer);
     if (std::fflush(writer.file) != 0) fatal(ctx.console, "\t%s Write Error\n", ctx.work_file_name.c_str());
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "driver/context.h"
@@ -25,8 +26,16 @@ struct WorkWriter {
     std::size_t used = 0;  // bytes of the block taken
 };
 
-// Adds one record; a short write of the block is fatal ("\t%s Write Error" with the work file's
+// Writes out what the block holds; a short write is fatal ("\t%s Write Error" with the work file's
 // name).
-void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record);
+void write_work_block(Context& ctx, WorkWriter& writer);
+
+// Adds one record, writing the block out first when it is full. Inline: every line makes one.
+inline void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record) {
+    if (writer.used == writer.block.size()) write_work_block(ctx, writer);
+    const RecordBytes bytes = encode_record(record);
+    std::memcpy(writer.block.data() + writer.used, bytes.data(), record_size);
+    writer.used += record_size;
+}
 // Writes out what the block holds and flushes the file; a short write or a failed flush is fatal.
 void finish_work_file(Context& ctx, WorkWriter& writer);

@@ -27,10 +27,7 @@ bool RecordCursor::fill_upper_half(Console& console, std::size_t count) {
     return true;
 }
 
-RecordCursor::Step RecordCursor::advance(Console& console) {
-    // The window moves by half its size whenever the current record reaches the 48th of its upper
-    // half, so that 48 records on either side of it are always at hand.
-    constexpr std::size_t slide_slot = half + 48;
+RecordCursor::Step RecordCursor::advance_outside_fast_path(Console& console) {
     auto slide = [this] { std::copy(window_.begin() + half, window_.end(), window_.begin()); };
     if (number_ == 0) {
         slide();  // the upper half is still zero: this clears the lower half

@@ -26,7 +26,15 @@ public:
     // Moves to the next record (the first one on the first call). At least the 48 records before
     // the current one and the 48 after it are always at hand. A short read of the work file prints
     // "\t%s Read Error" with the work file's name and ends the walk.
-    Step advance(Console& console);
+    Step advance(Console& console) {
+        // Most steps only move to the next slot: inline, and the rest out of line.
+        if (number_ != 0 && number_ < total_ && current_slot_ + 1 != slide_slot) {
+            ++number_;
+            ++current_slot_;
+            return Step::record;
+        }
+        return advance_outside_fast_path(console);
+    }
 
     LineRecord& current() { return window_[current_slot_]; }
     std::uint16_t number() const { return number_; }
@@ -55,6 +63,11 @@ public:
     bool take_lookahead(std::string& line) { return lookahead_pending_ && move_lookahead(line); }
 
 private:
+    // The window moves by half its size whenever the current record reaches the 48th of its upper
+    // half, so that 48 records on either side of it are always at hand.
+    static constexpr std::size_t slide_slot = half + 48;
+
+    Step advance_outside_fast_path(Console& console);
     bool move_lookahead(std::string& line);
     bool fill_upper_half(Console& console, std::size_t count);
 
