@@ -50,14 +50,6 @@ RecordCursor::Step RecordCursor::advance_outside_fast_path(Console& console) {
     return Step::record;
 }
 
-LineRecord* RecordCursor::find_instruction(int& offset, int step) {
-    for (LineRecord* record = at(offset); record != nullptr; record = at(offset)) {
-        if (record->code != line_code::comment) return record;
-        offset += step;
-    }
-    return nullptr;
-}
-
 bool RecordCursor::read_ahead(TextFile& source, bool extended) {
     lookahead_pending_ = source.read_line(lookahead_line_);
     lookahead_text_ = extended && lookahead_pending_ ? respell_names(lookahead_line_) : lookahead_line_;

@@ -51,7 +51,14 @@ public:
 
     // The nearest record from `offset` on, walking by `step`, that is not a comment record (the
     // neighbour walk); `offset` is left at the place reached. Nullptr when there is none.
-    LineRecord* find_instruction(int& offset, int step);
+    // Inline: every instruction looks for its neighbours.
+    LineRecord* find_instruction(int& offset, int step) {
+        for (LineRecord* record = at(offset); record != nullptr; record = at(offset)) {
+            if (record->code != line_code::comment) return record;
+            offset += step;
+        }
+        return nullptr;
+    }
 
     // Reads the next line of `source` ahead; pass 2 then takes it as its next line instead of
     // reading one. False at the end of that file.
