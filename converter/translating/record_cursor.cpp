@@ -1,6 +1,7 @@
 #include "translating/record_cursor.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "reading/extended_names.h"
 #include "reading/work_file.h"
@@ -12,7 +13,7 @@ RecordCursor::RecordCursor(File work, std::uint16_t total, std::string work_name
       total_(total) {}
 
 bool RecordCursor::fill_upper_half(Console& console, std::size_t count) {
-    for (std::size_t filled = 0; filled < count; ++filled) {
+    for (std::size_t filled = 0; filled < count;) {
         if (block_next_ == block_end_) {
             block_next_ = 0;
             block_end_ = std::fread(block_.data(), record_size, work_block_records, work_.get()) * record_size;
@@ -21,8 +22,18 @@ bool RecordCursor::fill_upper_half(Console& console, std::size_t count) {
                 return false;
             }
         }
-        window_[half + filled] = decode_record(block_.data() + block_next_);
-        block_next_ += record_size;
+        if constexpr (record_is_its_encoding) {
+            // As many records as the block holds and the window wants, copied at once.
+            const std::size_t copied = std::min(count - filled, (block_end_ - block_next_) / record_size);
+            std::memcpy(&window_[half + filled], block_.data() + block_next_, copied * record_size);
+            for (std::size_t i = 0; i < copied; ++i) window_[half + filled + i].label[16] = '\0';
+            block_next_ += copied * record_size;
+            filled += copied;
+        } else {
+            window_[half + filled] = decode_record(block_.data() + block_next_);
+            block_next_ += record_size;
+            ++filled;
+        }
     }
     return true;
 }

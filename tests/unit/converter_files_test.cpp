@@ -8,6 +8,7 @@
 #include "reading/line_record.h"
 #include "reading/name_tables.h"
 #include "reading/text_input.h"
+#include "test_support.h"
 
 namespace {
 
@@ -30,6 +31,50 @@ TEST(LineRecordLayout, TwentyFourLittleEndianBytes) {
     EXPECT_EQ(bytes[23], 0);
     EXPECT_EQ(decode_record(bytes.data()), record);
     EXPECT_EQ(record.label_view(), "ABCDEFGHIJKLMNOP");
+}
+
+// Pass 2 reads the work file in large blocks and copies records from them into its window: every
+// record must arrive whole and in its place across the blocks and the window's moves, and a file
+// that ends too soon is a read error.
+TEST(RecordCursorWindow, RecordsAcrossReadBlocks) {
+    std::vector<LineRecord> records(6000);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].code = static_cast<std::uint16_t>(i);
+        records[i].col1 = static_cast<std::uint8_t>(i);
+        records[i].reg2 = static_cast<std::uint8_t>(i >> 8);
+        records[i].set_label("L" + std::to_string(i) + std::string(i % 17, 'X'));
+    }
+    RecordCursor cursor = cursor_over(records);
+    Console console;
+    console.capture = true;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        ASSERT_EQ(cursor.advance(console), RecordCursor::Step::record) << i;
+        ASSERT_EQ(cursor.current(), records[i]) << i;
+        if (i >= 48) {
+            ASSERT_EQ(*cursor.at(-48), records[i - 48]) << i;
+        }
+        if (i + 48 < records.size()) {
+            ASSERT_EQ(*cursor.at(48), records[i + 48]) << i;
+        }
+    }
+    EXPECT_EQ(cursor.advance(console), RecordCursor::Step::end);
+    EXPECT_EQ(console.captured, "");
+
+    File work(std::tmpfile());
+    for (std::size_t i = 0; i < 3000; ++i) {
+        const RecordBytes bytes = encode_record(records[i]);
+        std::fwrite(bytes.data(), 1, bytes.size(), work.get());
+    }
+    std::rewind(work.get());
+    RecordCursor cut(std::move(work), 3100, "work");  // 100 records fewer than the count
+    RecordCursor::Step step = RecordCursor::Step::record;
+    std::size_t steps = 0;
+    while (step == RecordCursor::Step::record && steps < 3100) {
+        step = cut.advance(console);
+        ++steps;
+    }
+    EXPECT_EQ(step, RecordCursor::Step::read_error);
+    EXPECT_EQ(console.captured, "\twork Read Error\n");
 }
 
 TEST(NameTables, CapacityMessageOnce) {
