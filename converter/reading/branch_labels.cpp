@@ -73,23 +73,31 @@ bool same_name(const BranchLabel& entry, const FoldedName& name) {
     return entry.length == name.length && low == name.low && high == name.high;
 }
 
-constexpr std::uint64_t entry_bits = 0xFFFFFFFFULL;
+// A slot holds the entry's number plus one in its low 16 bits (a run has at most 65,500 lines, so
+// fewer targets than that) and 16 bits of the name's hash above them.
+constexpr std::uint32_t entry_bits = 0xFFFF;
+constexpr std::size_t most_entries = entry_bits - 1;
+
+// The tag is taken from bits below those that choose the slot.
+constexpr std::uint32_t tag_of(const FoldedName& name) {
+    return static_cast<std::uint32_t>((name.hash >> 32) & 0xFFFF) << 16;
+}
 
 // The index slot holding `name`'s entry, or the free slot where it belongs. The slot is chosen by the
 // hash's top bits, which depend on all of its bytes.
-std::uint64_t& slot_for(BranchLabels& labels, const FoldedName& name) {
+std::uint32_t& slot_for(BranchLabels& labels, const FoldedName& name) {
     const std::size_t mask = labels.index.size() - 1;
     const int shift = 64 - std::countr_zero(labels.index.size());
-    const std::uint64_t tag = name.hash & ~entry_bits;
+    const std::uint32_t tag = tag_of(name);
     for (std::size_t at = static_cast<std::size_t>(name.hash >> shift);; at = (at + 1) & mask) {
-        std::uint64_t& slot = labels.index[at];
+        std::uint32_t& slot = labels.index[at];
         if (slot == 0) return slot;
         if ((slot & ~entry_bits) == tag && same_name(labels.entries[(slot & entry_bits) - 1], name)) return slot;
     }
 }
 
-std::uint64_t slot_value(const FoldedName& name, std::size_t number) {
-    return (name.hash & ~entry_bits) | static_cast<std::uint64_t>(number);
+std::uint32_t slot_value(const FoldedName& name, std::size_t number) {
+    return tag_of(name) | static_cast<std::uint32_t>(number);
 }
 
 void grow(BranchLabels& labels) {
@@ -107,8 +115,8 @@ void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
     if (upper_name.empty() || upper_name.size() > longest_label) return;
     if (4 * (labels.entries.size() + 1) > 3 * labels.index.size()) grow(labels);
     const FoldedName name = fold(upper_name);
-    std::uint64_t& slot = slot_for(labels, name);
-    if (slot != 0) return;
+    std::uint32_t& slot = slot_for(labels, name);
+    if (slot != 0 || labels.entries.size() >= most_entries) return;
     BranchLabel& entry = labels.entries.emplace_back();
     std::copy(upper_name.begin(), upper_name.end(), entry.name.begin());
     entry.length = static_cast<std::uint8_t>(upper_name.size());
@@ -117,13 +125,13 @@ void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
 
 BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name) {
     if (labels.index.empty() || name.empty() || name.size() > longest_label) return nullptr;
-    const std::uint64_t slot = slot_for(labels, fold(name));
+    const std::uint32_t slot = slot_for(labels, fold(name));
     return slot != 0 ? &labels.entries[(slot & entry_bits) - 1] : nullptr;
 }
 
 BranchLabel* find_branch_target_padded(BranchLabels& labels, const char* padded, std::size_t length) {
     if (labels.index.empty() || length == 0 || length > longest_label) return nullptr;
-    const std::uint64_t slot = slot_for(labels, fold_padded(padded, length));
+    const std::uint32_t slot = slot_for(labels, fold_padded(padded, length));
     return slot != 0 ? &labels.entries[(slot & entry_bits) - 1] : nullptr;
 }
 

@@ -31,9 +31,9 @@ struct BranchLabel {
 struct BranchLabels {
     std::deque<BranchLabel> entries;  // a deque: an entry stays where it is as others are added
     // Open addressing over the entries: a power of two in size, at most three quarters full;
-    // each slot holds an entry's number plus one in its low half and the high half of the name's
-    // hash in its high half (so that a probe seldom has to look at an entry), or 0 when free.
-    std::vector<std::uint64_t> index;
+    // each slot holds an entry's number plus one in its low half and part of the name's hash in
+    // its high half (so that a probe seldom has to look at an entry), or 0 when free.
+    std::vector<std::uint32_t> index;
 };
 
 // Notes a name a short branch targets (upper case). A name longer than a label can be is no label.

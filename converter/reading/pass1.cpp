@@ -58,10 +58,10 @@ void note_branch_target(const LineRecord& record, std::string_view upper, Branch
 // Marks the branch targets that label a place. The work file holds every line's record, so a
 // program's labels need not be kept while pass 1 reads: there are many more of them than targets.
 // The records are read in large blocks and only their codes and labels looked at.
-void mark_branch_labels(Context& ctx, std::FILE* work, std::size_t records) {
+// `block` is the writer's block, whose records are all written out by now.
+void mark_branch_labels(Context& ctx, std::FILE* work, std::size_t records, std::vector<unsigned char>& block) {
     if (ctx.labels.entries.empty()) return;
     if (std::fseek(work, 0, SEEK_SET) != 0) fatal(ctx.console, "\t%s Read Error\n", ctx.work_file_name.c_str());
-    std::vector<unsigned char> block(work_block_records * record_size);
     while (records > 0) {
         const std::size_t count = std::min(records, block.size() / record_size);
         if (std::fread(block.data(), record_size, count, work) != count) {
@@ -132,5 +132,5 @@ void run_pass1(Context& ctx) {
     write_work_record(ctx, work, record);
     finish_work_file(ctx, work);
     // The labels pass 2 measures short branches against: those a JR or DJNZ names.
-    mark_branch_labels(ctx, work.file, records);
+    mark_branch_labels(ctx, work.file, records, work.block);
 }
