@@ -25,6 +25,8 @@ struct LineRecord {
         while (length < 16 && label[length] != '\0') ++length;
         return std::string_view(label.data(), length);
     }
+    // Whether the record carries a label: its first byte is set (the label is zero-padded).
+    bool has_label() const { return label[0] != '\0'; }
     void set_label(std::string_view name);  // keeps the first 16 characters
     bool operator==(const LineRecord&) const = default;
 };

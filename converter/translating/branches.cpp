@@ -11,9 +11,6 @@
 
 namespace {
 
-// Whether the record carries a label: its first byte is set (the label is zero-padded).
-bool has_label(const LineRecord& record) { return record.label[0] != '\0'; }
-
 constexpr bool is_branch(std::uint16_t code) {
     return code == kw::CALL || code == kw::JP || code == kw::JR || code == kw::DJNZ;
 }
@@ -195,7 +192,7 @@ inline void warn_if_flags_unknown(Context& ctx, const LineRecord& record, Transl
 bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const std::string& target,
                    bool target_complete, Translation& out) {
     LineRecord* second = cursor.at(1);
-    if (second == nullptr || second->code != kw::JR || has_label(*second)) return false;
+    if (second == nullptr || second->code != kw::JR || second->has_label()) return false;
     bool merged = false;
     if (second->form == Form::cond_c && target_complete) {
         // The second JR's target text is on the next source line, which pass 2 has not read yet.
@@ -213,7 +210,7 @@ bool merge_jr_pair(Context& ctx, RecordCursor& cursor, LineRecord& record, const
     }
     if (!merged) return false;
     second->form = second->form == Form::cond_c ? Form::z_or_c : Form::nz_and_nc;
-    record.code = has_label(record) ? line_code::label_only : line_code::comment;
+    record.code = record.has_label() ? line_code::label_only : line_code::comment;
     out.push_back(source_line_of(record));
     return true;
 }
@@ -280,7 +277,7 @@ void track_arithmetic(Context& ctx, LineRecord& record, const FlagTraits& traits
                       Translation& out) {
     Arithmetic& last = ctx.pass2.last_arithmetic;
     const bool byte_step = record.form == Form::reg || record.form == Form::indirect || record.form == Form::indexed;
-    if (has_label(record)) last = Arithmetic::unknown;  // reached by a jump, too
+    if (record.has_label()) last = Arithmetic::unknown;  // reached by a jump, too
     switch (traits.arithmetic) {
         case ArithmeticRule::none: break;
         case ArithmeticRule::daa:
@@ -315,7 +312,8 @@ bool carry_read_later(RecordCursor& cursor, int offset) {
     for (const LineRecord* record = cursor.find_instruction(offset, 1); record != nullptr;
          record = cursor.find_instruction(++offset, 1)) {
         // A label can be reached from anywhere, and a branch goes where the walk cannot follow.
-        if (has_label(*record) || !is_instruction(record->code) || is_branch(record->code) || is_return(record->code)) {
+        if (record->has_label() || !is_instruction(record->code) || is_branch(record->code) ||
+            is_return(record->code)) {
             return true;
         }
         switch (carry_use(*record, flag_traits(record->code))) {
@@ -403,7 +401,7 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
         } else if (carry == CarryUse::reads) {
             update_c_flag(ctx, record, traits, out);
         }
-        if (has_label(record)) ctx.pass2.last_arithmetic = Arithmetic::unknown;  // reached by a jump, too
+        if (record.has_label()) ctx.pass2.last_arithmetic = Arithmetic::unknown;  // reached by a jump, too
         if (traits.z != ZRule::kept) {
             ctx.pass2.z_flag_unknown = traits.z == ZRule::differs;
             ctx.pass2.s_flag_unknown = traits.z == ZRule::differs || traits.s_differs;

@@ -9,9 +9,6 @@
 
 namespace {
 
-// Whether the record carries a label: its first byte is set (the label is zero-padded).
-bool has_label(const LineRecord& record) { return record.label[0] != '\0'; }
-
 // The neighbouring instruction records of the current line. A walk that finds none (the start or
 // end of the source, or of the window) takes the all-zero record `none`, which merges with nothing.
 struct Neighbours {
@@ -111,11 +108,11 @@ bool is_half_of(std::uint8_t reg8, std::uint8_t pair) {
 
 // Merges the instruction with the next one where the H8/300 has a better sequence for the pair.
 void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_view logic, Neighbours& n) {
-    if (has_label(*n.next)) return;
+    if (n.next->has_label()) return;
     if (record.code == kw::SCF && n.next->code == kw::CCF) {
         record.code = kw::SCF_CCF;  // carry cleared
         absorb_next(cursor, n);
-        if (has_label(*n.next)) return;
+        if (n.next->has_label()) return;
     }
     // A test that clears the carry, then SBC: one SUB.W.
     if ((is_a_test(record, logic) || record.code == kw::SCF_CCF) && n.next->code == kw::SBC &&
@@ -125,7 +122,7 @@ void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_
         record.reg1 = n.next->reg1;
         record.reg2 = n.next->reg2;
         absorb_next(cursor, n);
-        if (has_label(*n.next)) return;
+        if (n.next->has_label()) return;
     }
 
     LineRecord& next = *n.next;
@@ -162,7 +159,7 @@ void fuse_with_neighbours(RecordCursor& cursor, LineRecord& record, std::string_
 // CP 0, AND A or OR A right before JP/JR Z/NZ adds nothing on the H8/300 when the instruction
 // before was an 8-bit MOV of A: the MOV has already set Z from the same value.
 bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, const Neighbours& n) {
-    if (record.code != kw::LOGIC || has_label(record)) return false;
+    if (record.code != kw::LOGIC || record.has_label()) return false;
     const bool compare_with_zero = slots.logic == "CMP.B" && record.form == Form::imm && slots.imm == "#H'0";
     const bool test_a =
         (slots.logic == "AND" || slots.logic == "OR") && record.form == Form::reg && record.reg1 == reg::A;
