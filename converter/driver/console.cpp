@@ -1,7 +1,9 @@
 #include "driver/console.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -86,10 +88,41 @@ void Console::flush() {
     line_.clear();
 }
 
+// "(%d) " and a text whose only conversions are plain %s, put together without the general
+// formatter: most messages are a line number with a fixed text or a name ("(%d) WARNING: byte
+// order\n"), and a source may bring thousands of them. False, with nothing taken from `args`, for
+// any other format.
+namespace {
+bool format_line_message(std::string& text, const char* format, std::va_list args) {
+    constexpr std::string_view head = "(%d) ";
+    if (!std::string_view(format).starts_with(head)) return false;
+    for (const char* at = std::strchr(format + head.size(), '%'); at != nullptr; at = std::strchr(at + 2, '%')) {
+        if (at[1] != 's') return false;
+    }
+    char digits[16];
+    char* const end = std::to_chars(digits, digits + sizeof digits, va_arg(args, int)).ptr;
+    text = '(';
+    text.append(digits, static_cast<std::size_t>(end - digits));
+    text += ") ";
+    for (std::string_view rest = format + head.size();;) {
+        const std::size_t conversion = rest.find('%');
+        text += rest.substr(0, conversion);
+        if (conversion == std::string_view::npos) return true;
+        text += va_arg(args, const char*);
+        rest.remove_prefix(conversion + 2);
+    }
+}
+}  // namespace
+
 void Console::print(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::string text = vformat(format, args);
+    if (format_line_message(message_, format, args)) {
+        va_end(args);
+        write(message_);
+        return;
+    }
+    const std::string text = vformat(format, args);
     va_end(args);
     write(text);
 }

@@ -22,7 +22,8 @@ struct Console {
     void flush();
 
 private:
-    std::string line_;  // the console line written so far
+    std::string line_;     // the console line written so far
+    std::string message_;  // the last line message put together, whose room the next one reuses
     void emit(std::string_view text);
     void end_line();
 };
