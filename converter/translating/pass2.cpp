@@ -4,6 +4,7 @@
 #include <string>
 
 #include "reading/extended_names.h"
+#include "reading/keywords.h"
 #include "reading/source_files.h"
 #include "translating/directives.h"
 #include "translating/dispatcher.h"
@@ -43,7 +44,8 @@ void translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std:
 
 void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
     ctx.includes.levels[0].line_count = 0;
-    std::string line;       // the current source line as written, always ending with its newline
+    std::string_view line;  // the current source line as written, always ending with its newline
+    std::string held;       // the line, when it must outlive a line read ahead (see below)
     std::string respelled;  // extended mode: the line with its names respelled, which is translated
     // Every line's translation is made here; the layout leaves it here, or (in the GNU syntax) hands
     // back the one its window had in that slot: the vectors keep their room, so that a line takes
@@ -55,14 +57,25 @@ void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
             case RecordCursor::Step::end: close_sources(ctx); return;
             case RecordCursor::Step::read_error: return;
         }
-        if (!cursor.take_lookahead(line) && !read_source_line(ctx, line)) {
+        if (cursor.take_lookahead(held)) {
+            line = held;
+        } else if (!read_source_line(ctx, line)) {
             ctx.console.print("\t%s Read Error\n", ctx.settings.source_path.c_str());
             return;
         }
+        // A line is read as a view into the file's block, which reading the next line ahead may
+        // refill. Only a JR's translation reads ahead (to merge it with a JR after it): its line is
+        // copied first, and no other line's translation may read ahead.
+        const bool may_read_ahead = cursor.current().code == kw::JR;
+        if (may_read_ahead && line.data() != held.data()) {
+            held.assign(line);
+            line = held;
+        }
+        cursor.allow_read_ahead(may_read_ahead);
         ++ctx.includes.current().line_count;
         const std::uint16_t number = ctx.includes.line_count();
         if (ctx.settings.extended) respelled = respell_names(line);
-        const std::string& text = ctx.settings.extended ? respelled : line;
+        const std::string_view text = ctx.settings.extended ? std::string_view(respelled) : line;
         lines.clear();
         translate_line(ctx, cursor, cursor.current(), text, lines);
         layout.add(lines, line, number);

@@ -62,6 +62,8 @@ RecordCursor::Step RecordCursor::advance_outside_fast_path(Console& console) {
 }
 
 bool RecordCursor::read_ahead(TextFile& source, bool extended) {
+    if (lookahead_pending_) return true;  // already read for this line
+    if (!read_ahead_allowed_) return false;
     lookahead_pending_ = source.read_line(lookahead_line_);
     lookahead_text_ = extended && lookahead_pending_ ? respell_names(lookahead_line_) : lookahead_line_;
     return lookahead_pending_;

@@ -61,8 +61,10 @@ public:
     }
 
     // Reads the next line of `source` ahead; pass 2 then takes it as its next line instead of
-    // reading one. False at the end of that file.
+    // reading one. False at the end of that file, or when pass 2 has not allowed it for the
+    // current line (whose text it holds as a view into the file's block, which the read may refill).
     bool read_ahead(TextFile& source, bool extended);
+    void allow_read_ahead(bool allowed) { read_ahead_allowed_ = allowed; }
     // The line read ahead as it is translated (in extended mode with its names respelled).
     const std::string& lookahead_line() const { return lookahead_text_; }
     // Moves the line read ahead, if any, into `line`, as the source spells it. Asked before every
@@ -90,4 +92,5 @@ private:
     std::string lookahead_line_;
     std::string lookahead_text_;
     bool lookahead_pending_ = false;
+    bool read_ahead_allowed_ = false;
 };

@@ -107,6 +107,40 @@ TEST(SrcportRun, WarningsOfBranchesDecidedLateGoInFrontOfThem) {
               std::string::npos);
 }
 
+// Pass 2 holds a source line as a view into the file's read block while it translates it. A JR Z
+// merged with the JR C after it reads that next line ahead, which may refill the block: the JR Z
+// line must still be written whole into its comment field. Every line differs from the others,
+// the file is longer than two blocks (64 KiB), and one of the shifts puts the end of the first
+// block into a JR C line.
+TEST(SrcportRun, LineReadAheadAcrossABlockLeavesTheCurrentLineWhole) {
+    ScratchDirectory scratch("read_ahead_block");
+    const std::string second = "\tJR\tC,L\n";
+    const std::size_t pair_size = std::string("\tJR\tZ,L\t;10000\n").size() + second.size();
+    for (std::size_t shift = 0; shift < pair_size; ++shift) {
+        std::string source = "L:\n;" + std::string(shift, 'x') + "\n";
+        std::size_t pairs = 0;
+        for (; source.size() < 150000; ++pairs)
+            source += "\tJR\tZ,L\t;" + std::to_string(10000 + pairs) + "\n" + second;
+        write_file("PROG.ASM", source);
+        auto ctx = fresh_context();
+        ASSERT_EQ(run_srcport(*ctx, {"PROG"}), 0);
+        const std::string output = read_file("HPROG.SRC");
+        // The comment fields, after the first ";\t" behind the line's start, give back the source.
+        std::string comments;
+        std::size_t merged = 0;
+        for (std::size_t at = 0; at < output.size();) {
+            const std::size_t end = output.find('\n', at) + 1;
+            const std::string_view line(output.data() + at, end - at);
+            at = end;
+            if (line.starts_with(";\t\t\t*** warning")) continue;
+            merged += line.starts_with("\tBLS\tL\t");
+            comments += line.substr(line.find(";\t", 1) + 2);
+        }
+        EXPECT_EQ(merged, pairs) << "shift " << shift;
+        EXPECT_TRUE(comments == source) << "shift " << shift;
+    }
+}
+
 // The record stream as pass 1 leaves it: a record per line, then the END record or an all-zero one.
 // The work file has no name in the directory by then.
 TEST(SrcportRun, RecordStreamEndsWithTheEndRecordOrZeros) {
