@@ -241,5 +241,5 @@ void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& recor
         return;
     }
     record.code = in_error(record.code);
-    out.push_back(source_line_of(record));
+    put_source_line(record, out.emplace_back());
 }

@@ -28,7 +28,7 @@ void translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std:
         ctx.pass2.last_arithmetic = Arithmetic::unknown;
     }
     if (code == line_code::label_only || code >= line_code::comment) {
-        out.push_back(source_line_of(record));
+        put_source_line(record, out.emplace_back());
         return;
     }
     if (is_instruction(code)) {

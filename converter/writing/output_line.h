@@ -149,3 +149,5 @@ inline OutputLine warning_line(Warning warning) {
 
 // The label-only, comment or error line of a record, chosen by its code.
 OutputLine source_line_of(const LineRecord& record);
+// The same, made in `line` (a new one).
+void put_source_line(const LineRecord& record, OutputLine& line);

@@ -498,8 +498,7 @@ std::string render_translation(const Translation& lines, std::string_view source
     return text;
 }
 
-OutputLine source_line_of(const LineRecord& record) {
-    OutputLine line;
+void put_source_line(const LineRecord& record, OutputLine& line) {
     if (record.code == line_code::label_only) {
         line.kind = LineKind::label_only;
         line.label = record.label_view();
@@ -524,6 +523,11 @@ OutputLine source_line_of(const LineRecord& record) {
     } else {
         line.kind = LineKind::comment;
     }
+}
+
+OutputLine source_line_of(const LineRecord& record) {
+    OutputLine line;
+    put_source_line(record, line);
     return line;
 }
 
