@@ -54,15 +54,31 @@ constexpr std::array<bool, 256> build_keyword_starts() {
 
 constexpr std::array<bool, 256> keyword_starts = build_keyword_starts();
 
+// A word of at most four characters and its length as one number, so that a keyword is compared in
+// one step.
+constexpr std::uint64_t packed_word(std::string_view word) {
+    std::uint64_t packed = word.size();
+    for (char ch : word) packed = packed << 8 | static_cast<unsigned char>(ch);
+    return packed;
+}
+
+constexpr std::array<std::uint64_t, OperatorKeywords.size()> build_packed_keywords() {
+    std::array<std::uint64_t, OperatorKeywords.size()> packed{};
+    for (std::size_t i = 0; i < OperatorKeywords.size(); ++i) packed[i] = packed_word(OperatorKeywords[i].keyword);
+    return packed;
+}
+
+constexpr std::array<std::uint64_t, OperatorKeywords.size()> packed_keywords = build_packed_keywords();
+
 }  // namespace
 
 char operator_keyword_char(std::string_view upper_case_word) {
     // Every operator keyword has two to four letters: most names are turned away by their length.
     if (upper_case_word.size() < 2 || upper_case_word.size() > 4) return 0;
     if (!keyword_starts[static_cast<unsigned char>(upper_case_word.front())]) return 0;
-    // Comparing the first letter first spares most names a whole comparison.
-    for (const OperatorKeyword& row : OperatorKeywords) {
-        if (row.keyword.front() == upper_case_word.front() && row.keyword == upper_case_word) return row.op;
+    const std::uint64_t packed = packed_word(upper_case_word);
+    for (std::size_t i = 0; i < packed_keywords.size(); ++i) {
+        if (packed_keywords[i] == packed) return OperatorKeywords[i].op;
     }
     return 0;
 }
@@ -380,13 +396,10 @@ bool evaluate_sum_of_tokens(const DataNameTable& names, char radix, std::string_
             if (token.find('\'') != std::string_view::npos) return false;
             value = number_value(radix, token, internal_width);
         } else {
-            // Names count to 16 characters, and operator keywords are shorter: the name is
-            // upper-cased on the stack, without a string per name.
-            std::array<char, 16> upper{};
-            const std::size_t length = std::min<std::size_t>(token.size(), upper.size());
-            for (std::size_t k = 0; k < length; ++k) upper[k] = to_upper(token[k]);
-            const std::string_view name(upper.data(), length);
-            if (operator_keyword_char(name) != 0) return false;
+            // Names count to 16 characters, and operator keywords are shorter.
+            UpperName name;
+            read_upper_name(token, 0, name);
+            if (operator_keyword_char(name.view()) != 0) return false;
             value = name_value(names, name, address_name, undefined_name);
         }
         sum = op == '+' ? sum + value : sum - value;
@@ -504,9 +517,12 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
     return result;
 }
 
-std::uint16_t name_value(const DataNameTable& names, std::string_view name, std::string& address_name,
+std::uint16_t name_value(const DataNameTable& names, const UpperName& upper, std::string& address_name,
                          std::string& undefined_name) {
-    if (const DataNameEntry* entry = data_name_find(names, name)) return entry->value;
+    if (const DataNameEntry* entry = data_name_find_padded(names, upper.chars.data(), upper.length)) {
+        return entry->value;
+    }
+    const std::string_view name = upper.view();
     if (is_address_name(names, name)) {
         if (address_name.empty()) address_name = name.substr(0, 12);
         return 1;  // a stand-in, as the general evaluation takes

@@ -3,6 +3,7 @@
 // numbers and returns a value; text is made only where a value is written.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <string_view>
 
 #include "reading/name_tables.h"
+#include "reading/text_scan.h"
 
 // The width of an evaluation: a byte operand keeps the low 8 bits of every result, a word
 // operand 16.
@@ -71,11 +73,38 @@ extern const std::array<std::string_view, 6> OperatorLevels;
 bool is_operator_char(char ch);
 bool is_level_operator(char ch, int level);
 
-// The value of an upper-cased name in a one-walk evaluation: a data name's own; 1 for an address
-// name, a stand-in whose value only the linker knows (the first such name kept in `address_name`);
-// 0 for a name not defined (kept in `undefined_name`). Names are kept cut to the 12 characters the
+// A name as the one-walk evaluations look it up: its first 16 characters upper-cased on the stack
+// and zero-padded, without a string per name.
+struct UpperName {
+    std::array<char, 16> chars{};
+    std::size_t length = 0;
+
+    std::string_view view() const { return {chars.data(), length}; }
+};
+
+// Reads the name characters at `at` (at most the size of `text`) into `name`, and returns where
+// they end.
+inline std::size_t read_upper_name(std::string_view text, std::size_t at, UpperName& name) {
+    name.chars = {};
+    const std::size_t limit = at + std::min(text.size() - at, name.chars.size());
+    std::size_t end = at;
+    for (; end < limit && is_name_char(text[end]); ++end) name.chars[end - at] = text[end];
+    name.length = end - at;
+    // All sixteen at once, in a loop of fixed length without branches that the compiler turns into
+    // a few vector instructions (the padding stays zero).
+    for (char& ch : name.chars) {
+        const bool lower = static_cast<unsigned char>(ch - 'a') < 26;  // as to_upper tells it
+        ch = static_cast<char>(ch - (lower ? 'a' - 'A' : 0));
+    }
+    while (end < text.size() && is_name_char(text[end])) ++end;
+    return end;
+}
+
+// The value of a name in a one-walk evaluation: a data name's own; 1 for an address name, a
+// stand-in whose value only the linker knows (the first such name kept in `address_name`); 0 for
+// a name not defined (kept in `undefined_name`). Names are kept cut to the 12 characters the
 // messages show.
-std::uint16_t name_value(const DataNameTable& names, std::string_view name, std::string& address_name,
+std::uint16_t name_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
                          std::string& undefined_name);
 
 // Evaluates the operand at the start of `text` (it ends at ',', '.', ';', newline or the end).

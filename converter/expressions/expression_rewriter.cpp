@@ -361,18 +361,12 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), number});
             i = end;
         } else {
-            // Names count to 16 characters: upper-cased on the stack for the lookups as they are
-            // scanned.
-            std::array<char, token_max> upper{};
-            std::size_t end = i;
-            for (; end < text.size() && end - i < token_max && is_name_char(text[end]); ++end) {
-                upper[end - i] = to_upper(text[end]);
-            }
-            const std::string_view token = text.substr(i, end - i);
-            while (end < text.size() && is_name_char(text[end])) ++end;
-            const std::string_view name(upper.data(), token.size());
+            // Names count to 16 characters.
+            UpperName name;
+            const std::size_t end = read_upper_name(text, i, name);
+            const std::string_view token = text.substr(i, name.length);
             // Operator keywords have two to four letters: a longer name is not looked up as one.
-            if (name.size() <= 4 && operator_keyword_char(name) != 0) return give_up();
+            if (name.length <= 4 && operator_keyword_char(name.view()) != 0) return give_up();
             item = name_value(names, name, address_name, undefined_name);
             named = true;
             out += token;

@@ -71,10 +71,22 @@ struct DataNameEntry {
     std::uint8_t kind = name_kind::value;
 };
 
+// A name's significant part zero-padded to 16 bytes and read as two numbers: names hold no NUL, so
+// the padding tells their lengths apart, and two names are the same when both numbers are.
+struct DataNameKey {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+};
+
 struct DataNameTable {
     std::uint16_t capacity = 1000;
     std::vector<DataNameEntry> entries;  // in the order names were first stored
-    NameIndex index;
+    // Every operand name is looked up here, so the index is open addressing rather than a node
+    // map: a power of two in size and at most half full, each slot holding an entry's number plus
+    // one in its low 16 bits (a table has fewer than 65,536 entries) and 16 bits of the name's
+    // hash above them, or 0 when free. `keys` holds each entry's name as its key, in entry order.
+    std::vector<std::uint32_t> slots;
+    std::vector<DataNameKey> keys;
     bool full_reported = false;
     // Extended mode: every label of the program, recorded in pass 1. Such a name has no value
     // here; it is written symbolically for the assembler to resolve.
@@ -94,6 +106,9 @@ struct MacroNameTable {
 };
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name);
+// The same for a name of `length` (at most 16) name characters at `padded`, from where 16 bytes
+// can be read: the expression walks upper-case their names into such a buffer as they scan them.
+const DataNameEntry* data_name_find_padded(const DataNameTable& table, const char* padded, std::size_t length);
 // Records a label as an address name (its significant part), noting whether it stands inside a
 // conditional block.
 void address_name_put(DataNameTable& table, std::string_view name, bool conditional = false);
