@@ -294,7 +294,69 @@ Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit,
     return {};
 }
 
+namespace {
+
+// The slot of a register that has a name; false for one without, which the general rendering
+// reports.
+bool named_register(std::string_view& slot, std::uint8_t code) {
+    const std::string_view name = names_by_code[code];
+    if (code == 0 || name.empty()) return false;
+    slot = name;
+    return true;
+}
+
+// Most instruction lines name registers only, or nothing: their slots are filled here, without the
+// frame of the general rendering. False when the form has an expression operand, or a register
+// without a name (both left to the general rendering).
+bool render_registers_only(const LineRecord& record, OperandSlots& slots) {
+    switch (record.form) {
+        case Form::reg_reg:
+        case Form::reg_indirect:
+        case Form::reg_postinc:
+        case Form::indirect_reg:
+        case Form::predec_reg:
+        case Form::indirect_pair:
+            return named_register(slots.reg1, record.reg1) && named_register(slots.reg2, record.reg2);
+        case Form::reg:
+        case Form::indirect:
+        case Form::pair_twice: return named_register(slots.reg1, record.reg1);
+        case Form::pair: return record.code != kw::MLT && named_register(slots.reg1, record.reg1);
+        case Form::pair_pair:
+            return record.code != kw::ADC && record.code != kw::SBC && named_register(slots.reg1, record.reg1) &&
+                   named_register(slots.reg2, record.reg2);
+        case Form::reg_imm:
+        case Form::reg_mem:
+        case Form::pair_mem:
+        case Form::reg_indexed:
+        case Form::mem_reg:
+        case Form::mem_pair:
+        case Form::pair_mem_le:
+        case Form::sp_mem_le:
+        case Form::mem_pair_le:
+        case Form::mem_sp_le:
+        case Form::indexed_reg:
+        case Form::indirect_imm:
+        case Form::indexed_imm:
+        case Form::imm:
+        case Form::mem:
+        case Form::indexed:
+        case Form::pair_imm:
+        case Form::bit_reg:
+        case Form::bit_indirect:
+        case Form::bit_indexed: return false;
+        default: return true;  // no operand slots; branch targets are rendered with the branch
+    }
+}
+
+}  // namespace
+
 bool render_operands(Context& ctx, LineRecord& record, std::string_view line, OperandSlots& slots, Translation& out) {
+    if (render_registers_only(record, slots)) return true;
+    return render_all_operands(ctx, record, line, slots, out);
+}
+
+bool render_all_operands(Context& ctx, LineRecord& record, std::string_view line, OperandSlots& slots,
+                         Translation& out) {
     const std::string_view src = text_at(line, record.col1);
     const std::string_view src2 = text_at(line, record.col2);
     Outcome first;

@@ -18,6 +18,10 @@ bool h8_register_name(Console& console, std::string& slot, std::uint8_t code);
 // its columns in `line`. False when an operand failed: the line has then been reported (the first
 // failure decides the message) and its error line added to `out`.
 bool render_operands(Context& ctx, LineRecord& record, std::string_view line, OperandSlots& slots, Translation& out);
+// The same for any form; render_operands fills the slots of register forms itself and leaves the
+// others to this.
+bool render_all_operands(Context& ctx, LineRecord& record, std::string_view line, OperandSlots& slots,
+                         Translation& out);
 
 // Marks the record in error, prints the undefined-symbol or illegal-operand message and returns the
 // error line.
