@@ -517,11 +517,8 @@ Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, s
     return result;
 }
 
-std::uint16_t name_value(const DataNameTable& names, const UpperName& upper, std::string& address_name,
-                         std::string& undefined_name) {
-    if (const DataNameEntry* entry = data_name_find_padded(names, upper.chars.data(), upper.length)) {
-        return entry->value;
-    }
+std::uint16_t address_or_undefined_value(const DataNameTable& names, const UpperName& upper, std::string& address_name,
+                                         std::string& undefined_name) {
     const std::string_view name = upper.view();
     if (is_address_name(names, name)) {
         if (address_name.empty()) address_name = name.substr(0, 12);

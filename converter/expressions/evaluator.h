@@ -104,8 +104,14 @@ inline std::size_t read_upper_name(std::string_view text, std::size_t at, UpperN
 // stand-in whose value only the linker knows (the first such name kept in `address_name`); 0 for
 // a name not defined (kept in `undefined_name`). Names are kept cut to the 12 characters the
 // messages show.
-std::uint16_t name_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
-                         std::string& undefined_name);
+// The value of a name the data-name table does not hold, as name_value tells it.
+std::uint16_t address_or_undefined_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
+                                         std::string& undefined_name);
+inline std::uint16_t name_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
+                                std::string& undefined_name) {
+    if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) return entry->value;
+    return address_or_undefined_value(names, name, address_name, undefined_name);
+}
 
 // Evaluates the operand at the start of `text` (it ends at ',', '.', ';', newline or the end).
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width);

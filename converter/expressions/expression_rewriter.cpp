@@ -383,12 +383,20 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
     Ending ending;
     if (!read_ending(text, i, ending)) return give_up();
 
-    value = Evaluation{};
+    // Field by field rather than from a fresh Evaluation: most operands are fine, and their outcome
+    // keeps the room of its string.
+    value.value = 0;
+    value.has_value = false;
+    value.truncated = false;
     if (!undefined_name.empty()) {
-        value.outcome = {EvalStatus::undefined_name, std::move(undefined_name)};
+        value.outcome.status = EvalStatus::undefined_name;
+        value.outcome.undefined_name = std::move(undefined_name);
     } else if (!address_name.empty()) {
-        value.outcome = {EvalStatus::address_name, std::move(address_name)};
+        value.outcome.status = EvalStatus::address_name;
+        value.outcome.undefined_name = std::move(address_name);
     } else {
+        value.outcome.status = EvalStatus::ok;
+        value.outcome.undefined_name.clear();
         set_one_walk_value(value, width, sum);
     }
     value.next = ending.next;

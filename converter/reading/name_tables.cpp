@@ -15,32 +15,12 @@ std::string_view significant_name(std::string_view name) {
 
 namespace {
 
-constexpr std::size_t key_bytes = 16;
-constexpr std::uint32_t entry_bits = 0xFFFF;
-
-// For each length, its first bytes set in a 16-byte mask: the bytes behind a name are cleared in
-// the order they lie in memory.
-constexpr std::array<std::array<unsigned char, key_bytes>, key_bytes + 1> length_masks = [] {
-    std::array<std::array<unsigned char, key_bytes>, key_bytes + 1> masks{};
-    for (std::size_t length = 0; length <= key_bytes; ++length) {
-        for (std::size_t i = 0; i < length; ++i) masks[length][i] = 0xFF;
-    }
-    return masks;
-}();
-
-// The key of the `length` bytes at `padded`, from where 16 bytes can be read.
-DataNameKey key_of_padded(const char* padded, std::size_t length) {
-    std::uint64_t mask_low = 0;
-    std::uint64_t mask_high = 0;
-    std::memcpy(&mask_low, length_masks[length].data(), 8);
-    std::memcpy(&mask_high, length_masks[length].data() + 8, 8);
-    DataNameKey key;
-    std::memcpy(&key.low, padded, 8);
-    std::memcpy(&key.high, padded + 8, 8);
-    key.low &= mask_low;
-    key.high &= mask_high;
-    return key;
-}
+using data_name_index::entry_number;
+using data_name_index::hash_of;
+using data_name_index::key_bytes;
+using data_name_index::key_of_padded;
+using data_name_index::slot_for;
+using data_name_index::tag_of;
 
 // The key of a name's significant part.
 DataNameKey key_of(std::string_view name) {
@@ -48,40 +28,6 @@ DataNameKey key_of(std::string_view name) {
     std::array<char, key_bytes> bytes{};
     std::copy(name.begin(), name.end(), bytes.begin());
     return key_of_padded(bytes.data(), name.size());
-}
-
-std::uint64_t hash_of(const DataNameKey& key) {
-    return (key.low ^ std::rotl(key.high * 0xC2B2AE3D27D4EB4FULL, 31)) * 0x9E3779B97F4A7C15ULL;
-}
-
-// The tag comes from hash bits below those that choose the slot (a table has at most 2^17 slots).
-std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>((hash >> 24) & 0xFFFF) << 16; }
-
-// The slot holding the key's entry, or the free slot where it belongs; the table has slots.
-std::size_t slot_for(const DataNameTable& table, const DataNameKey& key) {
-    const std::uint64_t hash = hash_of(key);
-    const std::size_t mask = table.slots.size() - 1;
-    const int shift = 64 - std::countr_zero(table.slots.size());
-    const std::uint32_t tag = tag_of(hash);
-    for (std::size_t at = static_cast<std::size_t>(hash >> shift);; at = (at + 1) & mask) {
-        const std::uint32_t slot = table.slots[at];
-        if (slot == 0) return at;
-        if ((slot & ~entry_bits) == tag) {
-            const DataNameKey& held = table.keys[(slot & entry_bits) - 1];
-            if (held.low == key.low && held.high == key.high) return at;
-        }
-    }
-}
-
-// The number of the key's entry plus one, or 0 when the table holds no such name.
-std::size_t entry_number(const DataNameTable& table, const DataNameKey& key) {
-    if (table.slots.empty()) return 0;
-    return table.slots[slot_for(table, key)] & entry_bits;
-}
-
-const DataNameEntry* find_key(const DataNameTable& table, const DataNameKey& key) {
-    const std::size_t number = entry_number(table, key);
-    return number != 0 ? &table.entries[number - 1] : nullptr;
 }
 
 void grow(DataNameTable& table) {
@@ -95,11 +41,8 @@ void grow(DataNameTable& table) {
 }  // namespace
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name) {
-    return find_key(table, key_of(name));
-}
-
-const DataNameEntry* data_name_find_padded(const DataNameTable& table, const char* padded, std::size_t length) {
-    return find_key(table, key_of_padded(padded, std::min(length, key_bytes)));
+    const std::size_t number = entry_number(table, key_of(name));
+    return number != 0 ? &table.entries[number - 1] : nullptr;
 }
 
 void address_name_put(DataNameTable& table, std::string_view name, bool conditional) {

@@ -4,6 +4,9 @@
 // updates its value and kind in place, and a macro name is stored once.
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -106,9 +109,76 @@ struct MacroNameTable {
 };
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name);
-// The same for a name of `length` (at most 16) name characters at `padded`, from where 16 bytes
-// can be read: the expression walks upper-case their names into such a buffer as they scan them.
-const DataNameEntry* data_name_find_padded(const DataNameTable& table, const char* padded, std::size_t length);
+
+// The lookup itself, inline: every name of an operand comes this way.
+namespace data_name_index {
+
+inline constexpr std::size_t key_bytes = 16;
+inline constexpr std::uint32_t entry_bits = 0xFFFF;
+
+// For each length, its first bytes set in a 16-byte mask: the bytes behind a name are cleared in
+// the order they lie in memory.
+inline constexpr std::array<std::array<unsigned char, key_bytes>, key_bytes + 1> length_masks = [] {
+    std::array<std::array<unsigned char, key_bytes>, key_bytes + 1> masks{};
+    for (std::size_t length = 0; length <= key_bytes; ++length) {
+        for (std::size_t i = 0; i < length; ++i) masks[length][i] = 0xFF;
+    }
+    return masks;
+}();
+
+// The key of the `length` (at most 16) bytes at `padded`, from where 16 bytes can be read.
+inline DataNameKey key_of_padded(const char* padded, std::size_t length) {
+    std::uint64_t mask_low = 0;
+    std::uint64_t mask_high = 0;
+    std::memcpy(&mask_low, length_masks[length].data(), 8);
+    std::memcpy(&mask_high, length_masks[length].data() + 8, 8);
+    DataNameKey key;
+    std::memcpy(&key.low, padded, 8);
+    std::memcpy(&key.high, padded + 8, 8);
+    key.low &= mask_low;
+    key.high &= mask_high;
+    return key;
+}
+
+inline std::uint64_t hash_of(const DataNameKey& key) {
+    return (key.low ^ std::rotl(key.high * 0xC2B2AE3D27D4EB4FULL, 31)) * 0x9E3779B97F4A7C15ULL;
+}
+
+// The tag comes from hash bits below those that choose the slot (a table has at most 2^17 slots).
+inline std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>((hash >> 24) & 0xFFFF) << 16; }
+
+// The slot holding the key's entry, or the free slot where it belongs; the table has slots.
+inline std::size_t slot_for(const DataNameTable& table, const DataNameKey& key) {
+    const std::uint64_t hash = hash_of(key);
+    const std::size_t mask = table.slots.size() - 1;
+    const int shift = 64 - std::countr_zero(table.slots.size());
+    const std::uint32_t tag = tag_of(hash);
+    for (std::size_t at = static_cast<std::size_t>(hash >> shift);; at = (at + 1) & mask) {
+        const std::uint32_t slot = table.slots[at];
+        if (slot == 0) return at;
+        if ((slot & ~entry_bits) == tag) {
+            const DataNameKey& held = table.keys[(slot & entry_bits) - 1];
+            if (held.low == key.low && held.high == key.high) return at;
+        }
+    }
+}
+
+// The number of the key's entry plus one, or 0 when the table holds no such name.
+inline std::size_t entry_number(const DataNameTable& table, const DataNameKey& key) {
+    if (table.slots.empty()) return 0;
+    return table.slots[slot_for(table, key)] & entry_bits;
+}
+
+}  // namespace data_name_index
+
+// The same as data_name_find for a name of `length` (at most 16) name characters at `padded`, from
+// where 16 bytes can be read: the expression walks upper-case their names into such a buffer as
+// they scan them.
+inline const DataNameEntry* data_name_find_padded(const DataNameTable& table, const char* padded, std::size_t length) {
+    const std::size_t number = data_name_index::entry_number(
+        table, data_name_index::key_of_padded(padded, std::min(length, data_name_index::key_bytes)));
+    return number != 0 ? &table.entries[number - 1] : nullptr;
+}
 // Records a label as an address name (its significant part), noting whether it stands inside a
 // conditional block.
 void address_name_put(DataNameTable& table, std::string_view name, bool conditional = false);
