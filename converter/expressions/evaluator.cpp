@@ -62,13 +62,35 @@ constexpr std::uint64_t packed_word(std::string_view word) {
     return packed;
 }
 
-constexpr std::array<std::uint64_t, OperatorKeywords.size()> build_packed_keywords() {
-    std::array<std::uint64_t, OperatorKeywords.size()> packed{};
-    for (std::size_t i = 0; i < OperatorKeywords.size(); ++i) packed[i] = packed_word(OperatorKeywords[i].keyword);
-    return packed;
+// The keywords of OperatorKeywords as a switch over their packed words, which the compiler turns
+// into a few comparisons.
+constexpr char packed_keyword_char(std::uint64_t packed) {
+    switch (packed) {
+        case packed_word("NOT"): return '~';
+        case packed_word("AND"): return '&';
+        case packed_word("OR"): return '|';
+        case packed_word("XOR"): return '^';
+        case packed_word("HIGH"): return op_high;
+        case packed_word("LOW"): return op_low;
+        case packed_word("EQ"): return '=';
+        case packed_word("NE"): return '?';
+        case packed_word("GT"): return '>';
+        case packed_word("GE"): return ']';
+        case packed_word("LT"): return '<';
+        case packed_word("LE"): return '[';
+        case packed_word("SHR"): return '}';
+        case packed_word("SHL"): return '{';
+        default: return 0;
+    }
 }
 
-constexpr std::array<std::uint64_t, OperatorKeywords.size()> packed_keywords = build_packed_keywords();
+constexpr bool switch_matches_table() {
+    for (const OperatorKeyword& row : OperatorKeywords) {
+        if (packed_keyword_char(packed_word(row.keyword)) != row.op) return false;
+    }
+    return true;
+}
+static_assert(switch_matches_table(), "every operator keyword has its case, with its character");
 
 }  // namespace
 
@@ -76,11 +98,7 @@ char operator_keyword_char(std::string_view upper_case_word) {
     // Every operator keyword has two to four letters: most names are turned away by their length.
     if (upper_case_word.size() < 2 || upper_case_word.size() > 4) return 0;
     if (!keyword_starts[static_cast<unsigned char>(upper_case_word.front())]) return 0;
-    const std::uint64_t packed = packed_word(upper_case_word);
-    for (std::size_t i = 0; i < packed_keywords.size(); ++i) {
-        if (packed_keywords[i] == packed) return OperatorKeywords[i].op;
-    }
-    return 0;
+    return packed_keyword_char(packed_word(upper_case_word));
 }
 
 namespace {
@@ -110,12 +128,18 @@ bool is_operator_char(char ch) { return operator_level_bits[static_cast<unsigned
 
 namespace {
 
-int digit_value(char ch) {
-    if (ch >= '0' && ch <= '9') return ch - '0';
-    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-    return 99;
-}
+// The value of every byte as a digit, 99 for a byte that is none: each digit of a number is looked
+// up once.
+constexpr std::array<std::uint8_t, 256> digit_values = [] {
+    std::array<std::uint8_t, 256> values{};
+    values.fill(99);
+    for (int ch = '0'; ch <= '9'; ++ch) values[static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>(ch - '0');
+    for (int ch = 'a'; ch <= 'f'; ++ch) values[static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>(ch - 'a' + 10);
+    for (int ch = 'A'; ch <= 'F'; ++ch) values[static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>(ch - 'A' + 10);
+    return values;
+}();
+
+int digit_value(char ch) { return digit_values[static_cast<unsigned char>(ch)]; }
 
 // The value of the longest prefix that scanf's %o, %x or %d (base 8, 16 or 10) would accept:
 // leading white space, an optional sign and, for base 16, an optional 0x. Digits are accumulated
@@ -133,8 +157,10 @@ std::uint16_t scan_number(std::string_view text, unsigned base) {
         i += 2;
     }
     std::uint32_t value = 0;
-    for (; i < text.size() && digit_value(text[i]) < static_cast<int>(base); ++i) {
-        value = (value * base + static_cast<std::uint32_t>(digit_value(text[i]))) & 0xFFFF;
+    for (; i < text.size(); ++i) {
+        const auto digit = static_cast<unsigned>(digit_value(text[i]));
+        if (digit >= base) break;
+        value = (value * base + digit) & 0xFFFF;
     }
     if (negative) value = (0u - value) & 0xFFFF;
     return static_cast<std::uint16_t>(value);

@@ -46,24 +46,26 @@ std::uint16_t constant_value(std::string_view characters) {
 }
 
 // Rewrites an operand that is one character constant, or names and numbers joined by + and -
-// (LABEL+1), and nothing else, as the general scan below would; false (and nothing written) for
-// any other. A NUL ends the operand as the end of `text` does (the general scan cuts it there).
+// (LABEL+1), and nothing else, as the general scan below would, after the first `start`
+// characters of `out`; false for any other. A NUL ends the operand as the end of `text` does (the
+// general scan cuts it there).
 bool translate_single_token(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
-                            bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
+                            std::size_t start, bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
     constexpr std::size_t token_max = 16;
     if (!text.empty() && text.front() == '\'') {
         const std::size_t length = copyable_constant(text);
         if (length == 0) {  // written as its value by the caller
-            out.clear();
+            out.resize(start);
             result = Rewrite::not_translatable;
             return true;
         }
         std::size_t i = length;
         while (i < text.size() && is_white_space(text[i])) ++i;
         if (i < text.size() && text[i] != ',' && text[i] != ';' && text[i] != '\0') return false;
-        out.assign(text.substr(0, length));
+        out.resize(start);
+        out.append(text.substr(0, length));
         if (pieces != nullptr) {
-            pieces->push_back({PieceKind::number, out, constant_value(text.substr(1, length - 2))});
+            pieces->push_back({PieceKind::number, out.substr(start), constant_value(text.substr(1, length - 2))});
         }
         result = i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
         return true;
@@ -75,7 +77,7 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
         if (symbolic != nullptr) *symbolic = false;
         return false;
     };
-    out.clear();
+    out.resize(start);
     std::size_t i = 0;
     for (;;) {
         if (i >= text.size() || !is_name_start(text[i])) return give_up();
@@ -85,10 +87,10 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
         if (is_digit(token.front())) {
             // The assembler computes the expression: its numbers keep all 16 bits.
             const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
-            const std::size_t start = out.size();
+            const std::size_t number_start = out.size();
             out += "H'";
-            out += hex_digits(value);
-            if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), value});
+            append_hex_digits(out, value);
+            if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(number_start), value});
         } else {
             if (keyword_operator(token) != 0) return give_up();
             if (symbolic != nullptr) *symbolic = true;
@@ -115,20 +117,26 @@ bool translate_single_token(const EvalState& eval, const DataNameTable& names, s
 
 }  // namespace
 
-Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
-                             bool* symbolic, std::vector<Piece>* pieces) {
+namespace {
+
+// translate_expression, writing after what `out` holds (which is kept).
+Rewrite translate_after(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
+                        bool* symbolic, std::vector<Piece>* pieces) {
+    const std::size_t start = out.size();
     if (symbolic != nullptr) *symbolic = false;
+    if (pieces != nullptr) pieces->clear();
+    if (Rewrite result{}; translate_single_token(eval, names, text, out, start, symbolic, pieces, result)) {
+        return result;
+    }
     std::vector<Piece> unused;
     std::vector<Piece>& parts = pieces != nullptr ? *pieces : unused;
-    parts.clear();
-    if (Rewrite result{}; translate_single_token(eval, names, text, out, symbolic, pieces, result)) return result;
     text = before_nul(text);
     auto add = [&parts, pieces](PieceKind kind, std::string_view piece_text, std::uint16_t value = 0) {
         if (pieces != nullptr) parts.push_back({kind, std::string(piece_text), value});
     };
     constexpr std::size_t token_max = 16;
 
-    out.clear();
+    out.resize(start);
     std::size_t i = 0;
     bool expecting_operand = true;
     bool after_operand = false;  // the operand before the current token has ended
@@ -238,8 +246,23 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
         expecting_operand = false;
     }
 
-    if (!translatable || out.find('$') != std::string::npos) return Rewrite::not_translatable;
+    if (!translatable || out.find('$', start) != std::string::npos) return Rewrite::not_translatable;
     return i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
+}
+
+}  // namespace
+
+Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
+                             bool* symbolic, std::vector<Piece>* pieces) {
+    out.clear();
+    return translate_after(eval, names, text, out, symbolic, pieces);
+}
+
+Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& names, std::string_view text,
+                                   std::string_view prefix, std::string& out, bool* symbolic,
+                                   std::vector<Piece>* pieces) {
+    out.assign(prefix);
+    return translate_after(eval, names, text, out, symbolic, pieces);
 }
 
 namespace {
@@ -414,8 +437,5 @@ Rewrite evaluate_and_rewrite(const EvalState& eval, const DataNameTable& names, 
         return rewrite;
     }
     value = evaluate_operand(eval, names, text, width);
-    std::string translated;
-    const Rewrite rewrite = translate_expression(eval, names, text, translated, symbolic, pieces);
-    out += translated;
-    return rewrite;
+    return translate_after(eval, names, text, out, symbolic, pieces);
 }

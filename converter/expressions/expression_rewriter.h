@@ -20,6 +20,10 @@ enum class Rewrite {
 // the same operand as pieces, for the writers that need its structure.
 Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
                              bool* symbolic = nullptr, std::vector<Piece>* pieces = nullptr);
+// The same, written into `out` after `prefix` (a jump's target behind its '@').
+Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& names, std::string_view text,
+                                   std::string_view prefix, std::string& out, bool* symbolic = nullptr,
+                                   std::vector<Piece>* pieces = nullptr);
 
 // Evaluates the operand as evaluate_operand does (into `value`) and rewrites it as
 // translate_expression does, appending the rewritten text to `out` (what stands there is kept).

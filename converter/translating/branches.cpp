@@ -358,13 +358,11 @@ bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record
     // The pieces serve the GNU syntax, and tell whether a relative branch goes to one name (an
     // absolute target, behind its '@', never is one).
     const bool need_pieces = ctx.settings.gas || !absolute;
-    const Rewrite result =
-        translate_expression(ctx.eval, ctx.data_names, src, target, nullptr, need_pieces ? &target_pieces : nullptr);
+    std::vector<Piece>* const pieces = need_pieces ? &target_pieces : nullptr;
+    const Rewrite result = absolute
+                               ? translate_expression_after(ctx.eval, ctx.data_names, src, "@", target, nullptr, pieces)
+                               : translate_expression(ctx.eval, ctx.data_names, src, target, nullptr, pieces);
     if (absolute) {
-        // In front of the translated text: appended, then turned to the front (cheaper than an
-        // insert for a text this short).
-        target.push_back('@');
-        std::rotate(target.begin(), target.end() - 1, target.end());
         if (need_pieces) {
             target_pieces.insert(target_pieces.begin(), Piece{PieceKind::text, "@", 0});
         } else {

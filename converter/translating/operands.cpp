@@ -47,21 +47,37 @@ constexpr std::array<RegisterName, 28> register_names{{
     {reg::postincrement(reg::indirect(reg::HL)), "@R3+"},
 }};
 
+// What parenthesised_text looks for: the three stops, the quotes and ')'. Any other character is
+// passed with one look at this table.
+constexpr std::array<bool, 256> parenthesis_scan_marks = [] {
+    std::array<bool, 256> marks{};
+    for (char ch : std::string_view(",;\n'\")")) marks[static_cast<unsigned char>(ch)] = true;
+    return marks;
+}();
+
 // The address or displacement at the start of `text`: up to the last ')' before the first ',',
 // ';' or newline (the whole operand when no ')' stands there).
 std::string_view parenthesised_text(std::string_view text) {
-    // find_unquoted(text, ",;\n") written out for its three stops, which the compiler can test
-    // directly: the closing quote of a string is found before the line ends.
+    // find_unquoted(text, ",;\n") written out for its three stops, noting the last ')' on the way:
+    // the closing quote of a string is found before the line ends.
     std::size_t end = 0;
-    while (end < text.size()) {
+    std::size_t close = std::string_view::npos;
+    for (; end < text.size(); ++end) {
         const char ch = text[end];
+        if (!parenthesis_scan_marks[static_cast<unsigned char>(ch)]) continue;
         if (ch == ',' || ch == ';' || ch == '\n') break;
-        if (is_quote(ch) && opens_quoted_string(text, end)) end = text.find(ch, end + 1);
-        ++end;
+        if (ch == ')') {
+            close = end;
+        } else if (opens_quoted_string(text, end)) {
+            // A string is passed whole, though a ')' inside it counts as any other.
+            const std::size_t closing = text.find(ch, end + 1);
+            for (std::size_t k = end + 1; k < closing; ++k) {
+                if (text[k] == ')') close = k;
+            }
+            end = closing;
+        }
     }
-    std::string_view operand = text.substr(0, end);
-    std::size_t close = operand.rfind(')');
-    return close == std::string_view::npos ? operand : operand.substr(0, close);
+    return text.substr(0, close == std::string_view::npos ? end : close);
 }
 
 // Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten

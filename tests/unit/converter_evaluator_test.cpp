@@ -327,3 +327,38 @@ TEST_F(EvaluatorTest, PlainOperandsEvaluateAsTheGeneralWay) {
         }
     }
 }
+
+// The table's index grows as names are stored: every name stays found, by lookup and in operands,
+// with one entry each in the order of first storing, and names alike in their first 16 characters
+// are one name.
+TEST(DataNameTable, NamesStayFoundAsTheIndexGrows) {
+    Console console;
+    console.capture = true;
+    DataNameTable names;
+    names.capacity = 5000;
+    auto name_of = [](int i) {
+        std::string name = "N" + std::to_string(i);
+        name.append(static_cast<std::size_t>(i % 19), 'Q');  // 2 to 23 characters
+        return name;
+    };
+    for (int i = 0; i < 3000; ++i) data_name_put(names, console, name_of(i), static_cast<std::uint16_t>(i), 0);
+    ASSERT_EQ(names.entries.size(), 3000u);
+    data_name_put(names, console, name_of(7), 0x7777, name_kind::external);  // updated in place
+    data_name_put(names, console, name_of(2998) + "XYZ", 0x2998, 0);         // its first 16 characters again
+    ASSERT_EQ(names.entries.size(), 3000u);
+    EvalState eval;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = name_of(i);
+        EXPECT_EQ(names.entries[static_cast<std::size_t>(i)].name, name.substr(0, 16));
+        const DataNameEntry* entry = data_name_find(names, name);
+        ASSERT_NE(entry, nullptr) << name;
+        const std::uint16_t expected = i == 7 ? 0x7777 : i == 2998 ? 0x2998 : static_cast<std::uint16_t>(i);
+        EXPECT_EQ(entry->value, expected) << name;
+        const Evaluation value = evaluate_operand(eval, names, name + "+1", Width::word);
+        EXPECT_EQ(value.value, static_cast<std::uint16_t>(expected + 1)) << name;
+    }
+    EXPECT_EQ(data_name_find(names, name_of(7))->kind, name_kind::external);
+    EXPECT_EQ(data_name_find(names, "n1"), nullptr);  // letter case counts in the table
+    EXPECT_EQ(data_name_find(names, "NQ"), nullptr);
+    EXPECT_EQ(data_name_find(names, std::string_view("N1Q\0X", 5)), data_name_find(names, "N1Q"));
+}

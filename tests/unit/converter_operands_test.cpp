@@ -119,6 +119,10 @@ TEST_F(OperandTest, DirectAddressEndsAtTheLastParenthesisOfTheOperand) {
     // No closing parenthesis: the operand up to its end.
     EXPECT_TRUE(render_direct(*ctx, "V+2\n", Width::word, false, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@V+H'2");
+    // A string's ',' does not end the operand, and its ')' counts as any other.
+    EXPECT_TRUE(render_direct(*ctx, "',)'+1),A\n", Width::word, false, slots.mem).ok());
+    EXPECT_EQ(slots.mem, "@H'2C2A");
+    EXPECT_EQ(render_direct(*ctx, "'(,)'\n", Width::word, false, slots.mem).status, EvalStatus::malformed);
 }
 
 TEST_F(OperandTest, DirectAddressWidthAndToleranceAreSeparate) {
