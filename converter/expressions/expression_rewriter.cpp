@@ -341,9 +341,10 @@ bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluatio
     return true;
 }
 
-// Names and numbers joined by + and -, evaluated and rewritten in one walk exactly as the two
-// general walks would do it: the sum modulo 65536 is the same whatever the grouping, and the
-// rewrite copies each name and writes each number as H' and its 16 bits. False (and `out`,
+// Names, numbers and character constants joined by + and -, a sign perhaps in front, evaluated
+// and rewritten in one walk exactly as the two general walks would do it: the sum modulo 65536 is
+// the same whatever the grouping, and the rewrite copies each name and constant and writes each
+// number as H' and its 16 bits. False (and `out`,
 // `pieces` as they were) for any other operand, and for the few that the two walks read
 // differently from each other: a number of more than 16 characters or with a quote in it, an
 // ending other than those of read_ending, and an operand in a macro body (whose names may be
@@ -366,7 +367,33 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
     std::string undefined_name;  // the last one, as the general evaluation reports
     char op = '+';
     std::size_t i = 0;
+    // A sign in front (-1, as an index register's displacement is written) is a unary operator to
+    // both walks: the sum starts from 0 either way.
+    if (text.size() > 1 && (text[0] == '+' || text[0] == '-') && (is_name_start(text[1]) || text[1] == '\'')) {
+        op = text[0];
+        out.push_back(op);
+        if (pieces != nullptr) pieces->push_back({PieceKind::unary, std::string(1, op), 0});
+        i = 1;
+    }
     for (;;) {
+        if (i < text.size() && text[i] == '\'') {
+            // A character constant ('A'-'0') the rewrite can copy; any other is left to the general
+            // walks.
+            const std::size_t length = copyable_constant(text.substr(i));
+            if (length == 0) return give_up();
+            const std::string_view constant = text.substr(i, length);
+            const std::uint16_t characters = constant_value(constant.substr(1, length - 2));
+            sum = op == '+' ? sum + characters : sum - characters;
+            out += constant;
+            if (pieces != nullptr) pieces->push_back({PieceKind::number, std::string(constant), characters});
+            i += length;
+            if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
+            op = text[i];
+            out.push_back(op);
+            if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, op), 0});
+            ++i;
+            continue;
+        }
         if (i >= text.size() || !is_name_start(text[i])) return give_up();
         std::uint32_t item = 0;
         if (is_digit(text[i])) {

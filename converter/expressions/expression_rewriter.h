@@ -27,8 +27,9 @@ Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& n
 
 // Evaluates the operand as evaluate_operand does (into `value`) and rewrites it as
 // translate_expression does, appending the rewritten text to `out` (what stands there is kept).
-// Names and numbers joined by + and - (LABEL+1, TOP-BASE, 4EH), the shape most operands have, are
-// done in one walk; any other operand is evaluated and rewritten by the two general walks.
+// Names, numbers and character constants joined by + and - (LABEL+1, TOP-BASE, 4EH, 'A'-'0', -1),
+// the shape most operands have, are done in one walk; any other operand is evaluated and rewritten
+// by the two general walks.
 Rewrite evaluate_and_rewrite(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
                              Evaluation& value, std::string& out, bool* symbolic = nullptr,
                              std::vector<Piece>* pieces = nullptr);

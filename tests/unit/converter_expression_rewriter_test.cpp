@@ -269,7 +269,10 @@ TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
                                             "'\"'",
                                             "\"a\"",
                                             "'.'",
-                                            "'a''b'"};
+                                            "'a''b'",
+                                            "-1",
+                                            "+V",
+                                            "-'a'"};
     const std::vector<std::string> endings = {"",
                                               ",",
                                               ", 2",
