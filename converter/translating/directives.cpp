@@ -277,8 +277,9 @@ void set_value_operand(Context& ctx, OutputLine& line, bool rewritten, bool symb
 }
 
 // A DW item as two bytes, low byte first, as the HD64180 keeps a word (--little-endian): a known
-// value as its two bytes, an address the assembler relocates through LOW and HIGH.
-void put_word_low_first(Context& ctx, OutputLine line, std::string_view item, const Evaluation& value,
+// value as its two bytes, an address the assembler relocates through LOW and HIGH. `line`, the
+// item's line and the last of `out`, becomes the low byte's; the high byte's follows it.
+void put_word_low_first(Context& ctx, OutputLine& line, std::string_view item, const Evaluation& value,
                         Translation& out) {
     bool symbolic = true;
     std::string expression;
@@ -305,7 +306,6 @@ void put_word_low_first(Context& ctx, OutputLine line, std::string_view item, co
         high.pieces1.pieces = grouped;
         high.pieces1.pieces.insert(high.pieces1.pieces.begin(), {PieceKind::high, "HIGH", 0});
     }
-    out.push_back(std::move(line));
     out.push_back(std::move(high));
 }
 
@@ -379,15 +379,12 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
     }
     const std::string label(record.label_view());
     const std::uint16_t error_code = in_error(record.code);
-    // One line an item: the commas bound the count (those in strings and comments only add room).
-    const auto commas = static_cast<std::size_t>(std::count(items.begin(), items.end(), ','));
-    out.reserve(out.size() + std::min<std::size_t>(commas + 1, 256));
     std::size_t position = 0;
     for (int i = 1;; ++i) {
         const std::string_view item = items.substr(position);
         const bool first = i == 1;
         const bool quoted = !item.empty() && is_quote(item.front());
-        // The item's line is made where it will stay, and taken back when the item is written
+        // The item's line is made where it will stay, and replaced when the item is written
         // otherwise.
         OutputLine& line = out.emplace_back();
         if (first) line.label = label;
@@ -451,15 +448,12 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             written = false;
         }
         if (written && low_first) {
-            OutputLine word = std::move(line);
-            out.pop_back();
-            put_word_low_first(ctx, std::move(word), item, evaluation, out);
+            put_word_low_first(ctx, line, item, evaluation, out);
         } else if (!written) {
-            out.pop_back();
             record.code = error_code;
             ctx.console.print("(%d) ERROR: illegal DB/DW operand\n", ctx.includes.line_count());
             if (!first) record.set_label({});
-            out.push_back(source_line_of(record));
+            line = source_line_of(record);
         }
         if (unclosed || !next || *next == 0 || *next > item.size()) break;
         position += *next;
