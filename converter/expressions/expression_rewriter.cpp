@@ -11,7 +11,7 @@ namespace {
 // The operator a name spells in either letter case (AND, MOD, ...), or 0. Operator keywords are
 // short: a longer name is not upper-cased to be compared, and a shorter one is upper-cased on the
 // stack.
-char keyword_operator(std::string_view token) {
+inline char keyword_operator(std::string_view token) {
     if (token.size() > 4) return 0;
     std::array<char, 4> upper{};
     for (std::size_t i = 0; i < token.size(); ++i) upper[i] = to_upper(token[i]);
@@ -276,7 +276,7 @@ struct Ending {
 // Reads the end of an operand whose last item ends at `i`. The evaluation takes blanks and then
 // ',', ';', a newline, a NUL or the end; the rewrite takes any white space and then ',', ';', a
 // NUL or the end. False for any other ending, and for one the two read differently ('.').
-bool read_ending(std::string_view text, std::size_t i, Ending& ending) {
+inline bool read_ending(std::string_view text, std::size_t i, Ending& ending) {
     std::size_t stop = i;
     while (stop < text.size() && is_blank(text[stop])) ++stop;
     const char ch = stop < text.size() ? text[stop] : '\0';

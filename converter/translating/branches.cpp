@@ -258,7 +258,7 @@ void warn(Context& ctx, Translation& out, const char* message, Warning warning) 
 
 // The carry after a block compare holds the count's end, where the HD64180 leaves the carry as it
 // was: an instruction that reads it then reads something else.
-void update_c_flag(Context& ctx, const LineRecord& record, const FlagTraits& traits, Translation& out) {
+inline void update_c_flag(Context& ctx, const LineRecord& record, const FlagTraits& traits, Translation& out) {
     bool& unknown = ctx.pass2.c_flag_unknown;
     switch (carry_use(record, traits)) {
         case CarryUse::reads: {
