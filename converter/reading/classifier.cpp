@@ -13,9 +13,45 @@ enum class Inner { no_match, indirect, indexed, address };
 
 enum class Prime { no, yes };
 
-// A character that ends a register name: white space, the terminator `t`, or the end of the text
-// (a last line without a newline behaves like one with it).
-bool ends_name(char ch, char t) { return ch == '\0' || is_white_space(ch) || ch == t; }
+// The characters that end a register name whatever the terminator: white space and the NUL past
+// the end of the text (a last line without a newline behaves like one with it).
+constexpr std::array<bool, 256> name_enders = [] {
+    std::array<bool, 256> table{};
+    for (int ch = 0; ch < 256; ++ch) table[static_cast<std::size_t>(ch)] = is_white_space(static_cast<char>(ch));
+    table[0] = true;
+    return table;
+}();
+
+// A character that ends a register name: white space, the terminator `t`, or the end of the text.
+bool ends_name(char ch, char t) { return ch == t || name_enders[static_cast<unsigned char>(ch)]; }
+
+// The 8-bit register a character names: A = 1 ... L = 8; anything else 0 (I and R are no registers here).
+constexpr std::array<std::uint8_t, 256> reg8_by_char = [] {
+    std::array<std::uint8_t, 256> table{};
+    table['A'] = reg::A;
+    table['F'] = reg::F;
+    table['B'] = reg::B;
+    table['C'] = reg::C;
+    table['D'] = reg::D;
+    table['E'] = reg::E;
+    table['H'] = reg::H;
+    table['L'] = reg::L;
+    return table;
+}();
+std::uint8_t reg8_of(char ch) { return reg8_by_char[static_cast<unsigned char>(ch)]; }
+
+// The pair two characters name: AF = 9 ... SP = 15; anything else 0.
+std::uint8_t pair_of(char first, char second) {
+    switch (first) {
+        case 'A': return second == 'F' ? reg::AF : 0;
+        case 'B': return second == 'C' ? reg::BC : 0;
+        case 'D': return second == 'E' ? reg::DE : 0;
+        case 'H': return second == 'L' ? reg::HL : 0;
+        case 'I': return second == 'X' ? reg::IX : second == 'Y' ? reg::IY : 0;
+        case 'S': return second == 'P' ? reg::SP : 0;
+        default: return 0;
+    }
+}
 
 // The characters that open an operator behind a closing parenthesis, (X+1)*2.
 constexpr std::array<bool, 256> operator_chars = [] {
@@ -58,8 +94,8 @@ struct Operands {
         return prime == Prime::yes && ch == '\'' && ends_name(at(pos + n + 1), t);
     }
 
-    std::uint8_t reg8_at(std::size_t pos) const { return reg8_code(from(pos)); }
-    std::uint8_t reg16_at(std::size_t pos) const { return reg16_code(from(pos)); }
+    std::uint8_t reg8_at(std::size_t pos) const { return reg8_of(at(pos)); }
+    std::uint8_t reg16_at(std::size_t pos) const { return pair_of(at(pos), at(pos + 1)); }
 
     // The operand at `pos` is a memory operand: it opens a parenthesis. In the extended mode an
     // operand that goes on behind the parenthesis matching its first, (RTABLE-DTABLE)/2, is a
@@ -380,20 +416,25 @@ Form classify_bit(const Operands& ops, LineRecord& record) {
     return Form::none;
 }
 
-// Matches one of the condition names at the operand start; returns its index or -1.
-int match_condition(const Operands& ops, std::initializer_list<std::string_view> names, char t) {
-    int index = 0;
-    // Every condition name has one or two letters: compared letter by letter, past the end reading '\0'.
-    const char first = ops.at(ops.start);
+// The condition named at the operand start, as an index into condition_forms, or -1: C, NC, Z,
+// NZ, PO, PE, and with `signs` P and M, each ending at white space, the terminator `t` or the end.
+int condition_at(const Operands& ops, char t, bool signs) {
     const char second = ops.at(ops.start + 1);
-    for (std::string_view name : names) {
-        if (first == name[0] && (name.size() == 1 || second == name[1]) &&
-            ends_name(ops.at(ops.start + name.size()), t)) {
-            return index;
-        }
-        ++index;
+    const bool one_letter = ends_name(second, t);
+    const bool two_letters = ends_name(ops.at(ops.start + 2), t);
+    switch (ops.at(ops.start)) {
+        case 'C': return one_letter ? 0 : -1;
+        case 'N':
+            if (two_letters && second == 'C') return 1;
+            return two_letters && second == 'Z' ? 3 : -1;
+        case 'Z': return one_letter ? 2 : -1;
+        case 'P':
+            if (two_letters && second == 'O') return 4;
+            if (two_letters && second == 'E') return 5;
+            return signs && one_letter ? 6 : -1;
+        case 'M': return signs && one_letter ? 7 : -1;
+        default: return -1;
     }
-    return -1;
 }
 
 // The condition forms, in the order of the condition names.
@@ -405,8 +446,7 @@ Form classify_jump_cond(const Operands& ops, LineRecord& record) {
     record.col1 = static_cast<std::uint8_t>(ops.second);
     // The sign conditions (P, M) only in the extended mode, and never for JR, which has none.
     const bool signs = ops.extended && record.code != kw::JR;
-    int index = signs ? match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE", "P", "M"}, ',')
-                      : match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE"}, ',');
+    const int index = condition_at(ops, ',', signs);
     if (index < 0) return Form::none;
     return set_form(record, condition_forms[index]);
 }
@@ -415,7 +455,7 @@ Form classify_ret_cond(const Operands& ops, LineRecord& record) {
     if (ops.has_comma()) return Form::none;
     if (ops.extended) {
         // RET PO and RET PE test the parity flag, which the H8/300 lacks: an error, not a plain RTS.
-        int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE", "P", "M"}, ';');
+        const int index = condition_at(ops, ';', true);
         if (index < 0) return set_form(record, Form::always);
         const Form form = condition_forms[index];
         if (form == Form::cond_po || form == Form::cond_pe) return Form::none;
@@ -423,7 +463,7 @@ Form classify_ret_cond(const Operands& ops, LineRecord& record) {
     }
     // P, M, PO and PE have no translation here: read as no condition they would make a
     // conditional return an unconditional RTS.
-    int index = match_condition(ops, {"C", "NC", "Z", "NZ", "PO", "PE", "P", "M"}, ';');
+    const int index = condition_at(ops, ';', true);
     if (index < 0) return set_form(record, Form::always);
     if (index >= 4) return Form::none;
     return set_form(record, condition_forms[index]);
@@ -440,33 +480,9 @@ Form try_form(Classifier classify, const Operands& ops, LineRecord& record) {
 
 }  // namespace
 
-std::uint8_t reg8_code(std::string_view text) {
-    if (text.empty()) return 0;
-    switch (text[0]) {
-        case 'A': return reg::A;
-        case 'F': return reg::F;
-        case 'B': return reg::B;
-        case 'C': return reg::C;
-        case 'D': return reg::D;
-        case 'E': return reg::E;
-        case 'H': return reg::H;
-        case 'L': return reg::L;
-        default: return 0;
-    }
-}
+std::uint8_t reg8_code(std::string_view text) { return text.empty() ? 0 : reg8_of(text[0]); }
 
-std::uint8_t reg16_code(std::string_view text) {
-    if (text.size() < 2) return 0;
-    switch (text[0]) {
-        case 'A': return text[1] == 'F' ? reg::AF : 0;
-        case 'B': return text[1] == 'C' ? reg::BC : 0;
-        case 'D': return text[1] == 'E' ? reg::DE : 0;
-        case 'H': return text[1] == 'L' ? reg::HL : 0;
-        case 'I': return text[1] == 'X' ? reg::IX : text[1] == 'Y' ? reg::IY : 0;
-        case 'S': return text[1] == 'P' ? reg::SP : 0;
-        default: return 0;
-    }
-}
+std::uint8_t reg16_code(std::string_view text) { return text.size() < 2 ? 0 : pair_of(text[0], text[1]); }
 
 namespace {
 
@@ -488,42 +504,48 @@ void skip_explicit_accumulator(std::string_view line, LineRecord& record) {
     }
 }
 
-// Whether the instruction's operands are classified; the others need no look at the operand text.
-bool takes_operand_forms(std::uint16_t code) {
-    switch (code) {
-        case kw::LD:
-        case kw::ADD:
-        case kw::ADC:
-        case kw::SBC:
-        case kw::SUB:
-        case kw::AND:
-        case kw::OR:
-        case kw::XOR:
-        case kw::CP:
-        case kw::RLC:
-        case kw::RRC:
-        case kw::RL:
-        case kw::RR:
-        case kw::SLA:
-        case kw::SRA:
-        case kw::SRL:
-        case kw::TST:
-        case kw::INC:
-        case kw::DEC:
-        case kw::MLT:
-        case kw::SET:
-        case kw::RES:
-        case kw::BIT:
-        case kw::JP:
-        case kw::CALL:
-        case kw::JR:
-        case kw::RET:
-        case kw::EX:
-        case kw::PUSH:
-        case kw::POP: return true;
-        default: return false;
-    }
-}
+// How the operands of an instruction are classified, chosen by its mnemonic.
+enum class Group : std::uint8_t {
+    none,        // translated without operand analysis
+    on_a,        // always works on A; whatever follows the mnemonic is ignored
+    ld,          // every form LD takes
+    arithmetic,  // ADD, ADC, SBC: a register or a pair first
+    single,      // one operand: SUB, AND, OR, XOR, CP, the shifts and rotations, TST
+    inc_dec,     // one operand or a pair
+    mlt,         // a pair
+    bit,         // a bit number and a register or memory operand
+    jp,          // JP (HL) and friends, or a jump target with a condition
+    call_jr,     // a jump target with a condition
+    ret,         // a condition or nothing
+    ex,          // two pairs, or (SP) and a pair
+    push_pop,    // a pair
+};
+
+// The group of every mnemonic, by the high byte of its code.
+constexpr std::array<Group, 256> groups_by_mnemonic = [] {
+    std::array<Group, 256> groups{};
+    const auto put = [&groups](std::initializer_list<std::uint16_t> codes, Group group) {
+        for (std::uint16_t code : codes) groups[code >> 8] = group;
+    };
+    put({kw::RLCA, kw::RRCA, kw::RLA, kw::RRA, kw::RLD, kw::RRD}, Group::on_a);
+    put({kw::LD}, Group::ld);
+    put({kw::ADD, kw::ADC, kw::SBC}, Group::arithmetic);
+    put({kw::SUB, kw::AND, kw::OR, kw::XOR, kw::CP, kw::RLC, kw::RRC, kw::RL, kw::RR, kw::SLA, kw::SRA, kw::SRL,
+         kw::TST},
+        Group::single);
+    put({kw::INC, kw::DEC}, Group::inc_dec);
+    put({kw::MLT}, Group::mlt);
+    put({kw::SET, kw::RES, kw::BIT}, Group::bit);
+    put({kw::JP}, Group::jp);
+    put({kw::CALL, kw::JR}, Group::call_jr);
+    put({kw::RET}, Group::ret);
+    put({kw::EX}, Group::ex);
+    put({kw::PUSH, kw::POP}, Group::push_pop);
+    return groups;
+}();
+
+// An instruction code carries its mnemonic in the high byte and nothing in the low one.
+Group group_of(std::uint16_t code) { return (code & 0xFF) == 0 ? groups_by_mnemonic[code >> 8] : Group::none; }
 
 // LD with an 8-bit register first: no other form can take what classify_r8_first turns down (a
 // pair needs two letters, a memory operand a parenthesis, and a register second is its own case).
@@ -538,6 +560,173 @@ Form classify_ld(const Operands& ops, LineRecord& record) {
     return form;
 }
 
+// Tries the classifiers of the group in turn; none matching means an illegal operand.
+Form classify_by_trying(const Operands& ops, Group group, LineRecord& record) {
+    Form form = Form::none;
+    switch (group) {
+        case Group::ld: return classify_ld(ops, record);
+        case Group::arithmetic:
+            form = try_form(classify_r8_first, ops, record);
+            if (form == Form::none) form = try_form(classify_pair_first, ops, record);
+            return form;
+        case Group::single: return try_form(classify_single, ops, record);
+        case Group::inc_dec:
+            form = try_form(classify_single, ops, record);
+            if (form == Form::none) form = try_form(classify_pair, ops, record);
+            return form;
+        case Group::mlt: return try_form(classify_pair, ops, record);
+        case Group::bit: return try_form(classify_bit, ops, record);
+        case Group::jp:
+            // JP (HL) and friends are single operands; a plain expression is a jump target.
+            form = try_form(classify_single, ops, record);
+            if (form == Form::imm || form == Form::none) {
+                record.form = Form::none;
+                form = try_form(classify_jump_cond, ops, record);
+            }
+            return form;
+        case Group::call_jr: return try_form(classify_jump_cond, ops, record);
+        case Group::ret: return try_form(classify_ret_cond, ops, record);
+        case Group::ex:
+            form = try_form(classify_pair_second, ops, record);
+            return form == Form::pair_pair && record.reg1 == reg::AF ? Form::af : form;
+        case Group::push_pop:
+            form = try_form(classify_pair, ops, record);
+            return form == Form::pair && record.reg1 == reg::AF ? Form::af : form;
+        case Group::none:
+        case Group::on_a: break;
+    }
+    return Form::none;
+}
+
+// The registers the two operands name, each read up to its terminator: the first up to a ','
+// when a second follows (a ';' otherwise), the second up to a ';'. 0 where an operand names none.
+struct NamedRegisters {
+    std::uint8_t first8 = 0;    // an 8-bit register
+    std::uint8_t first16 = 0;   // a pair
+    std::uint8_t first16p = 0;  // a pair, perhaps primed (AF')
+    std::uint8_t second8 = 0;
+    std::uint8_t second16 = 0;
+    std::uint8_t second16p = 0;
+};
+
+NamedRegisters named_registers(const Operands& ops, bool comma) {
+    NamedRegisters named;
+    const char t = comma ? ',' : ';';
+    const char a = ops.at(ops.start);
+    const char b = ops.at(ops.start + 1);
+    if (ends_name(b, t)) named.first8 = reg8_of(a);
+    if (const std::uint8_t pair = pair_of(a, b); pair != 0) {
+        if (ends_name(ops.at(ops.start + 2), t)) named.first16 = pair;
+        if (ops.ends_after(ops.start, 2, t, Prime::yes)) named.first16p = pair;
+    }
+    if (!comma) return named;
+    const char c = ops.at(ops.second);
+    const char d = ops.at(ops.second + 1);
+    if (ends_name(d, ';')) named.second8 = reg8_of(c);
+    if (const std::uint8_t pair = pair_of(c, d); pair != 0) {
+        if (ends_name(ops.at(ops.second + 2), ';')) named.second16 = pair;
+        if (ops.ends_after(ops.second, 2, ';', Prime::yes)) named.second16p = pair;
+    }
+    return named;
+}
+
+// The classification of operands neither of which opens a parenthesis, as classify_by_trying
+// makes it, with each operand read once: every parenthesised reading drops out, and the forms
+// follow from the registers the operands name. Like a classifier, it fills the record only for
+// the form it returns.
+Form classify_without_parens(const Operands& ops, Group group, LineRecord& record) {
+    const bool comma = ops.has_comma();
+    const NamedRegisters named = named_registers(ops, comma);
+    const auto second_column = static_cast<std::uint8_t>(ops.second);
+
+    // classify_r8_first, classify_pair_first, classify_single and classify_pair.
+    const auto r8_first = [&]() {
+        if (!comma || named.first8 == 0 || (named.second8 == 0 && named.second16 != 0)) return Form::none;
+        record.reg1 = named.first8;
+        if (named.second8 != 0) {
+            record.reg2 = named.second8;
+            return Form::reg_reg;
+        }
+        record.col1 = second_column;
+        return Form::reg_imm;
+    };
+    const auto pair_first = [&]() {
+        if (!comma || named.first16 == 0) return Form::none;
+        record.reg1 = named.first16;
+        if (named.second16p != 0) {
+            record.reg2 = named.second16p;
+            return Form::pair_pair;
+        }
+        record.col1 = second_column;
+        return Form::pair_imm;
+    };
+    const auto single = [&]() {
+        if (comma) return Form::none;
+        if (named.first8 != 0) {
+            record.reg1 = named.first8;
+            return Form::reg;
+        }
+        return named.first16 != 0 ? Form::none : Form::imm;
+    };
+    const auto pair = [&]() {
+        if (comma || named.first16p == 0) return Form::none;
+        record.reg1 = named.first16p;
+        return Form::pair;
+    };
+
+    Form form = Form::none;
+    switch (group) {
+        case Group::ld:
+            // A register second with no register or memory operand first matches nothing, and
+            // classify_mem_imm needs a parenthesis.
+            if (comma && named.first8 != 0) return r8_first();
+            form = pair_first();
+            if (form != Form::none || !comma || named.first16p == 0 || named.second16p == 0) return form;
+            record.reg1 = named.first16p;  // classify_pair_second: AF',HL
+            record.reg2 = named.second16p;
+            return Form::pair_pair;
+        case Group::arithmetic: form = r8_first(); return form != Form::none ? form : pair_first();
+        case Group::single: return single();
+        case Group::inc_dec: form = single(); return form != Form::none ? form : pair();
+        case Group::mlt: return pair();
+        case Group::bit:
+            if (!comma || named.second8 == 0) return Form::none;
+            record.reg1 = named.second8;
+            return Form::bit_reg;
+        case Group::jp:
+            form = single();
+            if (form != Form::imm && form != Form::none) return form;
+            [[fallthrough]];
+        case Group::call_jr: {
+            if (!comma) return Form::always;
+            // The sign conditions (P, M) only in the extended mode, and never for JR, which has none.
+            const int index = condition_at(ops, ',', ops.extended && record.code != kw::JR);
+            if (index < 0) return Form::none;
+            record.col1 = second_column;
+            return condition_forms[index];
+        }
+        case Group::ret: {
+            if (comma) return Form::none;
+            const int index = condition_at(ops, ';', true);
+            if (index < 0) return Form::always;
+            const Form condition = condition_forms[index];
+            // RET PO and RET PE test the parity flag, which the H8/300 lacks: an error, not a plain
+            // RTS; P and M are conditions of the extended mode only.
+            if (condition == Form::cond_po || condition == Form::cond_pe) return Form::none;
+            return ops.extended || index < 4 ? condition : Form::none;
+        }
+        case Group::ex:
+            if (!comma || named.first16p == 0 || named.second16p == 0) return Form::none;
+            record.reg1 = named.first16p;
+            record.reg2 = named.second16p;
+            return named.first16p == reg::AF ? Form::af : Form::pair_pair;
+        case Group::push_pop: form = pair(); return form == Form::pair && record.reg1 == reg::AF ? Form::af : form;
+        case Group::none:
+        case Group::on_a: break;
+    }
+    return Form::none;
+}
+
 }  // namespace
 
 Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) {
@@ -545,92 +734,28 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
     return classify_nul_free_operands(ctx, before_nul(line), record);
 }
 
-Form classify_nul_free_operands(Context& ctx, std::string_view line, LineRecord& record) {
-    if (!is_instruction(record.code)) return Form::none;
-    if (!takes_operand_forms(record.code)) {
-        switch (record.code) {
-            case kw::RLCA:
-            case kw::RRCA:
-            case kw::RLA:
-            case kw::RRA:
-            case kw::RLD:
-            case kw::RRD:
-                // These always work on A; whatever follows the mnemonic is ignored.
-                record.reg1 = reg::A;
-                record.form = Form::reg;
-                return Form::reg;
-            default:
-                record.form = Form::none;  // translated without operand analysis
-                return Form::none;
-        }
-    }
+namespace {
+
+// Classifies the operands of an instruction of `group`, by the quick reading when it applies or
+// by trying the group's classifiers in turn; reports an illegal operand.
+Form classify_group(Context& ctx, std::string_view line, LineRecord& record, Group group, bool by_trying) {
     if (ctx.settings.extended) skip_explicit_accumulator(line, record);
     const Operands ops = prepare(line, record.col1, ctx.settings.extended);
 
-    // A value in parentheses with more behind it, (X+1)*2, would be read as the memory operand
-    // (X+1), the rest lost. The extended mode reads it as a value; otherwise it is refused.
-    const bool continued_value =
-        !ops.extended && (ops.paren_goes_on(ops.start) || (ops.has_comma() && ops.paren_goes_on(ops.second)));
-    const LineRecord unclassified = record;
-
-    // Every code here takes operand forms (takes_operand_forms): no match means an illegal operand.
     Form form = Form::none;
-    switch (record.code) {
-        case kw::LD: form = classify_ld(ops, record); break;
-        case kw::ADD:
-        case kw::ADC:
-        case kw::SBC:
-            form = try_form(classify_r8_first, ops, record);
-            if (form == Form::none) form = try_form(classify_pair_first, ops, record);
-            break;
-        case kw::SUB:
-        case kw::AND:
-        case kw::OR:
-        case kw::XOR:
-        case kw::CP:
-        case kw::RLC:
-        case kw::RRC:
-        case kw::RL:
-        case kw::RR:
-        case kw::SLA:
-        case kw::SRA:
-        case kw::SRL:
-        case kw::TST: form = try_form(classify_single, ops, record); break;
-        case kw::INC:
-        case kw::DEC:
-            form = try_form(classify_single, ops, record);
-            if (form == Form::none) form = try_form(classify_pair, ops, record);
-            break;
-        case kw::MLT: form = try_form(classify_pair, ops, record); break;
-        case kw::SET:
-        case kw::RES:
-        case kw::BIT: form = try_form(classify_bit, ops, record); break;
-        case kw::JP:
-            // JP (HL) and friends are single operands; a plain expression is a jump target.
-            form = try_form(classify_single, ops, record);
-            if (form == Form::imm || form == Form::none) {
-                record.form = Form::none;
-                form = try_form(classify_jump_cond, ops, record);
-            }
-            break;
-        case kw::CALL:
-        case kw::JR: form = try_form(classify_jump_cond, ops, record); break;
-        case kw::RET: form = try_form(classify_ret_cond, ops, record); break;
-        case kw::EX:
-            form = try_form(classify_pair_second, ops, record);
-            if (form == Form::pair_pair && record.reg1 == reg::AF) form = Form::af;
-            break;
-        case kw::PUSH:
-        case kw::POP:
-            form = try_form(classify_pair, ops, record);
-            if (form == Form::pair && record.reg1 == reg::AF) form = Form::af;
-            break;
-        default: break;
-    }
-
-    if (continued_value) {
-        record = unclassified;
-        form = Form::none;
+    if (!by_trying && ops.at(ops.start) != '(' && !(ops.has_comma() && ops.at(ops.second) == '(')) {
+        form = classify_without_parens(ops, group, record);
+    } else {
+        // A value in parentheses with more behind it, (X+1)*2, would be read as the memory operand
+        // (X+1), the rest lost. The extended mode reads it as a value; otherwise it is refused.
+        const bool continued_value =
+            !ops.extended && (ops.paren_goes_on(ops.start) || (ops.has_comma() && ops.paren_goes_on(ops.second)));
+        const LineRecord unclassified = record;
+        form = classify_by_trying(ops, group, record);
+        if (continued_value) {
+            record = unclassified;
+            form = Form::none;
+        }
     }
     if (form == Form::none) {
         ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
@@ -638,4 +763,30 @@ Form classify_nul_free_operands(Context& ctx, std::string_view line, LineRecord&
     }
     record.form = form;
     return form;
+}
+
+Form classify_instruction(Context& ctx, std::string_view line, LineRecord& record, bool by_trying) {
+    if (!is_instruction(record.code)) return Form::none;
+    const Group group = group_of(record.code);
+    switch (group) {
+        case Group::none:
+            record.form = Form::none;  // translated without operand analysis
+            return Form::none;
+        case Group::on_a:
+            // These always work on A; whatever follows the mnemonic is ignored.
+            record.reg1 = reg::A;
+            record.form = Form::reg;
+            return Form::reg;
+        default: return classify_group(ctx, line, record, group, by_trying);
+    }
+}
+
+}  // namespace
+
+Form classify_nul_free_operands(Context& ctx, std::string_view line, LineRecord& record) {
+    return classify_instruction(ctx, line, record, false);
+}
+
+Form classify_operands_by_trying(Context& ctx, std::string_view line, LineRecord& record) {
+    return classify_instruction(ctx, before_nul(line), record, true);
 }

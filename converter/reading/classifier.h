@@ -18,3 +18,7 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record);
 // The same for a line that holds no NUL, as every line the source reader gives: the text is
 // then not looked through for one first.
 Form classify_nul_free_operands(Context& ctx, std::string_view line, LineRecord& record);
+// The same as classify_operands, each of the instruction's classifiers tried in turn on the text,
+// where classify_operands reads operands that open no parenthesis once and tells their form from
+// the registers they name: the two must always agree.
+Form classify_operands_by_trying(Context& ctx, std::string_view line, LineRecord& record);

@@ -235,3 +235,54 @@ TEST(ClassifierEdgeCases, NonInstructionIsLeftAlone) {
     EXPECT_EQ(r.record.col1, 6);
     EXPECT_EQ(r.console, "");
 }
+
+// Operands that open no parenthesis are read once and their form told from the registers they
+// name; every other operand goes through the classifiers in turn. Over operands built from
+// registers, primes, conditions, values and parenthesised text, with every terminator, both
+// readings give the same record, form and message in both modes.
+TEST(ClassifierEdgeCases, QuickReadingAgreesWithTryingEachClassifier) {
+    const std::vector<std::string> atoms = {"",    "A",   "B",   "C",    "H",   "L",  "I",      "F",   "AF",
+                                            "AF'", "BC",  "DE",  "HL",   "IX",  "IY", "SP",     "SP'", "HL'",
+                                            "NC",  "Z",   "NZ",  "PO",   "PE",  "P",  "M",      "NCX", "CZ",
+                                            "5",   "X+1", "'A'", "(HL)", "(X)", "AB", "(IX+1)", "A'",  "P'"};
+    const std::vector<std::string> trailers = {"", "\n", " ;C\n", "\t\n", ";X"};
+    const std::vector<std::uint16_t> codes = {LD,  ADD,    0x1300, 0x1500, SUB, 0x1900, 0x1C00, 0x4500,
+                                              INC, 0x1B00, MLT,    SET,    RES, BIT,    JP,     CALL,
+                                              JR,  RET,    EX,     PUSH,   POP, RLCA,   NOP,    DJNZ};
+    std::vector<std::string> operands;
+    for (const std::string& first : atoms) {
+        operands.push_back(first);
+        for (const std::string& second : atoms) {
+            operands.push_back(first + "," + second);
+            operands.push_back(first + " , " + second);
+        }
+    }
+    for (bool extended : {false, true}) {
+        auto quick_ctx = fresh_context();
+        auto trying_ctx = fresh_context();
+        quick_ctx->settings.extended = extended;
+        trying_ctx->settings.extended = extended;
+        for (std::uint16_t code : codes) {
+            for (const std::string& operand : operands) {
+                for (const std::string& trailer : trailers) {
+                    const std::string line = "\tOP\t" + operand + trailer;
+                    SCOPED_TRACE(line + (extended ? " (extended)" : ""));
+                    quick_ctx->console.captured.clear();
+                    trying_ctx->console.captured.clear();
+                    LineRecord quick;
+                    quick.code = code;
+                    quick.col1 = 4;
+                    quick.col2 = 7;
+                    quick.reg1 = 2;
+                    quick.reg2 = 3;
+                    LineRecord trying = quick;
+                    const Form quick_form = classify_operands(*quick_ctx, line, quick);
+                    const Form trying_form = classify_operands_by_trying(*trying_ctx, line, trying);
+                    ASSERT_EQ(quick_form, trying_form);
+                    ASSERT_EQ(quick, trying);
+                    ASSERT_EQ(quick_ctx->console.captured, trying_ctx->console.captured);
+                }
+            }
+        }
+    }
+}
