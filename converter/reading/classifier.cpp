@@ -171,7 +171,7 @@ std::size_t operand_end(std::string_view line, std::size_t from) {
 }
 
 // `line` holds no NUL: the caller has cut it at the first.
-Operands prepare(std::string_view line, std::size_t col1, bool extended) {
+inline Operands prepare(std::string_view line, std::size_t col1, bool extended) {
     Operands ops;
     ops.line = line;
     ops.extended = extended;
@@ -736,6 +736,12 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
 
 namespace {
 
+// Out of the classifier's way: few lines are in error.
+[[gnu::noinline]] void report_illegal_operand(Context& ctx, LineRecord& record) {
+    ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
+    record.code = in_error(record.code);
+}
+
 // Classifies the operands of an instruction of `group`, by the quick reading when it applies or
 // by trying the group's classifiers in turn; reports an illegal operand.
 Form classify_group(Context& ctx, std::string_view line, LineRecord& record, Group group, bool by_trying) {
@@ -758,8 +764,7 @@ Form classify_group(Context& ctx, std::string_view line, LineRecord& record, Gro
         }
     }
     if (form == Form::none) {
-        ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
-        record.code = in_error(record.code);
+        report_illegal_operand(ctx, record);
     }
     record.form = form;
     return form;

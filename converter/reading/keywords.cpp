@@ -60,7 +60,6 @@ namespace {
 // keywords are compared as such numbers (with their lengths, since a name may hold a NUL).
 constexpr std::size_t index_slots = 256;
 constexpr std::uint8_t empty_slot = 0xFF;
-constexpr std::size_t longest_keyword = 8;
 
 // The first (at most eight) bytes of `name` as one number, the first byte lowest. Spelled out by
 // length rather than looped over, as every word of every line is packed so.
@@ -117,10 +116,13 @@ constexpr std::array<IndexEntry, index_slots> keyword_index = build_keyword_inde
 
 std::optional<std::uint16_t> keyword_lookup(std::string_view name) {
     if (name.size() > longest_keyword) return std::nullopt;  // cut to 16 characters or not, never a keyword
-    const std::uint64_t packed = packed_of(name);
+    return keyword_lookup_packed(packed_of(name), name.size());
+}
+
+std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length) {
     for (std::size_t slot = slot_of(packed); keyword_index[slot].row != empty_slot; slot = (slot + 1) % index_slots) {
         const IndexEntry& entry = keyword_index[slot];
-        if (entry.packed == packed && entry.length == name.size()) return KeywordTable[entry.row].code;
+        if (entry.packed == packed && entry.length == length) return KeywordTable[entry.row].code;
     }
     return std::nullopt;
 }

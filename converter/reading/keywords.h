@@ -20,3 +20,10 @@ extern const std::array<Keyword, 115> KeywordTable;
 
 // The code of the keyword `name` (upper case, significant to 16 characters), or nothing.
 std::optional<std::uint16_t> keyword_lookup(std::string_view name);
+
+// No keyword is longer than this: each fits one 64-bit number.
+inline constexpr std::size_t longest_keyword = 8;
+// The same for a name of `length` characters (at most longest_keyword) whose bytes are packed into
+// one number, the first byte lowest and zeros above the last: a scanner that packs a word as it
+// reads it is spared packing it again.
+std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length);

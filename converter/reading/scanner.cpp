@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "reading/extended_keywords.h"
 #include "reading/keywords.h"
@@ -10,11 +12,26 @@
 
 namespace {
 
-std::optional<std::uint16_t> find_keyword(const Context& ctx, std::string_view word) {
+// The keyword a word is, or nothing; `packed` holds the word's bytes when it has at most
+// longest_keyword of them.
+std::optional<std::uint16_t> find_keyword(const Context& ctx, std::string_view word, std::uint64_t packed) {
     if (ctx.settings.extended) {
         if (std::optional<std::uint16_t> code = extended_keyword_lookup(word)) return code;
     }
-    return keyword_lookup(word);
+    if (word.size() > longest_keyword) return std::nullopt;
+    return keyword_lookup_packed(packed, word.size());
+}
+
+// The bytes of the first `length` characters at `text` (at most longest_keyword of them) as one
+// number, the first byte lowest: eight bytes read at once where the text goes on that far.
+std::uint64_t packed_word(const char* text, std::size_t length, std::size_t available) {
+    std::uint64_t packed = 0;
+    if (std::endian::native == std::endian::little && available >= 8) {
+        std::memcpy(&packed, text, 8);
+        return length == 8 ? packed : packed & ((std::uint64_t{1} << (8 * length)) - 1);
+    }
+    for (std::size_t i = 0; i < length; ++i) packed |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+    return packed;
 }
 
 // What a character between the fields of a line does: ends them (NUL, newline, the ';' of a
@@ -58,6 +75,26 @@ void open_comment_block(Context& ctx, std::string_view line, std::size_t col) {
     if (line.find(delimiter, col + 1) == std::string_view::npos) ctx.comment_delimiter = delimiter;
 }
 
+// A name longer than 16 characters: warns with the characters past the 16th, which are passed
+// over; returns the column behind the name. Out of the scanner's way, as few names are so long.
+[[gnu::noinline]] std::size_t warn_of_long_name(Context& ctx, std::string_view line, std::size_t col) {
+    ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16,
+                      std::string(line.substr(col, 16)).c_str());
+    std::size_t end = col + 16;
+    while (end < line.size() && is_name_char(line[end])) {
+        ctx.console.write(line.substr(end, 1));
+        ++end;
+    }
+    ctx.console.write("'\n");
+    return end;
+}
+
+[[gnu::noinline]] std::uint16_t report_unknown_mnemonic(Context& ctx, std::string_view word, LineRecord& record) {
+    ctx.console.print("(%d) ERROR: unknown mnemonic '%.12s'\n", ctx.includes.line_count(), std::string(word).c_str());
+    record.code = line_code::unknown;
+    return record.code;
+}
+
 }  // namespace
 
 std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record) {
@@ -69,16 +106,15 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
 
     bool label_seen = false;
     bool mnemonic_seen = false;
+    const char* const text = line.data();
+    const std::size_t size = line.size();
+    const std::size_t limit = std::min<std::size_t>(size, 255);
     std::size_t col = 0;
-    const std::size_t limit = std::min<std::size_t>(line.size(), 255);
-    while (col < limit) {
-        const char ch = line[col];
-        const std::uint8_t kind = field_kinds[static_cast<unsigned char>(ch)];
-        if (kind == field_end) break;
-        if (kind == field_separator) {
-            ++col;
-            continue;
-        }
+    for (;;) {
+        std::uint8_t kind = field_end;
+        while (col < limit && (kind = field_kinds[static_cast<unsigned char>(text[col])]) == field_separator) ++col;
+        if (col >= limit || kind == field_end) break;
+        const char ch = text[col];
         // A prefix character makes the next word a mnemonic, as in .Z80 or $TITLE.
         if (!label_seen && !mnemonic_seen && (ch == '#' || ch == '$' || ch == '.')) {
             label_seen = true;
@@ -92,29 +128,24 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
             break;
         }
 
-        const std::string_view word = name_at(line.substr(col), 16);
-        std::size_t consumed = word.size();
-        if (word.size() == 16 && col + 16 < line.size() && is_name_char(line[col + 16])) {
-            ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16,
-                              std::string(word).c_str());
-            while (col + consumed < line.size() && is_name_char(line[col + consumed])) {
-                ctx.console.write(line.substr(col + consumed, 1));
-                ++consumed;
-            }
-            ctx.console.write("'\n");
-        }
-        col += consumed;
+        const std::size_t most = std::min<std::size_t>(size - col, 16);
+        std::size_t length = 0;
+        while (length < most && is_name_char(text[col + length])) ++length;
+        const std::string_view word(text + col, length);
+        const std::uint64_t packed = length <= longest_keyword ? packed_word(text + col, length, size - col) : 0;
+        col += length;
+        if (length == 16 && col < size && is_name_char(text[col])) col = warn_of_long_name(ctx, line, col - 16);
 
         // Extended mode: a first word with a colon is a label even when it is a keyword (LIST:,
         // END:, CPL:), as the relocating assemblers read it.
         const bool keyword_label =
-            ctx.settings.extended && !label_seen && !mnemonic_seen && col < line.size() && line[col] == ':';
+            ctx.settings.extended && !label_seen && !mnemonic_seen && col < size && text[col] == ':';
         if (keyword_label) {
             record.set_label(word);
             label_seen = true;
             continue;
         }
-        if (const std::optional<std::uint16_t> code = find_keyword(ctx, word)) {
+        if (const std::optional<std::uint16_t> code = find_keyword(ctx, word, packed)) {
             record.code = *code;
             if (record.code == kw::COMMENT) {
                 open_comment_block(ctx, line, col);
@@ -134,12 +165,7 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
             mnemonic_seen = true;
             continue;
         }
-        if (label_seen) {
-            ctx.console.print("(%d) ERROR: unknown mnemonic '%.12s'\n", ctx.includes.line_count(),
-                              std::string(word).c_str());
-            record.code = line_code::unknown;
-            return record.code;
-        }
+        if (label_seen) return report_unknown_mnemonic(ctx, word, record);
         record.set_label(word);
         label_seen = true;
     }
