@@ -101,10 +101,12 @@ std::uint32_t slot_value(const FoldedName& name, std::size_t number) {
 }
 
 void grow(BranchLabels& labels) {
-    labels.index.assign(labels.index.empty() ? 16 : 2 * labels.index.size(), 0);
+    // Room for a few hundred targets at first, so that a program of any size rebuilds the index
+    // only a few times.
+    labels.index.assign(labels.index.empty() ? 512 : 2 * labels.index.size(), 0);
     for (std::size_t i = 0; i < labels.entries.size(); ++i) {
         const BranchLabel& entry = labels.entries[i];
-        const FoldedName name = fold(std::string_view(entry.name.data(), entry.length));
+        const FoldedName name = fold_padded(entry.name.data(), entry.length);  // zero-padded
         slot_for(labels, name) = slot_value(name, i + 1);
     }
 }

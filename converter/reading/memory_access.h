@@ -36,8 +36,19 @@ NamedAccess named_access_of_ld_or_dw(const LineRecord& record, std::string_view 
 // letter case. Only LD and DW lines have one: every instruction of pass 2 asks, so the others are
 // told here without a call.
 inline NamedAccess named_access(const LineRecord& record, std::string_view line) {
-    if (record.code != kw::LD && record.code != kw::DW) return NamedAccess{};
-    return named_access_of_ld_or_dw(record, line);
+    if (record.code == kw::LD) {
+        // Only these forms name an address (with A or a pair on the other side).
+        switch (record.form) {
+            case Form::reg_mem:
+            case Form::mem_reg:
+            case Form::pair_mem:
+            case Form::mem_pair: return named_access_of_ld_or_dw(record, line);
+            default: return NamedAccess{};
+        }
+    }
+    // A DW names its label, when it has one.
+    if (record.code == kw::DW && record.has_label()) return named_access_of_ld_or_dw(record, line);
+    return NamedAccess{};
 }
 
 void note_access(MemoryAccessTable& table, const NamedAccess& access);

@@ -122,8 +122,9 @@ void run_pass1(Context& ctx) {
         }
         note_branch_target(record, upper, ctx.labels);
         if (record.code == kw::LD || record.code == kw::DW) {  // the only lines with a named access
-            const NamedAccess access = named_access(record, upper);
-            if (access.kind != Access::none) note_access(ctx.memory_access, access);
+            if (const NamedAccess access = named_access(record, upper); access.kind != Access::none) {
+                note_access(ctx.memory_access, access);
+            }
         }
         write_work_record(ctx, work, record);
         ++records;
