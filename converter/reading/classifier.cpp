@@ -40,17 +40,26 @@ constexpr std::array<std::uint8_t, 256> reg8_by_char = [] {
 }();
 std::uint8_t reg8_of(char ch) { return reg8_by_char[static_cast<unsigned char>(ch)]; }
 
-// The pair two characters name: AF = 9 ... SP = 15; anything else 0.
+// The pair two characters name: AF = 9 ... SP = 15; anything else 0. Each pair but IY is told by
+// its first character, which fixes the second.
+struct PairStart {
+    char second = '\0';
+    std::uint8_t code = 0;
+};
+constexpr std::array<PairStart, 256> pair_starts = [] {
+    std::array<PairStart, 256> table{};
+    table['A'] = {'F', reg::AF};
+    table['B'] = {'C', reg::BC};
+    table['D'] = {'E', reg::DE};
+    table['H'] = {'L', reg::HL};
+    table['I'] = {'X', reg::IX};
+    table['S'] = {'P', reg::SP};
+    return table;
+}();
 std::uint8_t pair_of(char first, char second) {
-    switch (first) {
-        case 'A': return second == 'F' ? reg::AF : 0;
-        case 'B': return second == 'C' ? reg::BC : 0;
-        case 'D': return second == 'E' ? reg::DE : 0;
-        case 'H': return second == 'L' ? reg::HL : 0;
-        case 'I': return second == 'X' ? reg::IX : second == 'Y' ? reg::IY : 0;
-        case 'S': return second == 'P' ? reg::SP : 0;
-        default: return 0;
-    }
+    const PairStart& start = pair_starts[static_cast<unsigned char>(first)];
+    if (start.second == second) return start.code;  // 0 for a first character that begins no pair
+    return first == 'I' && second == 'Y' ? reg::IY : 0;
 }
 
 // The characters that open an operator behind a closing parenthesis, (X+1)*2.
@@ -736,6 +745,20 @@ Form classify_operands(Context& ctx, std::string_view line, LineRecord& record) 
 
 namespace {
 
+// Operands of any shape, parenthesised ones among them: each classifier of the group is tried.
+// Kept apart from the quick reading, which most lines take.
+[[gnu::noinline]] Form classify_any(const Operands& ops, Group group, LineRecord& record) {
+    // A value in parentheses with more behind it, (X+1)*2, would be read as the memory operand
+    // (X+1), the rest lost. The extended mode reads it as a value; otherwise it is refused.
+    const bool continued_value =
+        !ops.extended && (ops.paren_goes_on(ops.start) || (ops.has_comma() && ops.paren_goes_on(ops.second)));
+    const LineRecord unclassified = record;
+    const Form form = classify_by_trying(ops, group, record);
+    if (!continued_value) return form;
+    record = unclassified;
+    return Form::none;
+}
+
 // Out of the classifier's way: few lines are in error.
 [[gnu::noinline]] void report_illegal_operand(Context& ctx, LineRecord& record) {
     ctx.console.print("(%d) ERROR: illegal operand\n", ctx.includes.line_count());
@@ -748,21 +771,8 @@ Form classify_group(Context& ctx, std::string_view line, LineRecord& record, Gro
     if (ctx.settings.extended) skip_explicit_accumulator(line, record);
     const Operands ops = prepare(line, record.col1, ctx.settings.extended);
 
-    Form form = Form::none;
-    if (!by_trying && ops.at(ops.start) != '(' && !(ops.has_comma() && ops.at(ops.second) == '(')) {
-        form = classify_without_parens(ops, group, record);
-    } else {
-        // A value in parentheses with more behind it, (X+1)*2, would be read as the memory operand
-        // (X+1), the rest lost. The extended mode reads it as a value; otherwise it is refused.
-        const bool continued_value =
-            !ops.extended && (ops.paren_goes_on(ops.start) || (ops.has_comma() && ops.paren_goes_on(ops.second)));
-        const LineRecord unclassified = record;
-        form = classify_by_trying(ops, group, record);
-        if (continued_value) {
-            record = unclassified;
-            form = Form::none;
-        }
-    }
+    const bool quick = !by_trying && ops.at(ops.start) != '(' && !(ops.has_comma() && ops.at(ops.second) == '(');
+    const Form form = quick ? classify_without_parens(ops, group, record) : classify_any(ops, group, record);
     if (form == Form::none) {
         report_illegal_operand(ctx, record);
     }
