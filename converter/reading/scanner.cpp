@@ -39,6 +39,7 @@ std::uint64_t packed_word(const char* text, std::size_t length, std::size_t avai
 constexpr std::uint8_t field_start = 0;
 constexpr std::uint8_t field_end = 1;
 constexpr std::uint8_t field_separator = 2;
+constexpr std::uint8_t field_prefix = 3;  // '#', '$' or '.': begins a word, or stands before a mnemonic
 constexpr std::array<std::uint8_t, 256> field_kinds = [] {
     std::array<std::uint8_t, 256> table{};
     table.fill(field_start);
@@ -47,6 +48,7 @@ constexpr std::array<std::uint8_t, 256> field_kinds = [] {
     }
     table[':'] = field_separator;
     for (unsigned char ch : {'\0', '\n', ';'}) table[ch] = field_end;
+    for (unsigned char ch : {'#', '$', '.'}) table[ch] = field_prefix;
     return table;
 }();
 
@@ -116,7 +118,7 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
         if (col >= limit || kind == field_end) break;
         const char ch = text[col];
         // A prefix character makes the next word a mnemonic, as in .Z80 or $TITLE.
-        if (!label_seen && !mnemonic_seen && (ch == '#' || ch == '$' || ch == '.')) {
+        if (kind == field_prefix && !label_seen && !mnemonic_seen) {
             label_seen = true;
             ++col;
             continue;
