@@ -645,7 +645,9 @@ NamedRegisters named_registers(const Operands& ops, bool comma) {
 // the form it returns.
 Form classify_without_parens(const Operands& ops, Group group, LineRecord& record) {
     const bool comma = ops.has_comma();
-    const NamedRegisters named = named_registers(ops, comma);
+    // Jumps, calls and returns name a condition, if anything: their registers are not read.
+    const bool names_registers = group != Group::call_jr && group != Group::ret;
+    const NamedRegisters named = names_registers ? named_registers(ops, comma) : NamedRegisters{};
     const auto second_column = static_cast<std::uint8_t>(ops.second);
 
     // classify_r8_first, classify_pair_first, classify_single and classify_pair.

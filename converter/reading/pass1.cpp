@@ -10,6 +10,7 @@
 #include "reading/keywords.h"
 #include "reading/scanner.h"
 #include "reading/source_files.h"
+#include "reading/text_input.h"
 #include "reading/text_scan.h"
 #include "reading/work_file.h"
 
@@ -94,7 +95,9 @@ void run_pass1(Context& ctx) {
     std::size_t records = 0;   // written for the lines read, before the END record
     std::string_view written;  // the line as the source spells it
     std::string respelled;     // extended mode: the line with its names respelled, read in its place
-    std::string upper;         // the line upper-cased, as keywords, registers and names are matched
+    // The line upper-cased, as keywords, registers and names are matched: written into a buffer
+    // that grows to the longest line and is then only written over.
+    std::vector<char> upper_buffer(max_line_chars + 1);
     LineRecord record;
     for (;;) {
         record = LineRecord{};
@@ -110,7 +113,9 @@ void run_pass1(Context& ctx) {
             respelled = respell_names(written, &ctx.spellings, &ctx.name_clash);
             written = respelled;
         }
-        upper_case_into(upper, written);  // into the same buffer every line
+        if (upper_buffer.size() < written.size()) upper_buffer.resize(written.size());
+        upper_case_to(upper_buffer.data(), written);
+        const std::string_view upper(upper_buffer.data(), written.size());
         std::uint16_t code = scan_line(ctx, upper, record);
         if (ctx.settings.extended) code = note_extended_names(ctx, record);
         if (code == kw::INCLUDE) {  // also MACLIB

@@ -56,12 +56,11 @@ constexpr bool is_name_char(char ch) {
 constexpr char to_upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
 constexpr char to_lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
-// Copies `text` into `dst` upper-cased, reusing dst's buffer. Sixteen bytes are done at a time in a
-// loop of fixed length without branches, which the compiler turns into a few vector instructions; the
-// last sixteen may overlap the ones before them, which come out the same again.
-inline void upper_case_into(std::string& dst, std::string_view text) {
-    dst.resize(text.size());
-    char* out = dst.data();
+// Writes `text` upper-cased to `out`, which has room for text.size() characters. Sixteen bytes are
+// done at a time in a loop of fixed length without branches, which the compiler turns into a few
+// vector instructions; the last sixteen may overlap the ones before them, which come out the same
+// again.
+inline void upper_case_to(char* out, std::string_view text) {
     constexpr std::size_t width = 16;
     if (text.size() < width) {
         for (std::size_t i = 0; i < text.size(); ++i) out[i] = to_upper(text[i]);
@@ -79,6 +78,12 @@ inline void upper_case_into(std::string& dst, std::string_view text) {
     std::size_t i = 0;
     for (; i + width <= text.size(); i += width) upper_sixteen(i);
     if (i < text.size()) upper_sixteen(text.size() - width);
+}
+
+// Copies `text` into `dst` upper-cased, reusing dst's buffer.
+inline void upper_case_into(std::string& dst, std::string_view text) {
+    dst.resize(text.size());
+    upper_case_to(dst.data(), text);
 }
 
 inline std::string upper_case(std::string_view text) {
