@@ -54,13 +54,6 @@ constexpr std::array<Keyword, 115> KeywordTable = {{
 
 namespace {
 
-// An index beside the table: every keyword hashed into one of 256 slots (open addressing, the
-// next free slot on a collision), so that a lookup compares one or two keywords instead of scanning
-// the table. No keyword is longer than 8 characters, so its bytes fit one 64-bit number, and
-// keywords are compared as such numbers (with their lengths, since a name may hold a NUL).
-constexpr std::size_t index_slots = 256;
-constexpr std::uint8_t empty_slot = 0xFF;
-
 // The first (at most eight) bytes of `name` as one number, the first byte lowest. Spelled out by
 // length rather than looped over, as every word of every line is packed so.
 constexpr std::uint64_t packed_of(std::string_view name) {
@@ -80,49 +73,30 @@ constexpr std::uint64_t packed_of(std::string_view name) {
     return packed;
 }
 
-constexpr std::size_t slot_of(std::uint64_t packed) {
-    return static_cast<std::size_t>((packed * 0x9E3779B97F4A7C15ULL) >> 56);
-}
-
 constexpr bool every_keyword_fits() {
     for (const Keyword& keyword : KeywordTable) {
         if (keyword.text.empty() || keyword.text.size() > longest_keyword) return false;
     }
-    return KeywordTable.size() < empty_slot;
+    return KeywordTable.size() < keyword_index_slots;
 }
-static_assert(every_keyword_fits(), "the index holds up to 254 keywords of 1 to 8 characters");
+static_assert(every_keyword_fits(), "the index holds fewer keywords than slots, each of 1 to 8 characters");
 
-struct IndexEntry {
-    std::uint64_t packed = 0;
-    std::uint8_t length = 0;
-    std::uint8_t row = empty_slot;
-};
-
-constexpr std::array<IndexEntry, index_slots> build_keyword_index() {
-    std::array<IndexEntry, index_slots> index{};
-    for (std::size_t row = 0; row < KeywordTable.size(); ++row) {
-        const std::uint64_t packed = packed_of(KeywordTable[row].text);
-        std::size_t slot = slot_of(packed);
-        while (index[slot].row != empty_slot) slot = (slot + 1) % index_slots;
-        index[slot] = {packed, static_cast<std::uint8_t>(KeywordTable[row].text.size()),
-                       static_cast<std::uint8_t>(row)};
+constexpr std::array<KeywordIndexEntry, keyword_index_slots> build_keyword_index() {
+    std::array<KeywordIndexEntry, keyword_index_slots> index{};
+    for (const Keyword& keyword : KeywordTable) {
+        const std::uint64_t packed = packed_of(keyword.text);
+        std::size_t slot = keyword_slot(packed);
+        while (index[slot].length != 0) slot = (slot + 1) % keyword_index_slots;
+        index[slot] = {packed, keyword.code, static_cast<std::uint8_t>(keyword.text.size())};
     }
     return index;
 }
 
-constexpr std::array<IndexEntry, index_slots> keyword_index = build_keyword_index();
-
 }  // namespace
+
+constinit const std::array<KeywordIndexEntry, keyword_index_slots> keyword_index = build_keyword_index();
 
 std::optional<std::uint16_t> keyword_lookup(std::string_view name) {
     if (name.size() > longest_keyword) return std::nullopt;  // cut to 16 characters or not, never a keyword
     return keyword_lookup_packed(packed_of(name), name.size());
-}
-
-std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length) {
-    for (std::size_t slot = slot_of(packed); keyword_index[slot].row != empty_slot; slot = (slot + 1) % index_slots) {
-        const IndexEntry& entry = keyword_index[slot];
-        if (entry.packed == packed && entry.length == length) return KeywordTable[entry.row].code;
-    }
-    return std::nullopt;
 }

@@ -23,7 +23,31 @@ std::optional<std::uint16_t> keyword_lookup(std::string_view name);
 
 // No keyword is longer than this: each fits one 64-bit number.
 inline constexpr std::size_t longest_keyword = 8;
-// The same for a name of `length` characters (at most longest_keyword) whose bytes are packed into
-// one number, the first byte lowest and zeros above the last: a scanner that packs a word as it
-// reads it is spared packing it again.
-std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length);
+
+// An index beside the table: every keyword hashed into one of 256 slots (open addressing, the
+// next free slot on a collision), so that a lookup compares one or two keywords instead of scanning
+// the table. A keyword's bytes are packed into one number, the first byte lowest and zeros above the
+// last, and keywords are compared as such numbers with their lengths (since a name may hold a NUL).
+struct KeywordIndexEntry {
+    std::uint64_t packed = 0;
+    std::uint16_t code = 0;
+    std::uint8_t length = 0;  // 0: a free slot
+};
+inline constexpr std::size_t keyword_index_slots = 256;
+extern const std::array<KeywordIndexEntry, keyword_index_slots> keyword_index;
+
+constexpr std::size_t keyword_slot(std::uint64_t packed) {
+    return static_cast<std::size_t>((packed * 0x9E3779B97F4A7C15ULL) >> 56);
+}
+
+// The same as keyword_lookup for a name of `length` characters (at most longest_keyword) whose
+// bytes are packed into one number: a scanner that packs a word as it reads it is spared packing it
+// again, and the lookup, inline, a call.
+inline std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length) {
+    for (std::size_t slot = keyword_slot(packed); keyword_index[slot].length != 0;
+         slot = (slot + 1) % keyword_index_slots) {
+        const KeywordIndexEntry& entry = keyword_index[slot];
+        if (entry.packed == packed && entry.length == length) return entry.code;
+    }
+    return std::nullopt;
+}
