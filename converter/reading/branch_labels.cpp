@@ -19,19 +19,6 @@ struct FoldedName {
     std::uint64_t hash = 0;
 };
 
-// The eight bytes of `word` with every lower-case letter made upper case (the bytes taken apart
-// with no carry between them: a byte's low seven bits plus 0x1F reach 0x80 from 'a' on, plus 0x05
-// from past 'z' on; a byte of 0x80 or more is no letter).
-constexpr std::uint64_t upper_eight(std::uint64_t word) {
-    constexpr std::uint64_t ones = 0x0101010101010101ULL;
-    constexpr std::uint64_t high_bits = ones * 0x80;
-    const std::uint64_t seven = word & ~high_bits;
-    const std::uint64_t from_a = seven + ones * (0x80 - 'a');
-    const std::uint64_t past_z = seven + ones * (0x80 - 'z' - 1);
-    const std::uint64_t lower = from_a & ~past_z & ~word & high_bits;
-    return word - (lower >> 2);
-}
-
 // For each length, the bytes of a name of that length set in a 16-byte mask, so that the bytes
 // behind a name are cleared in the order they lie in memory.
 constexpr std::array<std::array<unsigned char, longest_label>, longest_label + 1> length_masks = [] {
@@ -51,8 +38,8 @@ FoldedName fold_padded(const char* padded, std::size_t length) {
     std::memcpy(&mask_high, length_masks[length].data() + 8, 8);
     std::memcpy(&folded.low, padded, 8);
     std::memcpy(&folded.high, padded + 8, 8);
-    folded.low = upper_eight(folded.low & mask_low);
-    folded.high = upper_eight(folded.high & mask_high);
+    folded.low = upper_case_eight(folded.low & mask_low);
+    folded.high = upper_case_eight(folded.high & mask_high);
     folded.length = length;
     const std::uint64_t mixed = (folded.low ^ std::rotl(folded.high * 0xC2B2AE3D27D4EB4FULL, 31)) + length;
     folded.hash = mixed * 0x9E3779B97F4A7C15ULL;

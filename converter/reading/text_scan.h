@@ -56,6 +56,19 @@ constexpr bool is_name_char(char ch) {
 constexpr char to_upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
 constexpr char to_lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
+// The eight bytes of `word` with every lower-case letter made upper case (the bytes taken apart
+// with no carry between them: a byte's low seven bits plus 0x1F reach 0x80 from 'a' on, plus 0x05
+// from past 'z' on; a byte of 0x80 or more is no letter).
+constexpr std::uint64_t upper_case_eight(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t high_bits = ones * 0x80;
+    const std::uint64_t seven = word & ~high_bits;
+    const std::uint64_t from_a = seven + ones * (0x80 - 'a');
+    const std::uint64_t past_z = seven + ones * (0x80 - 'z' - 1);
+    const std::uint64_t lower = from_a & ~past_z & ~word & high_bits;
+    return word - (lower >> 2);
+}
+
 // Writes `text` upper-cased to `out`, which has room for text.size() characters. Sixteen bytes are
 // done at a time in a loop of fixed length without branches, which the compiler turns into a few
 // vector instructions; the last sixteen may overlap the ones before them, which come out the same
@@ -63,7 +76,19 @@ constexpr char to_lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<c
 inline void upper_case_to(char* out, std::string_view text) {
     constexpr std::size_t width = 16;
     if (text.size() < width) {
-        for (std::size_t i = 0; i < text.size(); ++i) out[i] = to_upper(text[i]);
+        if (text.size() < 8) {
+            for (std::size_t i = 0; i < text.size(); ++i) out[i] = to_upper(text[i]);
+            return;
+        }
+        // Eight bytes at a time in one number, the last eight overlapping the first.
+        const auto upper_at = [&](std::size_t at) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + at, 8);
+            word = upper_case_eight(word);
+            std::memcpy(out + at, &word, 8);
+        };
+        upper_at(0);
+        upper_at(text.size() - 8);
         return;
     }
     const auto upper_sixteen = [&](std::size_t at) {

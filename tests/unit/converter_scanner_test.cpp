@@ -161,3 +161,23 @@ TEST(KeywordTable, EveryRowFoundThroughTheIndex) {
 }
 
 }  // namespace
+
+// Lines are upper-cased a byte, eight bytes or sixteen bytes at a time by their length: every
+// length across those steps, with every byte value in every place, comes out as the byte-by-byte
+// rule gives it, and nothing is written past the end.
+TEST(ScannerUpperCase, EveryLengthAndByteAsOneByOne) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+        for (int first = 0; first < 256; first += 7) {
+            std::string text(length, '\0');
+            for (std::size_t i = 0; i < length; ++i) text[i] = static_cast<char>((first + 37 * i) & 0xFF);
+            std::string expected = text;
+            for (char& ch : expected) ch = to_upper(ch);
+            std::string out(length + 1, '#');
+            upper_case_to(out.data(), text);
+            SCOPED_TRACE(length);
+            EXPECT_EQ(out.substr(0, length), expected);
+            EXPECT_EQ(out.back(), '#');
+            EXPECT_EQ(upper_case(text), expected);
+        }
+    }
+}
