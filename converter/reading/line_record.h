@@ -11,6 +11,15 @@
 
 #include "reading/vocabulary.h"
 
+// The label held in 16 zero-padded bytes at `padded`: most records have none, and the others are
+// looked through for their end at once.
+inline std::string_view padded_label(const char* padded) {
+    if (padded[0] == '\0') return {};
+    const void* end = std::memchr(padded, '\0', 16);
+    return std::string_view(padded,
+                            end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - padded) : 16);
+}
+
 struct LineRecord {
     std::uint16_t code = 0;
     Form form = Form::none;  // for a macro call: the low byte of its macro index
@@ -20,11 +29,7 @@ struct LineRecord {
     std::uint8_t reg2 = 0;
     std::array<char, 17> label{};  // at most 16 characters, zero-padded; the 17th byte stays zero
 
-    std::string_view label_view() const {
-        std::size_t length = 0;
-        while (length < 16 && label[length] != '\0') ++length;
-        return std::string_view(label.data(), length);
-    }
+    std::string_view label_view() const { return padded_label(label.data()); }
     // Whether the record carries a label: its first byte is set (the label is zero-padded).
     bool has_label() const { return label[0] != '\0'; }
     void set_label(std::string_view name);  // keeps the first 16 characters
@@ -83,10 +88,7 @@ inline std::uint16_t encoded_code(const unsigned char* bytes) {
     return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
 }
 inline std::string_view encoded_label(const unsigned char* bytes) {
-    const char* label = reinterpret_cast<const char*>(bytes + 7);
-    std::size_t length = 0;
-    while (length < 16 && label[length] != '\0') ++length;
-    return std::string_view(label, length);
+    return padded_label(reinterpret_cast<const char*>(bytes + 7));
 }
 
 // The text of `line` from a record column on; empty when the column lies past its end.
