@@ -538,8 +538,9 @@ SrcWriter::SrcWriter(Console& console, std::string path, bool copy_h8_area, bool
 void SrcWriter::open(const FileAccess& files) {
     if (!file_.open(path_, files)) fatal(console_, "\t%s Cannot Open\n", path_.c_str());
     // The writer hands the file whole blocks of lines: a stdio buffer would only copy a part of
-    // each and write the block with two calls.
-    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    // each and write the block with two calls. A file held in memory is its stream's buffer, and
+    // keeps it.
+    if (files.memory == nullptr) std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
 void SrcWriter::grow(std::size_t size) {

@@ -141,6 +141,21 @@ TEST(SrcportRun, LineReadAheadAcrossABlockLeavesTheCurrentLineWhole) {
     }
 }
 
+// A run whose files are held in memory (as the fuzz harness runs it) writes them as a run on
+// disk does, an empty output included.
+TEST(SrcportRun, FilesHeldInMemoryAreWrittenLikeFilesOnDisk) {
+    for (const std::string source : {"", "START:\tNOP\n\tEND\n"}) {
+        MemoryFiles files;
+        files["PROG.ASM"] = source;
+        Context ctx;
+        ctx.console.capture = true;
+        ctx.files.memory = &files;
+        EXPECT_EQ(run_srcport(ctx, {"PROG"}), 0);
+        EXPECT_EQ(files["HPROG.SRC"],
+                  source.empty() ? "" : "START\tNOP\t\t\t\t;\tSTART:\tNOP\n\t.END\t\t\t\t;\t\tEND\n");
+    }
+}
+
 // The record stream as pass 1 leaves it: a record per line, then the END record or an all-zero one.
 // The work file has no name in the directory by then.
 TEST(SrcportRun, RecordStreamEndsWithTheEndRecordOrZeros) {
