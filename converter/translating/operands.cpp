@@ -322,8 +322,8 @@ bool named_register(std::string_view& slot, std::uint8_t code) {
 }
 
 // Most instruction lines name registers only, or nothing: their slots are filled here, without the
-// frame of the general rendering. False when the form has an expression operand, or a register
-// without a name (both left to the general rendering).
+// frame of the general rendering. False for any other form, or a register without a name (both left
+// to the general rendering, which a form added later also reaches).
 bool render_registers_only(const LineRecord& record, OperandSlots& slots) {
     switch (record.form) {
         case Form::reg_reg:
@@ -340,27 +340,26 @@ bool render_registers_only(const LineRecord& record, OperandSlots& slots) {
         case Form::pair_pair:
             return record.code != kw::ADC && record.code != kw::SBC && named_register(slots.reg1, record.reg1) &&
                    named_register(slots.reg2, record.reg2);
-        case Form::reg_imm:
-        case Form::reg_mem:
-        case Form::pair_mem:
-        case Form::reg_indexed:
-        case Form::mem_reg:
-        case Form::mem_pair:
-        case Form::pair_mem_le:
-        case Form::sp_mem_le:
-        case Form::mem_pair_le:
-        case Form::mem_sp_le:
-        case Form::indexed_reg:
-        case Form::indirect_imm:
-        case Form::indexed_imm:
-        case Form::imm:
-        case Form::mem:
-        case Form::indexed:
-        case Form::pair_imm:
-        case Form::bit_reg:
-        case Form::bit_indirect:
-        case Form::bit_indexed: return false;
-        default: return true;  // no operand slots; branch targets are rendered with the branch
+        case Form::none:
+        case Form::af:
+        case Form::always:
+        case Form::cond_c:
+        case Form::cond_nc:
+        case Form::cond_z:
+        case Form::cond_nz:
+        case Form::cond_po:
+        case Form::cond_pe:
+        case Form::cond_p:
+        case Form::cond_m:
+        case Form::nz_and_nc:
+        case Form::z_or_c:
+        case Form::po_after_transfer:
+        case Form::pe_after_transfer:
+        case Form::po_after_compare:
+        case Form::pe_after_compare:
+        case Form::after_subtraction:
+        case Form::illegal_branch: return true;  // no operand slots; branch targets are rendered with the branch
+        default: return false;
     }
 }
 
