@@ -4,45 +4,28 @@
 #include <bit>
 #include <cstring>
 
+#include "reading/padded_name.h"
 #include "reading/text_scan.h"
 
 namespace {
 
 constexpr std::size_t longest_label = std::tuple_size_v<decltype(BranchLabel::name)>;
 
-// A name of at most 16 characters upper-cased and zero-padded into two numbers: hashed and compared
-// as such, a name costs a few operations whatever its letters.
+// A name of at most 16 characters upper-cased, as two numbers, with its hash.
 struct FoldedName {
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
+    PaddedName name;
     std::size_t length = 0;
     std::uint64_t hash = 0;
 };
 
-// For each length, the bytes of a name of that length set in a 16-byte mask, so that the bytes
-// behind a name are cleared in the order they lie in memory.
-constexpr std::array<std::array<unsigned char, longest_label>, longest_label + 1> length_masks = [] {
-    std::array<std::array<unsigned char, longest_label>, longest_label + 1> masks{};
-    for (std::size_t length = 0; length <= longest_label; ++length) {
-        for (std::size_t i = 0; i < length; ++i) masks[length][i] = 0xFF;
-    }
-    return masks;
-}();
-
 // `padded` holds the name's `length` bytes and may go on with any bytes up to 16.
 FoldedName fold_padded(const char* padded, std::size_t length) {
     FoldedName folded;
-    std::uint64_t mask_low = 0;
-    std::uint64_t mask_high = 0;
-    std::memcpy(&mask_low, length_masks[length].data(), 8);
-    std::memcpy(&mask_high, length_masks[length].data() + 8, 8);
-    std::memcpy(&folded.low, padded, 8);
-    std::memcpy(&folded.high, padded + 8, 8);
-    folded.low = upper_case_eight(folded.low & mask_low);
-    folded.high = upper_case_eight(folded.high & mask_high);
+    folded.name = padded_name(padded, length);
+    folded.name.low = upper_case_eight(folded.name.low);
+    folded.name.high = upper_case_eight(folded.name.high);
     folded.length = length;
-    const std::uint64_t mixed = (folded.low ^ std::rotl(folded.high * 0xC2B2AE3D27D4EB4FULL, 31)) + length;
-    folded.hash = mixed * 0x9E3779B97F4A7C15ULL;
+    folded.hash = padded_name_hash(folded.name);
     return folded;
 }
 
@@ -57,7 +40,7 @@ bool same_name(const BranchLabel& entry, const FoldedName& name) {
     std::uint64_t high = 0;
     std::memcpy(&low, entry.name.data(), 8);
     std::memcpy(&high, entry.name.data() + 8, 8);
-    return entry.length == name.length && low == name.low && high == name.high;
+    return entry.length == name.length && low == name.name.low && high == name.name.high;
 }
 
 // A slot holds the entry's number plus one in its low 16 bits (a run has at most 65,500 lines, so

@@ -16,25 +16,22 @@ std::string_view significant_name(std::string_view name) {
 namespace {
 
 using data_name_index::entry_number;
-using data_name_index::hash_of;
-using data_name_index::key_bytes;
-using data_name_index::key_of_padded;
 using data_name_index::slot_for;
 using data_name_index::tag_of;
 
 // The key of a name's significant part.
 DataNameKey key_of(std::string_view name) {
     name = significant_name(name);
-    std::array<char, key_bytes> bytes{};
+    std::array<char, padded_name_bytes> bytes{};
     std::copy(name.begin(), name.end(), bytes.begin());
-    return key_of_padded(bytes.data(), name.size());
+    return padded_name(bytes.data(), name.size());
 }
 
 void grow(DataNameTable& table) {
     table.slots.assign(table.slots.empty() ? 64 : 2 * table.slots.size(), 0);
     for (std::size_t i = 0; i < table.keys.size(); ++i) {
         const DataNameKey& key = table.keys[i];
-        table.slots[slot_for(table, key)] = tag_of(hash_of(key)) | static_cast<std::uint32_t>(i + 1);
+        table.slots[slot_for(table, key)] = tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(i + 1);
     }
 }
 
@@ -67,7 +64,8 @@ void data_name_put(DataNameTable& table, Console& console, std::string_view name
         if (2 * (table.entries.size() + 1) > table.slots.size()) grow(table);
         table.entries.push_back({value, std::string(significant_name(name)), kind});
         table.keys.push_back(key);
-        table.slots[slot_for(table, key)] = tag_of(hash_of(key)) | static_cast<std::uint32_t>(table.entries.size());
+        table.slots[slot_for(table, key)] =
+            tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(table.entries.size());
         return;
     }
     if (!table.full_reported) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "driver/console.h"
+#include "reading/padded_name.h"
 
 namespace name_kind {
 inline constexpr std::uint8_t value = 0;     // EQU, DEFL, DS label
@@ -74,12 +75,8 @@ struct DataNameEntry {
     std::uint8_t kind = name_kind::value;
 };
 
-// A name's significant part zero-padded to 16 bytes and read as two numbers: names hold no NUL, so
-// the padding tells their lengths apart, and two names are the same when both numbers are.
-struct DataNameKey {
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-};
+// A name's significant part as the table's key.
+using DataNameKey = PaddedName;
 
 struct DataNameTable {
     std::uint16_t capacity = 1000;
@@ -113,43 +110,14 @@ const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view
 // The lookup itself, inline: every name of an operand comes this way.
 namespace data_name_index {
 
-inline constexpr std::size_t key_bytes = 16;
 inline constexpr std::uint32_t entry_bits = 0xFFFF;
-
-// For each length, its first bytes set in a 16-byte mask: the bytes behind a name are cleared in
-// the order they lie in memory.
-inline constexpr std::array<std::array<unsigned char, key_bytes>, key_bytes + 1> length_masks = [] {
-    std::array<std::array<unsigned char, key_bytes>, key_bytes + 1> masks{};
-    for (std::size_t length = 0; length <= key_bytes; ++length) {
-        for (std::size_t i = 0; i < length; ++i) masks[length][i] = 0xFF;
-    }
-    return masks;
-}();
-
-// The key of the `length` (at most 16) bytes at `padded`, from where 16 bytes can be read.
-inline DataNameKey key_of_padded(const char* padded, std::size_t length) {
-    std::uint64_t mask_low = 0;
-    std::uint64_t mask_high = 0;
-    std::memcpy(&mask_low, length_masks[length].data(), 8);
-    std::memcpy(&mask_high, length_masks[length].data() + 8, 8);
-    DataNameKey key;
-    std::memcpy(&key.low, padded, 8);
-    std::memcpy(&key.high, padded + 8, 8);
-    key.low &= mask_low;
-    key.high &= mask_high;
-    return key;
-}
-
-inline std::uint64_t hash_of(const DataNameKey& key) {
-    return (key.low ^ std::rotl(key.high * 0xC2B2AE3D27D4EB4FULL, 31)) * 0x9E3779B97F4A7C15ULL;
-}
 
 // The tag comes from hash bits below those that choose the slot (a table has at most 2^17 slots).
 inline std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>((hash >> 24) & 0xFFFF) << 16; }
 
 // The slot holding the key's entry, or the free slot where it belongs; the table has slots.
 inline std::size_t slot_for(const DataNameTable& table, const DataNameKey& key) {
-    const std::uint64_t hash = hash_of(key);
+    const std::uint64_t hash = padded_name_hash(key);
     const std::size_t mask = table.slots.size() - 1;
     const int shift = 64 - std::countr_zero(table.slots.size());
     const std::uint32_t tag = tag_of(hash);
@@ -175,8 +143,8 @@ inline std::size_t entry_number(const DataNameTable& table, const DataNameKey& k
 // where 16 bytes can be read: the expression walks upper-case their names into such a buffer as
 // they scan them.
 inline const DataNameEntry* data_name_find_padded(const DataNameTable& table, const char* padded, std::size_t length) {
-    const std::size_t number = data_name_index::entry_number(
-        table, data_name_index::key_of_padded(padded, std::min(length, data_name_index::key_bytes)));
+    const std::size_t number =
+        data_name_index::entry_number(table, padded_name(padded, std::min(length, padded_name_bytes)));
     return number != 0 ? &table.entries[number - 1] : nullptr;
 }
 // Records a label as an address name (its significant part), noting whether it stands inside a
