@@ -100,13 +100,14 @@ inline std::size_t read_upper_name(std::string_view text, std::size_t at, UpperN
     return end;
 }
 
+// The value of a name the data-name table does not hold, as name_value tells it.
+std::uint16_t address_or_undefined_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
+                                         std::string& undefined_name);
+
 // The value of a name in a one-walk evaluation: a data name's own; 1 for an address name, a
 // stand-in whose value only the linker knows (the first such name kept in `address_name`); 0 for
 // a name not defined (kept in `undefined_name`). Names are kept cut to the 12 characters the
 // messages show.
-// The value of a name the data-name table does not hold, as name_value tells it.
-std::uint16_t address_or_undefined_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
-                                         std::string& undefined_name);
 inline std::uint16_t name_value(const DataNameTable& names, const UpperName& name, std::string& address_name,
                                 std::string& undefined_name) {
     if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) return entry->value;
