@@ -110,25 +110,17 @@ void render_passthrough(std::string& out, std::size_t start, std::string_view so
     append_cut(out, text, column + 8);
 }
 
-// Copies `text` to `at` and returns its end. Most fields are a few characters long, which two
-// overlapping copies of a fixed size cover for less than a call of memcpy.
+// Copies `text` to `at` and returns its end. A field's text always lies in a std::string, whose
+// buffer holds at least 16 bytes, and the room a line is laid out in ends 16 bytes or more past its
+// fields: a field of up to 16 characters (most are) is copied as one 16-byte block, without a branch
+// on its length. The bytes copied past its end are written over by what follows.
 char* copy_text(char* at, std::string_view text) {
-    const std::size_t size = text.size();
-    const char* from = text.data();
-    if (size >= 8 && size <= 16) {
-        std::memcpy(at, from, 8);
-        std::memcpy(at + size - 8, from + size - 8, 8);
-    } else if (size >= 4 && size < 8) {
-        std::memcpy(at, from, 4);
-        std::memcpy(at + size - 4, from + size - 4, 4);
-    } else if (size != 0 && size < 4) {
-        at[0] = from[0];
-        at[size / 2] = from[size / 2];
-        at[size - 1] = from[size - 1];
-    } else if (size != 0) {
-        std::memcpy(at, from, size);
+    if (text.size() <= 16) {
+        std::memcpy(at, text.data(), 16);
+    } else {
+        std::memcpy(at, text.data(), text.size());
     }
-    return at + size;
+    return at + text.size();
 }
 
 // Bytes a line laid out in place may take beyond its fields and source line: separators, tabs to
