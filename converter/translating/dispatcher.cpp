@@ -26,8 +26,15 @@ void clear_pieces(OperandPieces& pieces) {
 // Empties the slots the last instruction line filled, keeping the room of their texts and pieces.
 // Every member is reset: a line must not see what the one before it rendered.
 void clear_slots(OperandSlots& slots) {
-    slots.reg1 = slots.reg2 = slots.logic = {};
-    slots.reg1H = slots.reg1L = slots.reg2H = slots.reg2L = {};
+    // One assignment each: a chained one stores the first view in two halves and reads it back
+    // whole for the next, a store the processor cannot forward to the read, which then waits.
+    slots.reg1 = {};
+    slots.reg2 = {};
+    slots.logic = {};
+    slots.reg1H = {};
+    slots.reg1L = {};
+    slots.reg2H = {};
+    slots.reg2L = {};
     slots.imm.clear();
     slots.mem.clear();
     slots.bit.clear();
