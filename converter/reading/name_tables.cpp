@@ -19,13 +19,15 @@ using data_name_index::entry_number;
 using data_name_index::slot_for;
 using data_name_index::tag_of;
 
-// The key of a name's significant part.
-DataNameKey key_of(std::string_view name) {
-    name = significant_name(name);
+// The key of a name whose characters all count (at most 16 of them).
+DataNameKey key_of_significant(std::string_view name) {
     std::array<char, padded_name_bytes> bytes{};
     std::copy(name.begin(), name.end(), bytes.begin());
     return padded_name(bytes.data(), name.size());
 }
+
+// The key of a name's significant part.
+DataNameKey key_of(std::string_view name) { return key_of_significant(significant_name(name)); }
 
 void grow(DataNameTable& table) {
     table.slots.assign(table.slots.empty() ? 64 : 2 * table.slots.size(), 0);
@@ -81,23 +83,54 @@ std::uint64_t shape_bit(std::string_view name) {
     return std::uint64_t{1} << ((first + 7 * name.size()) & 63);
 }
 
+// The slot of the macro table that holds `key`, or the free slot where it belongs; the table has slots.
+std::size_t macro_slot_for(const MacroNameTable& table, const PaddedName& key) {
+    const std::uint64_t hash = padded_name_hash(key);
+    const std::size_t mask = table.slots.size() - 1;
+    const int shift = 64 - std::countr_zero(table.slots.size());
+    const std::uint32_t tag = tag_of(hash);
+    for (std::size_t at = static_cast<std::size_t>(hash >> shift);; at = (at + 1) & mask) {
+        const std::uint32_t slot = table.slots[at];
+        if (slot == 0) return at;
+        if ((slot & ~data_name_index::entry_bits) == tag) {
+            const PaddedName& held = table.keys[(slot & data_name_index::entry_bits) - 1];
+            if (held.low == key.low && held.high == key.high) return at;
+        }
+    }
+}
+
+void grow(MacroNameTable& table) {
+    table.slots.assign(table.slots.empty() ? 16 : 2 * table.slots.size(), 0);
+    for (std::size_t i = 0; i < table.keys.size(); ++i) {
+        const PaddedName& key = table.keys[i];
+        table.slots[macro_slot_for(table, key)] = tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(i + 1);
+    }
+}
+
 }  // namespace
 
+std::optional<std::size_t> macro_name_find_word(const MacroNameTable& table, std::string_view word) {
+    if ((table.shapes & shape_bit(word)) == 0) return std::nullopt;  // also for an empty table
+    const std::uint32_t slot = table.slots[macro_slot_for(table, key_of_significant(word))];
+    if (slot == 0) return std::nullopt;
+    return (slot & data_name_index::entry_bits) - 1;
+}
+
 std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::string_view name) {
-    name = significant_name(name);
-    if ((table.shapes & shape_bit(name)) == 0) return std::nullopt;
-    auto found = table.index.find(name);
-    if (found == table.index.end()) return std::nullopt;
-    return found->second;
+    return macro_name_find_word(table, significant_name(name));
 }
 
 void macro_name_put(MacroNameTable& table, Console& console, std::string_view name) {
-    const std::string_view key = significant_name(name);
-    if (table.index.contains(key)) return;
+    const std::string_view significant = significant_name(name);
+    const PaddedName key = key_of_significant(significant);
+    if (!table.slots.empty() && table.slots[macro_slot_for(table, key)] != 0) return;
     if (table.names.size() < table.capacity) {
-        table.index.emplace(key, table.names.size());
-        table.names.emplace_back(key);
-        table.shapes |= shape_bit(key);
+        if (2 * (table.names.size() + 1) > table.slots.size()) grow(table);
+        table.names.emplace_back(significant);
+        table.keys.push_back(key);
+        table.slots[macro_slot_for(table, key)] =
+            tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(table.names.size());
+        table.shapes |= shape_bit(significant);
         return;
     }
     if (!table.full_reported) {

@@ -98,7 +98,11 @@ struct DataNameTable {
 struct MacroNameTable {
     std::uint16_t capacity = 100;
     std::vector<std::string> names;  // position = the macro's index
-    NameIndex index;
+    // Open addressing as in the data-name table: a power of two in size and at most half full, each
+    // slot holding a name's index plus one in its low 16 bits and 16 bits of its hash above them,
+    // or 0 when free; `keys` holds each name as its key, in index order.
+    std::vector<std::uint32_t> slots;
+    std::vector<PaddedName> keys;
     bool full_reported = false;
     // A bit for each (first character, length) pair of the names stored, folded into 64: a name whose
     // bit is clear is no macro, and most words looked up (the labels) are told so without hashing.
@@ -157,5 +161,7 @@ void data_name_put(DataNameTable& table, Console& console, std::string_view name
 
 // The index of the macro, or nothing.
 std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::string_view name);
+// The same for a word of at most 16 name characters, as the scanner reads one: all of it counts.
+std::optional<std::size_t> macro_name_find_word(const MacroNameTable& table, std::string_view word);
 // Inserts when absent; a full table prints "\tMacro Name max over" once and drops the name.
 void macro_name_put(MacroNameTable& table, Console& console, std::string_view name);

@@ -97,8 +97,94 @@ void open_comment_block(Context& ctx, std::string_view line, std::size_t col) {
     return record.code;
 }
 
+// Passes over the separators at `col`; returns the kind of the character it stops at, field_end
+// at the end of the line or past column 254.
+inline std::uint8_t skip_separators(const char* text, std::size_t limit, std::size_t& col) {
+    while (col < limit) {
+        const std::uint8_t kind = field_kinds[static_cast<unsigned char>(text[col])];
+        if (kind != field_separator) return kind;
+        ++col;
+    }
+    return field_end;
+}
+
+// A word as the scanner reads it: its name characters (at most 16) and, for a word no longer than
+// a keyword, its bytes packed for the keyword lookup.
+struct Word {
+    std::string_view text;
+    std::uint64_t packed = 0;
+};
+
+// Reads the word at `col` and moves `col` behind it, past any characters over the 16th.
+inline Word read_word(Context& ctx, std::string_view line, std::size_t& col) {
+    const char* const text = line.data();
+    const std::size_t size = line.size();
+    const std::size_t most = std::min<std::size_t>(size - col, 16);
+    std::size_t length = 0;
+    while (length < most && is_name_char(text[col + length])) ++length;
+    Word word;
+    word.text = std::string_view(text + col, length);
+    if (length <= longest_keyword) word.packed = packed_word(text + col, length, size - col);
+    col += length;
+    if (length == 16 && col < size && is_name_char(text[col])) col = warn_of_long_name(ctx, line, col - 16);
+    return word;
+}
+
+// What the mnemonic field turned out to be.
+enum class Mnemonic {
+    none,        // no keyword and no macro name
+    read,        // the record's code is set; the operand follows
+    line_ended,  // a .COMMENT block opened: nothing more of the line is read
+};
+
+// The keywords that need more than their code: .COMMENT opens a comment block, MACRO defines its
+// label as a macro name (an empty label, where a prefix character stood, defines nothing). Out of
+// the scanner's way, as few lines hold them.
+[[gnu::noinline]] Mnemonic note_block_keyword(Context& ctx, std::string_view line, std::size_t col, bool label_seen,
+                                              LineRecord& record) {
+    if (record.code == kw::COMMENT) {
+        open_comment_block(ctx, line, col);
+        record.code = line_code::comment;
+        return Mnemonic::line_ended;
+    }
+    if (label_seen && record.has_label()) macro_name_put(ctx.macro_names, ctx.console, record.label_view());
+    return Mnemonic::read;
+}
+
+// A mnemonic that is no keyword may name a macro.
+[[gnu::noinline]] Mnemonic read_macro_call(const Context& ctx, std::string_view word, LineRecord& record) {
+    const std::optional<std::size_t> macro = macro_name_find_word(ctx.macro_names, word);
+    if (!macro) return Mnemonic::none;
+    record.code = line_code::macro_call;
+    set_macro_index(record, *macro);
+    return Mnemonic::read;
+}
+
+// Reads the mnemonic field, a keyword or a macro name, into the record's code.
+inline Mnemonic read_mnemonic(Context& ctx, std::string_view line, std::size_t col, const Word& word, bool label_seen,
+                              LineRecord& record) {
+    const std::optional<std::uint16_t> code = find_keyword(ctx, word.text, word.packed);
+    if (!code) return read_macro_call(ctx, word.text, record);
+    record.code = *code;
+    if (record.code == kw::COMMENT || record.code == kw::MACRO) {
+        return note_block_keyword(ctx, line, col, label_seen, record);
+    }
+    return Mnemonic::read;
+}
+
+// After the mnemonic: the column where the operand begins, if any.
+std::uint16_t read_operand_column(const char* text, std::size_t limit, std::size_t col, LineRecord& record) {
+    if (skip_separators(text, limit, col) == field_end) return record.code;
+    record.col1 = static_cast<std::uint8_t>(col);
+    // X EQU $... defines X at the current location: a plain label line.
+    if (record.code == kw::EQU && text[col] == '$') record.code = line_code::label_only;
+    return record.code;
+}
+
 }  // namespace
 
+// A line has at most three fields, read in turn: a label (or a prefix character in its place), the
+// mnemonic, and the operand, of which only the column is taken.
 std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record) {
     if (!line.empty() && line[0] == '\\') {
         record.code = line_code::passthrough;
@@ -106,71 +192,40 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
     }
     if (ctx.settings.extended && scan_comment_line(ctx, line, record)) return record.code;
 
-    bool label_seen = false;
-    bool mnemonic_seen = false;
     const char* const text = line.data();
-    const std::size_t size = line.size();
-    const std::size_t limit = std::min<std::size_t>(size, 255);
+    const std::size_t limit = std::min<std::size_t>(line.size(), 255);
     std::size_t col = 0;
-    for (;;) {
-        std::uint8_t kind = field_end;
-        while (col < limit && (kind = field_kinds[static_cast<unsigned char>(text[col])]) == field_separator) ++col;
-        if (col >= limit || kind == field_end) break;
-        const char ch = text[col];
+
+    // The first field.
+    std::uint8_t kind = skip_separators(text, limit, col);
+    if (kind == field_end) {
+        record.code = line_code::comment;
+        return record.code;
+    }
+    if (kind == field_prefix) {
         // A prefix character makes the next word a mnemonic, as in .Z80 or $TITLE.
-        if (kind == field_prefix && !label_seen && !mnemonic_seen) {
-            label_seen = true;
-            ++col;
-            continue;
-        }
-        if (mnemonic_seen) {
-            record.col1 = static_cast<std::uint8_t>(col);
-            // X EQU $... defines X at the current location: a plain label line.
-            if (record.code == kw::EQU && ch == '$') record.code = line_code::label_only;
-            break;
-        }
-
-        const std::size_t most = std::min<std::size_t>(size - col, 16);
-        std::size_t length = 0;
-        while (length < most && is_name_char(text[col + length])) ++length;
-        const std::string_view word(text + col, length);
-        const std::uint64_t packed = length <= longest_keyword ? packed_word(text + col, length, size - col) : 0;
-        col += length;
-        if (length == 16 && col < size && is_name_char(text[col])) col = warn_of_long_name(ctx, line, col - 16);
-
+        ++col;
+    } else {
+        const Word first = read_word(ctx, line, col);
         // Extended mode: a first word with a colon is a label even when it is a keyword (LIST:,
         // END:, CPL:), as the relocating assemblers read it.
-        const bool keyword_label =
-            ctx.settings.extended && !label_seen && !mnemonic_seen && col < size && text[col] == ':';
-        if (keyword_label) {
-            record.set_label(word);
-            label_seen = true;
-            continue;
+        const bool keyword_label = ctx.settings.extended && col < line.size() && text[col] == ':';
+        if (!keyword_label) {
+            const Mnemonic mnemonic = read_mnemonic(ctx, line, col, first, false, record);
+            if (mnemonic == Mnemonic::read) return read_operand_column(text, limit, col, record);
+            if (mnemonic == Mnemonic::line_ended) return record.code;
         }
-        if (const std::optional<std::uint16_t> code = find_keyword(ctx, word, packed)) {
-            record.code = *code;
-            if (record.code == kw::COMMENT) {
-                open_comment_block(ctx, line, col);
-                record.code = line_code::comment;
-                return record.code;
-            }
-            // An empty label (a prefix character stood in its place) never names a macro.
-            if (label_seen && record.code == kw::MACRO && !record.label_view().empty()) {
-                macro_name_put(ctx.macro_names, ctx.console, record.label_view());
-            }
-            mnemonic_seen = true;
-            continue;
-        }
-        if (auto macro = macro_name_find(ctx.macro_names, word)) {
-            record.code = line_code::macro_call;
-            set_macro_index(record, *macro);
-            mnemonic_seen = true;
-            continue;
-        }
-        if (label_seen) return report_unknown_mnemonic(ctx, word, record);
-        record.set_label(word);
-        label_seen = true;
+        record.set_label(first.text);
     }
-    if (!label_seen && !mnemonic_seen) record.code = line_code::comment;
+
+    // The mnemonic behind a label.
+    kind = skip_separators(text, limit, col);
+    if (kind == field_end) return record.code;
+    const Word second = read_word(ctx, line, col);
+    switch (read_mnemonic(ctx, line, col, second, true, record)) {
+        case Mnemonic::none: return report_unknown_mnemonic(ctx, second.text, record);
+        case Mnemonic::read: return read_operand_column(text, limit, col, record);
+        case Mnemonic::line_ended: break;
+    }
     return record.code;
 }

@@ -122,6 +122,33 @@ TEST(NameTables, MacroIndexAndCapacity) {
     EXPECT_FALSE(macro_name_find(table, "M3").has_value());
 }
 
+// The macro index grows as names arrive: every name keeps its number through each growth, names
+// alike in their first eight or sixteen characters stay apart, and a name is found by its
+// significant part only.
+TEST(NameTables, MacroIndexKeepsEveryNameAsItGrows) {
+    Console console;
+    console.capture = true;
+    MacroNameTable table;
+    table.capacity = 300;
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) names.push_back("MACRO_NAME_" + std::to_string(i));
+    for (const std::string& name : names) macro_name_put(table, console, name);
+    macro_name_put(table, console, "SIXTEEN_CHARS_AB_AND_MORE");
+    EXPECT_EQ(console.captured, "\tMacro Name max over\n");
+    ASSERT_EQ(table.names.size(), 300U);
+    for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(macro_name_find(table, names[i]), i) << names[i];
+    EXPECT_FALSE(macro_name_find(table, "MACRO_NAME_").has_value());
+    EXPECT_FALSE(macro_name_find(table, "MACRO_NAME_300").has_value());
+    EXPECT_FALSE(macro_name_find(table, "macro_name_1").has_value());
+
+    MacroNameTable longer;
+    macro_name_put(longer, console, "SIXTEEN_CHARS_AB");
+    EXPECT_EQ(macro_name_find(longer, "SIXTEEN_CHARS_AB_AND_MORE"), 0U);
+    EXPECT_EQ(macro_name_find(longer, std::string_view("SIXTEEN_CHARS_AB\0X", 18)), 0U);
+    EXPECT_FALSE(macro_name_find(longer, "SIXTEEN_CHARS_A").has_value());
+    EXPECT_FALSE(macro_name_find(longer, "").has_value());
+}
+
 std::vector<std::string> read_all(const std::string& bytes) {
     // One file per test: ctest runs the tests of this file side by side.
     const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
