@@ -19,7 +19,7 @@ struct FoldedName {
 };
 
 // `padded` holds the name's `length` bytes and may go on with any bytes up to 16.
-FoldedName fold_padded(const char* padded, std::size_t length) {
+inline FoldedName fold_padded(const char* padded, std::size_t length) {
     FoldedName folded;
     folded.name = padded_name(padded, length);
     folded.name.low = upper_case_eight(folded.name.low);
@@ -35,12 +35,11 @@ FoldedName fold(std::string_view name) {
     return fold_padded(bytes.data(), name.size());
 }
 
-bool same_name(const BranchLabel& entry, const FoldedName& name) {
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-    std::memcpy(&low, entry.name.data(), 8);
-    std::memcpy(&high, entry.name.data() + 8, 8);
-    return entry.length == name.length && low == name.name.low && high == name.name.high;
+// Entry `number` (counted from one) holds the name: its key is the name's, and so is its length,
+// which tells a name apart from one with NULs behind it.
+bool same_name(const BranchLabels& labels, std::size_t number, const FoldedName& name) {
+    const PaddedName& key = labels.keys[number - 1];
+    return key.low == name.name.low && key.high == name.name.high && labels.entries[number - 1].length == name.length;
 }
 
 // A slot holds the entry's number plus one in its low 16 bits (a run has at most 65,500 lines, so
@@ -62,7 +61,7 @@ std::uint32_t& slot_for(BranchLabels& labels, const FoldedName& name) {
     for (std::size_t at = static_cast<std::size_t>(name.hash >> shift);; at = (at + 1) & mask) {
         std::uint32_t& slot = labels.index[at];
         if (slot == 0) return slot;
-        if ((slot & ~entry_bits) == tag && same_name(labels.entries[(slot & entry_bits) - 1], name)) return slot;
+        if ((slot & ~entry_bits) == tag && same_name(labels, slot & entry_bits, name)) return slot;
     }
 }
 
@@ -74,10 +73,15 @@ void grow(BranchLabels& labels) {
     // Room for a few hundred targets at first, so that a program of any size rebuilds the index
     // only a few times.
     labels.index.assign(labels.index.empty() ? 512 : 2 * labels.index.size(), 0);
-    for (std::size_t i = 0; i < labels.entries.size(); ++i) {
-        const BranchLabel& entry = labels.entries[i];
-        const FoldedName name = fold_padded(entry.name.data(), entry.length);  // zero-padded
-        slot_for(labels, name) = slot_value(name, i + 1);
+    const std::size_t mask = labels.index.size() - 1;
+    const int shift = 64 - std::countr_zero(labels.index.size());
+    for (std::size_t i = 0; i < labels.keys.size(); ++i) {
+        // The names are all different: each goes to the first free slot from its own.
+        FoldedName name;
+        name.hash = padded_name_hash(labels.keys[i]);
+        std::size_t at = static_cast<std::size_t>(name.hash >> shift);
+        while (labels.index[at] != 0) at = (at + 1) & mask;
+        labels.index[at] = slot_value(name, i + 1);
     }
 }
 
@@ -92,6 +96,7 @@ void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
     BranchLabel& entry = labels.entries.emplace_back();
     std::copy(upper_name.begin(), upper_name.end(), entry.name.begin());
     entry.length = static_cast<std::uint8_t>(upper_name.size());
+    labels.keys.push_back(name.name);
     slot = slot_value(name, labels.entries.size());
 }
 

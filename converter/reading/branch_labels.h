@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "reading/padded_name.h"
+
 // Where a label lands in the H8/300 program: its section and offset, once pass 2 has laid out the
 // line it names.
 struct LabelPlace {
@@ -34,6 +36,9 @@ struct BranchLabels {
     // each slot holds an entry's number plus one in its low half and part of the name's hash in
     // its high half (so that a probe seldom has to look at an entry), or 0 when free.
     std::vector<std::uint32_t> index;
+    // Each entry's name upper-cased as a key (padded_name.h), in entry order: a probe compares these
+    // side by side in one block, and the index is rebuilt from them when it grows.
+    std::vector<PaddedName> keys;
 };
 
 // Notes a name a short branch targets (upper case). A name longer than a label can be is no label.
