@@ -133,10 +133,19 @@ struct Operands {
     // The ')' matching the '(' at `open`, past nested ones and quoted strings; npos when the
     // operand ends first.
     std::size_t matching_paren(std::size_t open) const {
+        const char* const text = line.data();
+        // A line that ends with its newline, as every line the reader gives does, is looked through
+        // without counting: the newline ends the search, and a quoted string closes before it.
+        const bool ends_with_newline = !line.empty() && line.back() == '\n';
         int depth = 0;
-        for (std::size_t i = open; i < line.size(); ++i) {
-            const char ch = line[i];
-            if (!paren_stops[static_cast<unsigned char>(ch)]) continue;
+        for (std::size_t i = open;; ++i) {
+            if (ends_with_newline) {
+                while (!paren_stops[static_cast<unsigned char>(text[i])]) ++i;
+            } else {
+                while (i < line.size() && !paren_stops[static_cast<unsigned char>(text[i])]) ++i;
+                if (i >= line.size()) return std::string_view::npos;
+            }
+            const char ch = text[i];
             if (is_quote(ch) && opens_quoted_string(line, i)) {
                 i = line.find(ch, i + 1);
                 if (i == std::string_view::npos) return i;
@@ -146,7 +155,6 @@ struct Operands {
             if (ch == '(') ++depth;
             if (ch == ')' && --depth == 0) return i;
         }
-        return std::string_view::npos;
     }
 
     bool goes_on_after_paren(std::size_t open) const {
