@@ -24,11 +24,18 @@ std::optional<std::uint16_t> find_keyword(const Context& ctx, std::string_view w
 
 // The bytes of the first `length` characters at `text` (at most longest_keyword of them) as one
 // number, the first byte lowest: eight bytes read at once where the text goes on that far.
+// For each length up to longest_keyword, its low bytes set.
+constexpr std::array<std::uint64_t, longest_keyword + 1> packed_masks = [] {
+    std::array<std::uint64_t, longest_keyword + 1> masks{};
+    for (std::size_t length = 1; length <= longest_keyword; ++length) masks[length] = (masks[length - 1] << 8) | 0xFF;
+    return masks;
+}();
+
 std::uint64_t packed_word(const char* text, std::size_t length, std::size_t available) {
     std::uint64_t packed = 0;
     if (std::endian::native == std::endian::little && available >= 8) {
         std::memcpy(&packed, text, 8);
-        return length == 8 ? packed : packed & ((std::uint64_t{1} << (8 * length)) - 1);
+        return packed & packed_masks[length];
     }
     for (std::size_t i = 0; i < length; ++i) packed |= std::uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
     return packed;
