@@ -105,8 +105,15 @@ void open_comment_block(Context& ctx, std::string_view line, std::size_t col) {
 }
 
 // Passes over the separators at `col`; returns the kind of the character it stops at, field_end
-// at the end of the line or past column 254.
-inline std::uint8_t skip_separators(const char* text, std::size_t limit, std::size_t& col) {
+// at the end of the line or past column 254. With `newline_ended` (see scan_line) the newline is
+// met before either, and nothing need be counted.
+inline std::uint8_t skip_separators(const char* text, std::size_t limit, std::size_t& col, bool newline_ended) {
+    if (newline_ended) {
+        for (;; ++col) {
+            const std::uint8_t kind = field_kinds[static_cast<unsigned char>(text[col])];
+            if (kind != field_separator) return kind;
+        }
+    }
     while (col < limit) {
         const std::uint8_t kind = field_kinds[static_cast<unsigned char>(text[col])];
         if (kind != field_separator) return kind;
@@ -122,18 +129,23 @@ struct Word {
     std::uint64_t packed = 0;
 };
 
-// Reads the word at `col` and moves `col` behind it, past any characters over the 16th.
-inline Word read_word(Context& ctx, std::string_view line, std::size_t& col) {
+// Reads the word at `col` and moves `col` behind it, past any characters over the 16th (with
+// `newline_ended`, the newline ends the word without counting).
+inline Word read_word(Context& ctx, std::string_view line, std::size_t& col, bool newline_ended) {
     const char* const text = line.data();
     const std::size_t size = line.size();
-    const std::size_t most = std::min<std::size_t>(size - col, 16);
-    std::size_t length = 0;
-    while (length < most && is_name_char(text[col + length])) ++length;
+    const std::size_t start = col;
+    std::size_t end = start;
+    if (newline_ended) {
+        while (is_name_char(text[end])) ++end;
+    } else {
+        while (end < size && is_name_char(text[end])) ++end;
+    }
+    const std::size_t length = std::min<std::size_t>(end - start, 16);
     Word word;
-    word.text = std::string_view(text + col, length);
-    if (length <= longest_keyword) word.packed = packed_word(text + col, length, size - col);
-    col += length;
-    if (length == 16 && col < size && is_name_char(text[col])) col = warn_of_long_name(ctx, line, col - 16);
+    word.text = std::string_view(text + start, length);
+    if (length <= longest_keyword) word.packed = packed_word(text + start, length, size - start);
+    col = end - start > 16 ? warn_of_long_name(ctx, line, start) : end;
     return word;
 }
 
@@ -180,8 +192,9 @@ inline Mnemonic read_mnemonic(Context& ctx, std::string_view line, std::size_t c
 }
 
 // After the mnemonic: the column where the operand begins, if any.
-std::uint16_t read_operand_column(const char* text, std::size_t limit, std::size_t col, LineRecord& record) {
-    if (skip_separators(text, limit, col) == field_end) return record.code;
+std::uint16_t read_operand_column(const char* text, std::size_t limit, std::size_t col, bool newline_ended,
+                                  LineRecord& record) {
+    if (skip_separators(text, limit, col, newline_ended) == field_end) return record.code;
     record.col1 = static_cast<std::uint8_t>(col);
     // X EQU $... defines X at the current location: a plain label line.
     if (record.code == kw::EQU && text[col] == '$') record.code = line_code::label_only;
@@ -201,10 +214,13 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
 
     const char* const text = line.data();
     const std::size_t limit = std::min<std::size_t>(line.size(), 255);
+    // Every line the reader gives ends with its newline within column 254: the newline then ends
+    // the fields and any word before the line or column 254 does.
+    const bool newline_ended = !line.empty() && line.back() == '\n' && line.size() <= 255;
     std::size_t col = 0;
 
     // The first field.
-    std::uint8_t kind = skip_separators(text, limit, col);
+    std::uint8_t kind = skip_separators(text, limit, col, newline_ended);
     if (kind == field_end) {
         record.code = line_code::comment;
         return record.code;
@@ -213,25 +229,25 @@ std::uint16_t scan_line(Context& ctx, std::string_view line, LineRecord& record)
         // A prefix character makes the next word a mnemonic, as in .Z80 or $TITLE.
         ++col;
     } else {
-        const Word first = read_word(ctx, line, col);
+        const Word first = read_word(ctx, line, col, newline_ended);
         // Extended mode: a first word with a colon is a label even when it is a keyword (LIST:,
         // END:, CPL:), as the relocating assemblers read it.
         const bool keyword_label = ctx.settings.extended && col < line.size() && text[col] == ':';
         if (!keyword_label) {
             const Mnemonic mnemonic = read_mnemonic(ctx, line, col, first, false, record);
-            if (mnemonic == Mnemonic::read) return read_operand_column(text, limit, col, record);
+            if (mnemonic == Mnemonic::read) return read_operand_column(text, limit, col, newline_ended, record);
             if (mnemonic == Mnemonic::line_ended) return record.code;
         }
         record.set_label(first.text);
     }
 
     // The mnemonic behind a label.
-    kind = skip_separators(text, limit, col);
+    kind = skip_separators(text, limit, col, newline_ended);
     if (kind == field_end) return record.code;
-    const Word second = read_word(ctx, line, col);
+    const Word second = read_word(ctx, line, col, newline_ended);
     switch (read_mnemonic(ctx, line, col, second, true, record)) {
         case Mnemonic::none: return report_unknown_mnemonic(ctx, second.text, record);
-        case Mnemonic::read: return read_operand_column(text, limit, col, record);
+        case Mnemonic::read: return read_operand_column(text, limit, col, newline_ended, record);
         case Mnemonic::line_ended: break;
     }
     return record.code;
