@@ -118,15 +118,18 @@ void run_pass1(Context& ctx) {
         const std::string_view upper(upper_buffer.data(), written.size());
         std::uint16_t code = scan_line(ctx, upper, record);
         if (ctx.settings.extended) code = note_extended_names(ctx, record);
-        if (code == kw::INCLUDE) {  // also MACLIB
+        // LD and DW are the only lines with a named access.
+        bool may_name_access = code == kw::DW;
+        if (is_instruction(code)) {
+            classify_nul_free_operands(ctx, upper, record);  // the reader cuts a line at a NUL
+            note_branch_target(record, upper, ctx.labels);
+            may_name_access = record.code == kw::LD;
+        } else if (code == kw::INCLUDE) {  // also MACLIB
             open_include(ctx, include_name_at(upper, record.col1), include_name_at(written, record.col1));
         } else if (code == kw::END) {  // END: nothing after it is read, in whatever file it stands
             break;
-        } else if (is_instruction(code)) {
-            classify_nul_free_operands(ctx, upper, record);  // the reader cuts a line at a NUL
         }
-        note_branch_target(record, upper, ctx.labels);
-        if (record.code == kw::LD || record.code == kw::DW) {  // the only lines with a named access
+        if (may_name_access) {
             if (const NamedAccess access = named_access(record, upper); access.kind != Access::none) {
                 note_access(ctx.memory_access, access);
             }
