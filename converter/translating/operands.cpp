@@ -88,8 +88,10 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, std
                      std::string_view text, Width width, bool tolerate_undefined, Evaluation& value,
                      bool* kept_name = nullptr) {
     // The rewritten expression is written straight after the prefix and taken back when the value
-    // is written instead.
-    slot.assign(prefix);
+    // is written instead. The prefix is one or two characters, put in a character at a time: the
+    // slot keeps its room from line to line, and a general assignment costs more than the copy.
+    slot.clear();
+    for (char ch : prefix) slot.push_back(ch);
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
     // Only the GNU syntax writes from the pieces.
@@ -100,7 +102,8 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, std
     if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(prefix), 0});
     auto keep_symbolic = [&]() -> Outcome {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
-        if (with_pieces && gas_cannot_hold(ctx, translated_pieces)) {
+        if (!with_pieces) return {};
+        if (gas_cannot_hold(ctx, translated_pieces)) {
             slot.resize(prefix.size());
             return Outcome::malformed();
         }
