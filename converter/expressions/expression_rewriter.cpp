@@ -1,253 +1,113 @@
 #include "expressions/expression_rewriter.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
 
+#include "expressions/token_rewriter.h"
 #include "reading/text_scan.h"
 
 namespace {
 
-// The operator a name spells in either letter case (AND, MOD, ...), or 0. Operator keywords are
-// short: a longer name is not upper-cased to be compared, and a shorter one is upper-cased on the
-// stack.
-inline char keyword_operator(std::string_view token) {
-    if (token.size() > 4) return 0;
-    std::array<char, 4> upper{};
-    for (std::size_t i = 0; i < token.size(); ++i) upper[i] = to_upper(token[i]);
-    return operator_keyword_char(std::string_view(upper.data(), token.size()));
+// Where the name characters from `at` on end.
+inline std::size_t name_end(std::string_view text, std::size_t at) {
+    while (at < text.size() && is_name_char(text[at])) ++at;
+    return at;
 }
 
-bool is_translated_operator(char ch) { return is_one_of(ch, "+-*/%&|~^"); }
-// The H8/300 assembler writes exclusive-or as '~'.
-char h8_operator(char ch) { return ch == '^' ? '~' : ch; }
-
-// A character the H8/300 assembler reads inside a character constant as the HD64180 assembler does.
-bool copies_in_constant(char ch) { return is_name_start(ch) || is_translated_operator(ch); }
-
-// The length of the character constant at the start of `text` when it can be copied as it stands
-// ('A', '+'), or 0: a blank, a control character, a quote or a separator inside would be read
-// differently or not at all, so the caller writes the evaluated value instead.
-std::size_t copyable_constant(std::string_view text) {
-    const std::size_t close = text.find('\'', 1);
-    if (close == std::string_view::npos || close == 1) return 0;
-    for (std::size_t k = 1; k < close; ++k) {
-        if (!copies_in_constant(text[k])) return 0;
-    }
-    if (close + 1 < text.size() && text[close + 1] == '\'') return 0;  // a doubled quote
-    return close + 1;
+bool is_macro_parameter(const DataNameTable& names, std::string_view name) {
+    const DataNameEntry* entry = data_name_find(names, name);
+    return entry != nullptr && entry->kind == name_kind::macro_parameter;
 }
 
-// The value of a character constant's characters: one byte each, the last two count.
-std::uint16_t constant_value(std::string_view characters) {
-    std::uint16_t value = 0;
-    for (char ch : characters) value = static_cast<std::uint16_t>(value << 8 | static_cast<unsigned char>(ch));
-    return value;
-}
-
-// Rewrites an operand that is one character constant, or names and numbers joined by + and -
-// (LABEL+1), and nothing else, as the general scan below would, after the first `start`
-// characters of `out`; false for any other. A NUL ends the operand as the end of `text` does (the
-// general scan cuts it there).
-bool translate_single_token(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
-                            std::size_t start, bool* symbolic, std::vector<Piece>* pieces, Rewrite& result) {
-    constexpr std::size_t token_max = 16;
-    if (!text.empty() && text.front() == '\'') {
-        const std::size_t length = copyable_constant(text);
-        if (length == 0) {  // written as its value by the caller
-            out.resize(start);
-            result = Rewrite::not_translatable;
-            return true;
-        }
-        std::size_t i = length;
-        while (i < text.size() && is_white_space(text[i])) ++i;
-        if (i < text.size() && text[i] != ',' && text[i] != ';' && text[i] != '\0') return false;
-        out.resize(start);
-        out.append(text.substr(0, length));
-        if (pieces != nullptr) {
-            pieces->push_back({PieceKind::number, out.substr(start), constant_value(text.substr(1, length - 2))});
-        }
-        result = i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
+// How the general walk reads the end of an operand whose last item ends at `at`: white space, then
+// ',' (more follows), or ';', a NUL or the end (complete). False for anything else.
+inline bool read_rewrite_ending(std::string_view text, std::size_t at, Rewrite& result) {
+    while (at < text.size() && is_white_space(text[at])) ++at;
+    if (at < text.size() && text[at] == ',') {
+        result = Rewrite::more_follows;
         return true;
     }
-    // Names and numbers joined by + or -, up to white space and the end, ',' or ';'. What is
-    // written before the operand turns out to be another is taken back.
-    auto give_up = [&] {
-        if (pieces != nullptr) pieces->clear();
-        if (symbolic != nullptr) *symbolic = false;
-        return false;
-    };
-    out.resize(start);
-    std::size_t i = 0;
-    for (;;) {
-        if (i >= text.size() || !is_name_start(text[i])) return give_up();
-        std::size_t end = i + 1;
-        while (end < text.size() && is_name_char(text[end])) ++end;
-        const std::string_view token = text.substr(i, std::min(end - i, token_max));
-        if (is_digit(token.front())) {
-            // The assembler computes the expression: its numbers keep all 16 bits.
-            const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
-            const std::size_t number_start = out.size();
-            out += "H'";
-            append_hex_digits(out, value);
-            if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(number_start), value});
-        } else {
-            if (keyword_operator(token) != 0) return give_up();
-            if (symbolic != nullptr) *symbolic = true;
-            const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
-            const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
-            if (parameter) out.push_back('\\');
-            out += token;
-            if (pieces != nullptr) {
-                pieces->push_back({parameter ? PieceKind::parameter : PieceKind::name, std::string(token), 0});
-            }
-        }
-        i = end;
-        if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
-        out.push_back(text[i]);
-        if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, text[i]), 0});
-        ++i;
-    }
-    std::size_t stop = i;
-    while (stop < text.size() && is_white_space(text[stop])) ++stop;
-    if (stop < text.size() && text[stop] != ',' && text[stop] != ';' && text[stop] != '\0') return give_up();
-    result = stop < text.size() && text[stop] == ',' ? Rewrite::more_follows : Rewrite::complete;
+    if (at < text.size() && text[at] != ';' && text[at] != '\0') return false;
+    result = Rewrite::complete;
     return true;
 }
 
-}  // namespace
+// "H'" and the number in hexadecimal, after what `out` holds.
+void append_number(std::string& out, std::vector<Piece>* pieces, std::uint16_t value) {
+    const std::size_t start = out.size();
+    out += "H'";
+    append_hex_digits(out, value);
+    if (pieces != nullptr) add_piece(*pieces, PieceKind::number, std::string_view(out).substr(start), value);
+}
 
-namespace {
+// A character constant alone, rewritten as the general walk would: copied when the assembler reads
+// its characters alike, else not translatable (the caller writes its value). False when anything
+// but the operand's end follows it.
+bool rewrite_constant(std::string_view text, std::string& out, std::vector<Piece>* pieces, Rewrite& result) {
+    const std::size_t length = copyable_constant(text);
+    if (length == 0) {
+        result = Rewrite::not_translatable;
+        return true;
+    }
+    if (!read_rewrite_ending(text, length, result)) return false;
+    const std::string_view constant = text.substr(0, length);
+    out += constant;
+    if (pieces != nullptr)
+        add_piece(*pieces, PieceKind::number, constant, constant_value(constant.substr(1, length - 2)));
+    return true;
+}
 
-// translate_expression, writing after what `out` holds (which is kept).
+// Names and numbers joined by + and - (LABEL+1), and nothing else, rewritten as the general walk
+// would; false (and `out`, `pieces` and `named` as they were) for any other operand. A NUL ends the
+// operand as the end of `text` does (the general walk cuts it there).
+bool rewrite_sum(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
+                 bool& named, std::vector<Piece>* pieces, Rewrite& result) {
+    const std::size_t start = out.size();
+    std::size_t i = 0;
+    while (i < text.size() && is_name_start(text[i])) {
+        const std::size_t end = name_end(text, i + 1);
+        const std::string_view token = text.substr(i, std::min(end - i, token_max));
+        if (is_digit(token.front())) {
+            // The assembler computes the expression: its numbers keep all 16 bits.
+            append_number(out, pieces, number_value(eval.default_radix, token, Width::word));
+        } else {
+            if (keyword_operator(token) != 0) break;
+            named = true;
+            const bool parameter = eval.in_macro_body && is_macro_parameter(names, token);
+            if (parameter) out.push_back('\\');
+            out += token;
+            if (pieces != nullptr) add_piece(*pieces, parameter ? PieceKind::parameter : PieceKind::name, token);
+        }
+        i = end;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            out.push_back(text[i]);
+            if (pieces != nullptr) add_piece(*pieces, PieceKind::binary, text.substr(i, 1));
+            ++i;
+            continue;
+        }
+        if (read_rewrite_ending(text, i, result)) return true;
+        break;
+    }
+    out.resize(start);
+    if (pieces != nullptr) pieces->clear();
+    named = false;
+    return false;
+}
+
+// translate_expression, writing after what `out` holds (which is kept). Most operands are one
+// character constant, or names and numbers joined by + and -: they take a short walk, and only the
+// others the general one.
 Rewrite translate_after(const EvalState& eval, const DataNameTable& names, std::string_view text, std::string& out,
                         bool* symbolic, std::vector<Piece>* pieces) {
-    const std::size_t start = out.size();
-    if (symbolic != nullptr) *symbolic = false;
     if (pieces != nullptr) pieces->clear();
-    if (Rewrite result{}; translate_single_token(eval, names, text, out, start, symbolic, pieces, result)) {
-        return result;
-    }
-    std::vector<Piece> unused;
-    std::vector<Piece>& parts = pieces != nullptr ? *pieces : unused;
-    text = before_nul(text);
-    auto add = [&parts, pieces](PieceKind kind, std::string_view piece_text, std::uint16_t value = 0) {
-        if (pieces != nullptr) parts.push_back({kind, std::string(piece_text), value});
-    };
-    constexpr std::size_t token_max = 16;
-
-    out.resize(start);
-    std::size_t i = 0;
-    bool expecting_operand = true;
-    bool after_operand = false;  // the operand before the current token has ended
-    bool translatable = true;
-    auto skip_space = [&] {
-        while (i < text.size() && is_white_space(text[i])) ++i;
-    };
-
-    for (;;) {
-        skip_space();
-        const char ch = i < text.size() ? text[i] : '\0';
-        if (!expecting_operand) {
-            if (ch == '_' || ch == '\'' || is_letter(ch)) {
-                expecting_operand = true;  // a keyword operator, or a name joined to the last one
-                after_operand = true;
-            } else if (is_translated_operator(ch)) {
-                out.push_back(h8_operator(ch));
-                add(PieceKind::binary, std::string(1, h8_operator(ch)));
-                ++i;
-                expecting_operand = true;
-            } else if (ch == ')') {
-                out.push_back(ch);
-                add(PieceKind::close, ")");
-                ++i;
-            } else {
-                if (ch != '\0' && ch != ',' && ch != ';') translatable = false;
-                break;
-            }
-            continue;
-        }
-
-        // Whether an operand stands right before (a keyword found there is a binary operator).
-        const bool follows_operand = after_operand;
-        after_operand = false;
-        if (ch == '(') {
-            out.push_back(ch);
-            add(PieceKind::open, "(");
-            ++i;
-            continue;
-        }
-        if (ch == '$') {
-            out.push_back(ch);
-            add(PieceKind::location, "$");
-            ++i;
-            expecting_operand = false;
-            continue;
-        }
-        if (is_translated_operator(ch)) {
-            out.push_back(h8_operator(ch));
-            add(PieceKind::unary, std::string(1, h8_operator(ch)));
-            ++i;
-            continue;
-        }
-        if (ch == '\'') {
-            const std::size_t length = copyable_constant(text.substr(i));
-            if (length == 0) {
-                translatable = false;
-                break;
-            }
-            out += text.substr(i, length);
-            add(PieceKind::number, text.substr(i, length), constant_value(text.substr(i + 1, length - 2)));
-            i += length;
-            expecting_operand = false;
-            continue;
-        }
-
-        std::string token;
-        name_scan(token, text.substr(i), token_max);
-        if (token.empty()) {
-            translatable = false;
-            break;
-        }
-        if (is_digit(token.front())) {
-            out += "H'";
-            // The assembler computes the expression: its numbers keep all 16 bits.
-            const std::uint16_t value = number_value(eval.default_radix, token, Width::word);
-            token = hex_digits(value);
-            add(PieceKind::number, "H'" + token, value);
-        } else {
-            const char op = keyword_operator(token);
-            if (op == '~' || op == '&' || op == '|' || op == '^') {
-                out.push_back(h8_operator(op));
-                const bool binary = follows_operand && op != '~';
-                add(binary ? PieceKind::binary : PieceKind::unary, std::string(1, h8_operator(op)));
-                i += token.size();
-                continue;
-            }
-            if (op == op_high || op == op_low) {
-                out += token;
-                out.push_back(' ');
-                add(op == op_high ? PieceKind::high : PieceKind::low, token);
-                i += token.size();
-                continue;
-            }
-            if (op != 0) {  // comparisons and shifts have no H8/300 operator
-                translatable = false;
-                break;
-            }
-            if (symbolic != nullptr) *symbolic = true;
-            const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
-            const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
-            if (parameter) out.push_back('\\');
-            add(parameter ? PieceKind::parameter : PieceKind::name, token);
-        }
-        out += token;
-        while (i < text.size() && is_name_char(text[i])) ++i;
-        expecting_operand = false;
-    }
-
-    if (!translatable || out.find('$', start) != std::string::npos) return Rewrite::not_translatable;
-    return i < text.size() && text[i] == ',' ? Rewrite::more_follows : Rewrite::complete;
+    bool named = false;
+    Rewrite result = Rewrite::complete;
+    const bool plain = !text.empty() && text.front() == '\''
+                           ? rewrite_constant(text, out, pieces, result)
+                           : rewrite_sum(eval, names, text, out, named, pieces, result);
+    if (!plain) result = rewrite_any_operand(eval, names, text, out, named, pieces);
+    if (symbolic != nullptr) *symbolic = named;
+    return result;
 }
 
 }  // namespace
@@ -261,7 +121,10 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
 Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& names, std::string_view text,
                                    std::string_view prefix, std::string& out, bool* symbolic,
                                    std::vector<Piece>* pieces) {
-    out.assign(prefix);
+    // A prefix of a character or two, put in as such: `out` keeps its room, and a general
+    // assignment costs more than the copy.
+    out.clear();
+    for (char ch : prefix) out.push_back(ch);
     return translate_after(eval, names, text, out, symbolic, pieces);
 }
 
