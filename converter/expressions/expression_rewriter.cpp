@@ -172,7 +172,7 @@ void set_one_walk_value(Evaluation& value, Width width, std::uint32_t sum) {
 // copies the constant when the H8/300 assembler reads its characters alike (else the caller writes
 // the value). False for any other operand, and for one with a quote, newline or NUL inside.
 bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluation& value, std::string& out,
-                                   bool* symbolic, std::vector<Piece>* pieces, Rewrite& rewrite) {
+                                   std::vector<Piece>* pieces, Rewrite& rewrite) {
     if (text.empty() || text.front() != '\'') return false;
     std::size_t close = 1;
     bool copies = true;
@@ -186,8 +186,6 @@ bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluatio
     if (close >= text.size()) return false;
     Ending ending;
     if (!read_ending(text, close + 1, ending)) return false;
-    if (pieces != nullptr) pieces->clear();
-    if (symbolic != nullptr) *symbolic = false;
     value = Evaluation{};
     if (close > 1) set_one_walk_value(value, width, characters);
     value.next = ending.next;
@@ -197,9 +195,8 @@ bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluatio
     }
     const std::string_view constant = text.substr(0, close + 1);
     out += constant;
-    if (pieces != nullptr) {
-        pieces->push_back({PieceKind::number, std::string(constant), constant_value(constant.substr(1, close - 1))});
-    }
+    if (pieces != nullptr)
+        add_piece(*pieces, PieceKind::number, constant, constant_value(constant.substr(1, close - 1)));
     rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
     return true;
 }
@@ -207,27 +204,20 @@ bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluatio
 // Names, numbers and character constants joined by + and -, a sign perhaps in front, evaluated
 // and rewritten in one walk exactly as the two general walks would do it: the sum modulo 65536 is
 // the same whatever the grouping, and the rewrite copies each name and constant and writes each
-// number as H' and its 16 bits. False (and `out`,
-// `pieces` as they were) for any other operand, and for the few that the two walks read
-// differently from each other: a number of more than 16 characters or with a quote in it, an
-// ending other than those of read_ending, and an operand in a macro body (whose names may be
-// parameters).
+// number as H' and its 16 bits. False (and `out`, `pieces` as they were) for any other operand,
+// and for the few that the two walks read differently from each other: a number of more than 16
+// characters or with a quote in it, an ending other than those of read_ending, and an operand in a
+// macro body (whose names may be parameters).
 bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
-                              Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces,
+                              Evaluation& value, std::string& out, bool& named, std::vector<Piece>* pieces,
                               Rewrite& rewrite) {
-    constexpr std::size_t token_max = 16;
     if (eval.in_macro_body) return false;
     const std::size_t out_start = out.size();
-    auto give_up = [&] {
-        out.resize(out_start);
-        if (pieces != nullptr) pieces->clear();
-        return false;
-    };
-    if (pieces != nullptr) pieces->clear();
     std::uint32_t sum = 0;
-    bool named = false;
-    std::string address_name;
-    std::string undefined_name;  // the last one, as the general evaluation reports
+    // The first label and the last undefined name, as the general evaluation reports them; kept as
+    // the source spells them, and upper-cased only for the report.
+    std::string_view address_name;
+    std::string_view undefined_name;
     char op = '+';
     std::size_t i = 0;
     // A sign in front (-1, as an index register's displacement is written) is a unary operator to
@@ -235,95 +225,98 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
     if (text.size() > 1 && (text[0] == '+' || text[0] == '-') && (is_name_start(text[1]) || text[1] == '\'')) {
         op = text[0];
         out.push_back(op);
-        if (pieces != nullptr) pieces->push_back({PieceKind::unary, std::string(1, op), 0});
+        if (pieces != nullptr) add_piece(*pieces, PieceKind::unary, text.substr(0, 1));
         i = 1;
     }
     for (;;) {
+        std::uint32_t item = 0;
         if (i < text.size() && text[i] == '\'') {
             // A character constant ('A'-'0') the rewrite can copy; any other is left to the general
             // walks.
             const std::size_t length = copyable_constant(text.substr(i));
-            if (length == 0) return give_up();
+            if (length == 0) break;
             const std::string_view constant = text.substr(i, length);
-            const std::uint16_t characters = constant_value(constant.substr(1, length - 2));
-            sum = op == '+' ? sum + characters : sum - characters;
+            item = constant_value(constant.substr(1, length - 2));
             out += constant;
-            if (pieces != nullptr) pieces->push_back({PieceKind::number, std::string(constant), characters});
+            if (pieces != nullptr) add_piece(*pieces, PieceKind::number, constant, static_cast<std::uint16_t>(item));
             i += length;
-            if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
-            op = text[i];
-            out.push_back(op);
-            if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, op), 0});
-            ++i;
-            continue;
-        }
-        if (i >= text.size() || !is_name_start(text[i])) return give_up();
-        std::uint32_t item = 0;
-        if (is_digit(text[i])) {
-            std::size_t end = i + 1;
-            while (end < text.size() && is_name_char(text[end])) ++end;
+        } else if (i < text.size() && is_digit(text[i])) {
+            const std::size_t end = name_end(text, i + 1);
             const std::string_view token = text.substr(i, end - i);
             // The evaluation reads all digits, the rewrite 16; a quote inside makes a character
             // constant of the rest.
-            if (token.size() > token_max || token.find('\'') != std::string_view::npos) return give_up();
-            const std::uint16_t number = number_value(eval.default_radix, token, Width::word);
-            item = number;
-            const std::size_t start = out.size();
-            out += "H'";
-            append_hex_digits(out, number);
-            if (pieces != nullptr) pieces->push_back({PieceKind::number, out.substr(start), number});
+            if (token.size() > token_max || token.find('\'') != std::string_view::npos) break;
+            item = number_value(eval.default_radix, token, Width::word);
+            append_number(out, pieces, static_cast<std::uint16_t>(item));
             i = end;
-        } else {
+        } else if (i < text.size() && is_name_start(text[i])) {
             // Names count to 16 characters.
             UpperName name;
             const std::size_t end = read_upper_name(text, i, name);
             const std::string_view token = text.substr(i, name.length);
             // Operator keywords have two to four letters: a longer name is not looked up as one.
-            if (name.length <= 4 && operator_keyword_char(name.view()) != 0) return give_up();
-            item = name_value(names, name, address_name, undefined_name);
+            if (name.length <= 4 && operator_keyword_char(name.view()) != 0) break;
+            if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) {
+                item = entry->value;
+            } else if (is_address_name(names, name.view())) {
+                item = 1;  // a stand-in, as the general evaluation takes
+                if (address_name.empty()) address_name = token;
+            } else {
+                undefined_name = token;
+            }
             named = true;
             out += token;
-            if (pieces != nullptr) pieces->push_back({PieceKind::name, std::string(token), 0});
+            if (pieces != nullptr) add_piece(*pieces, PieceKind::name, token);
             i = end;
+        } else {
+            break;
         }
         sum = op == '+' ? sum + item : sum - item;
-        if (i >= text.size() || (text[i] != '+' && text[i] != '-')) break;
-        op = text[i];
-        out.push_back(op);
-        if (pieces != nullptr) pieces->push_back({PieceKind::binary, std::string(1, op), 0});
-        ++i;
-    }
-    Ending ending;
-    if (!read_ending(text, i, ending)) return give_up();
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            op = text[i];
+            out.push_back(op);
+            if (pieces != nullptr) add_piece(*pieces, PieceKind::binary, text.substr(i, 1));
+            ++i;
+            continue;
+        }
+        Ending ending;
+        if (!read_ending(text, i, ending)) break;
 
-    // Field by field rather than from a fresh Evaluation: most operands are fine, and their outcome
-    // keeps the room of its string.
-    value.value = 0;
-    value.has_value = false;
-    value.truncated = false;
-    if (!undefined_name.empty()) {
-        value.outcome.status = EvalStatus::undefined_name;
-        value.outcome.undefined_name = std::move(undefined_name);
-    } else if (!address_name.empty()) {
-        value.outcome.status = EvalStatus::address_name;
-        value.outcome.undefined_name = std::move(address_name);
-    } else {
-        value.outcome.status = EvalStatus::ok;
-        value.outcome.undefined_name.clear();
-        set_one_walk_value(value, width, sum);
+        // Field by field rather than from a fresh Evaluation: most operands are fine, and their
+        // outcome keeps the room of its string. A name is reported by its first 12 characters.
+        value.value = 0;
+        value.has_value = false;
+        value.truncated = false;
+        if (!undefined_name.empty()) {
+            value.outcome.status = EvalStatus::undefined_name;
+            upper_case_into(value.outcome.undefined_name, undefined_name.substr(0, 12));
+        } else if (!address_name.empty()) {
+            value.outcome.status = EvalStatus::address_name;
+            upper_case_into(value.outcome.undefined_name, address_name.substr(0, 12));
+        } else {
+            value.outcome.status = EvalStatus::ok;
+            value.outcome.undefined_name.clear();
+            set_one_walk_value(value, width, sum);
+        }
+        value.next = ending.next;
+        rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
+        return true;
     }
-    value.next = ending.next;
-    if (symbolic != nullptr) *symbolic = named;
-    rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
-    return true;
+    out.resize(out_start);
+    if (pieces != nullptr) pieces->clear();
+    named = false;
+    return false;
 }
 
 }  // namespace
 
 Rewrite evaluate_and_rewrite(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
                              Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces) {
-    if (Rewrite rewrite{}; evaluate_and_rewrite_sum(eval, names, text, width, value, out, symbolic, pieces, rewrite) ||
-                           evaluate_and_rewrite_constant(text, width, value, out, symbolic, pieces, rewrite)) {
+    if (pieces != nullptr) pieces->clear();
+    bool named = false;
+    if (Rewrite rewrite{}; evaluate_and_rewrite_sum(eval, names, text, width, value, out, named, pieces, rewrite) ||
+                           evaluate_and_rewrite_constant(text, width, value, out, pieces, rewrite)) {
+        if (symbolic != nullptr) *symbolic = named;
         return rewrite;
     }
     value = evaluate_operand(eval, names, text, width);
