@@ -255,6 +255,22 @@ bool string_operand(std::string_view body, std::string& out) {
     return closed && i == body.size();
 }
 
+// Where a plain string item closes: the position of its closing quote when the quote that opens it
+// closes it, no quote, newline or NUL stands between them, and only blanks stand before ',', '.',
+// ';', a newline or the item's end; npos for any other item. A plain string's characters are all
+// those between its quotes, each written as it is.
+std::size_t plain_string_close(std::string_view item) {
+    std::size_t close = 1;
+    while (close < item.size() && !is_quote(item[close]) && item[close] != '\n' && item[close] != '\0') ++close;
+    if (close >= item.size() || item[close] != item.front()) return std::string_view::npos;
+    std::size_t end = close + 1;
+    while (end < item.size() && is_blank(item[end])) ++end;
+    if (end < item.size() && item[end] != ',' && item[end] != '.' && item[end] != ';' && item[end] != '\n') {
+        return std::string_view::npos;
+    }
+    return close;
+}
+
 void set_data_kind(OutputLine& line, Width width) {
     const bool byte = width == Width::byte;
     line.mnemonic = byte ? ".DATA.B" : ".DATA.W";
@@ -403,17 +419,31 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         }
         const std::optional<std::size_t> next = evaluation.next;
         // The item as written, without the blanks around it: looked for only where it is needed.
-        const std::string_view body = quoted ? operand_body(item) : std::string_view{};
+        const std::size_t plain_close = quoted ? plain_string_close(item) : std::string_view::npos;
+        const std::string_view body = !quoted                                 ? std::string_view{}
+                                      : plain_close != std::string_view::npos ? item.substr(0, plain_close + 1)
+                                                                              : operand_body(item);
         // An empty item (DB 1,,2 or a trailing comma) would otherwise be a silent zero. One that
         // starts with a quote, a name or a number is not.
         const bool empty = item.empty() || (!quoted && !is_name_start(item.front()) && operand_body(item).empty());
         // A string that never closes ('ABC,1) swallows the rest of the line: nothing after it is
         // data. ('AB" closed by the other quote is a constant of its own.)
-        const bool unclosed = quoted && !opens_quoted_string(item, 0) && !evaluation.ok();
+        const bool unclosed = quoted && !evaluation.ok() && !opens_quoted_string(item, 0);
 
         bool written = true;
         if (evaluation.ok() && !empty) {
-            if (quoted && string_operand(body, line.operand1)) {
+            if (plain_close != std::string_view::npos) {
+                // Its characters between double quotes, copied whole: none of them is a quote.
+                const std::string_view characters = body.substr(1, plain_close - 1);
+                line.mnemonic = ".SDATA";
+                line.directive = Directive::string;
+                line.operand1.reserve(characters.size() + 2);
+                line.operand1 = '"';
+                line.operand1 += characters;
+                line.operand1 += '"';
+                line.size = static_cast<std::uint16_t>(characters.size());
+                if (ctx.settings.gas) line.pieces1.pieces = {{PieceKind::string, std::string(characters), 0}};
+            } else if (quoted && string_operand(body, line.operand1)) {
                 line.mnemonic = ".SDATA";
                 line.directive = Directive::string;
                 if (ctx.settings.gas) {

@@ -221,3 +221,24 @@ TEST_F(DirectiveTest, OperandColumnPastTheLineIsNoOperand) {
     EXPECT_EQ(written_since_last_call(),
               "\t.PROGRAM\t\t\t;\t\tNAME\n" + std::string("\t.DATA.B\tH'1\t\t\t;\t\tDB\t1\0,2\n", 26));
 }
+
+// A string closed by its own quote with no quote inside is copied whole; the items at the edges of
+// that shape (another quote inside or closing it, a doubled quote, an empty string, each ending)
+// must come out as the general reading makes them.
+TEST_F(DirectiveTest, PlainStringsAndTheirNeighboursAgree) {
+    EXPECT_EQ(run({"\tDB\t'AB' ,'C'\t,\"D\";c", "\tDB\t'AB'.'C'", "\tDB\t''", "\tDB\t'a b'  "}),
+              "\t.SDATA\t\"AB\"\t\t\t;\t\tDB\t'AB' ,'C'\t,\"D\";c\n"
+              "\t.SDATA\t\"C\"\n"
+              "\t.SDATA\t\"D\"\n"
+              "\t.SDATA\t\"AB\"\t\t\t;\t\tDB\t'AB'.'C'\n"
+              "\t.SDATA\t\"C\"\n"
+              "\t.SDATA\t\"\"\t\t\t;\t\tDB\t''\n"
+              "\t.SDATA\t\"a b\"\t\t\t;\t\tDB\t'a b'  \n");
+    EXPECT_EQ(run({"\tDB\t'A\"B','A''B',\"A'B\"", "\tDB\t'AB\",1"}),
+              "\t.SDATA\t\"A\"\"B\"\t\t\t;\t\tDB\t'A\"B','A''B',\"A'B\"\n"
+              "\t.SDATA\t\"A'B\"\n"
+              "\t.SDATA\t\"A'B\"\n"
+              "\t.SDATA\t\"AB\"\t\t\t;\t\tDB\t'AB\",1\n"
+              "\t.DATA.B\tH'1\n");
+    EXPECT_EQ(messages(), "");
+}
