@@ -8,8 +8,14 @@
 
 namespace {
 
-// Where the name characters from `at` on end.
+// Where the name characters from `at` on end; the character before `at` is one. An operand's text
+// runs to the end of its line, which seldom ends in a name character (it ends in a newline): that
+// last character then stops the scan, which need not look for the end of the text.
 inline std::size_t name_end(std::string_view text, std::size_t at) {
+    if (!is_name_char(text.back())) {
+        while (is_name_char(text[at])) ++at;
+        return at;
+    }
     while (at < text.size() && is_name_char(text[at])) ++at;
     return at;
 }
@@ -121,10 +127,10 @@ Rewrite translate_expression(const EvalState& eval, const DataNameTable& names, 
 Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& names, std::string_view text,
                                    std::string_view prefix, std::string& out, bool* symbolic,
                                    std::vector<Piece>* pieces) {
-    // A prefix of a character or two, put in as such: `out` keeps its room, and a general
-    // assignment costs more than the copy.
+    // Emptied and the prefix (a character or two) appended: `out` keeps its room, and a general
+    // assignment costs more than the append.
     out.clear();
-    for (char ch : prefix) out.push_back(ch);
+    out.append(prefix);
     return translate_after(eval, names, text, out, symbolic, pieces);
 }
 

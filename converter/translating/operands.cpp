@@ -88,10 +88,10 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, std
                      std::string_view text, Width width, bool tolerate_undefined, Evaluation& value,
                      bool* kept_name = nullptr) {
     // The rewritten expression is written straight after the prefix and taken back when the value
-    // is written instead. The prefix is one or two characters, put in a character at a time: the
-    // slot keeps its room from line to line, and a general assignment costs more than the copy.
+    // is written instead. The slot is emptied and the prefix (one or two characters) appended: the
+    // slot keeps its room from line to line, and a general assignment costs more than the append.
     slot.clear();
-    for (char ch : prefix) slot.push_back(ch);
+    slot.append(prefix);
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
     // Only the GNU syntax writes from the pieces.
