@@ -80,13 +80,18 @@ std::string_view parenthesised_text(std::string_view text) {
     return text.substr(0, close == std::string_view::npos ? end : close);
 }
 
+// Keeps the first operand failure of a line, so that later operands cannot hide it.
+void note_failure(Outcome& first, const Outcome& failure) {
+    if (first.ok()) first = failure;
+}
+
 // Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten
 // expression when the rewriter can rewrite it, otherwise the evaluated value, which `value`
 // receives. An undefined name fails the operand unless `tolerate_undefined` and the expression can
-// be kept symbolic. `kept_name` (when given) tells whether the rewritten expression keeps a name.
-Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix,
-                     std::string_view text, Width width, bool tolerate_undefined, Evaluation& value,
-                     bool* kept_name = nullptr) {
+// be kept symbolic. False when the operand failed, noted in `first`. `kept_name` (when given) tells
+// whether the rewritten expression keeps a name.
+bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix, std::string_view text,
+               Width width, bool tolerate_undefined, Evaluation& value, Outcome& first, bool* kept_name = nullptr) {
     // The rewritten expression is written straight after the prefix and taken back when the value
     // is written instead. The slot is emptied and the prefix (one or two characters) appended: the
     // slot keeps its room from line to line, and a general assignment costs more than the append.
@@ -100,51 +105,40 @@ Outcome render_value(Context& ctx, std::string& slot, OperandPieces& pieces, std
                                                  with_pieces ? &translated_pieces : nullptr);
     if (kept_name != nullptr) *kept_name = symbolic;
     if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(prefix), 0});
-    auto keep_symbolic = [&]() -> Outcome {
+    auto fail = [&](const Outcome& failure) {
+        slot.resize(prefix.size());
+        note_failure(first, failure);
+        return false;
+    };
+    auto keep_symbolic = [&]() {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
-        if (!with_pieces) return {};
-        if (gas_cannot_hold(ctx, translated_pieces)) {
-            slot.resize(prefix.size());
-            return Outcome::malformed();
-        }
+        if (!with_pieces) return true;
+        if (gas_cannot_hold(ctx, translated_pieces)) return fail(Outcome::malformed());
         pieces.pieces.insert(pieces.pieces.end(), translated_pieces.begin(), translated_pieces.end());
-        return {};
+        return true;
     };
     if (!value.ok()) {
         // A label (extended mode) is always the assembler's to resolve; an undefined name only
         // where the caller allows it.
         const bool kept_symbolic = value.outcome.status == EvalStatus::address_name ||
                                    (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name);
-        if (kept_symbolic && rewrite != Rewrite::not_translatable) {
-            return keep_symbolic();
-        }
-        slot.resize(prefix.size());
-        return value.outcome;
+        if (kept_symbolic && rewrite != Rewrite::not_translatable) return keep_symbolic();
+        return fail(value.outcome);
     }
     // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
     // name is the assembler's to compute (GNU as refuses one too wide for its byte).
     if (rewrite != Rewrite::not_translatable && (symbolic || !value.truncated)) {
-        if (ctx.settings.gas && value.truncated) {
-            slot.resize(prefix.size());
-            return Outcome::malformed();
-        }
+        if (ctx.settings.gas && value.truncated) return fail(Outcome::malformed());
         return keep_symbolic();
     }
+    // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'" would
+    // reach the H8/300 source unreported.
+    if (!value.has_value) return fail(Outcome::malformed());
     slot.resize(prefix.size());
-    if (!value.has_value) {
-        // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'"
-        // would reach the H8/300 source unreported.
-        return Outcome::malformed();
-    }
     slot += "H'";
     append_hex_digits(slot, value.value);
     if (with_pieces) pieces.pieces.push_back({PieceKind::number, slot.substr(prefix.size()), value.value});
-    return {};
-}
-
-// Keeps the first operand failure of a line, so that later operands cannot hide it.
-void note_operand(Outcome& first, Outcome result) {
-    if (!result.ok() && first.ok()) first = std::move(result);
+    return true;
 }
 
 // The names by register code, for a lookup without a search; empty for a code without a name.
@@ -177,7 +171,7 @@ std::string_view register_name(Console& console, std::uint8_t code) {
 void render_register(Context& ctx, Outcome& first, std::string_view& slot, std::uint8_t code) {
     const std::string_view name = register_name(ctx.console, code);
     if (name.empty()) {
-        note_operand(first, Outcome::malformed());
+        note_failure(first, Outcome::malformed());
     } else {
         slot = name;
     }
@@ -230,42 +224,43 @@ bool h8_register_name(Console& console, std::string& slot, std::uint8_t code) {
     return true;
 }
 
-Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm, OperandPieces* pieces) {
-    Evaluation value;
-    OperandPieces unused;
-    OperandPieces& parts = pieces != nullptr ? *pieces : unused;
-    parts.byte_wide = width == Width::byte;
-    return render_value(ctx, imm, parts, "#", text, width, width == Width::word, value);
+namespace {
+
+// The renderers below as render_all_operands calls them: each writes its slot and pieces, and
+// notes a failure in the line's `first` (unless an earlier one is there), telling by its result
+// whether the operand was rendered. `value` is room for the operand's evaluation.
+
+bool put_immediate(Context& ctx, std::string_view text, Width width, std::string& imm, OperandPieces& pieces,
+                   Evaluation& value, Outcome& first) {
+    pieces.byte_wide = width == Width::byte;
+    return put_value(ctx, imm, pieces, "#", text, width, width == Width::word, value, first);
 }
 
-Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
-                      OperandPieces* pieces) {
-    std::string_view address = parenthesised_text(text);
-    Evaluation value;
-    OperandPieces unused;
-    return render_value(ctx, mem, pieces != nullptr ? *pieces : unused, "@", address, width, tolerate_undefined, value);
+bool put_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
+                OperandPieces& pieces, Evaluation& value, Outcome& first) {
+    return put_value(ctx, mem, pieces, "@", parenthesised_text(text), width, tolerate_undefined, value, first);
 }
 
-Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
-                       OperandPieces* pieces) {
+bool put_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
+                 OperandPieces* pieces, Evaluation& value, Outcome& first) {
     const std::string_view displacement_text = parenthesised_text(text);
     // The displacement is written straight after "@(" (and its pieces after a piece of that text).
     constexpr std::string_view opening = "@(";
-    Evaluation value;
     OperandPieces parts;
     parts.byte_wide = true;
     bool symbolic = false;
-    if (Outcome outcome =
-            render_value(ctx, mem, parts, opening, displacement_text, Width::byte, false, value, &symbolic);
-        !outcome.ok()) {
-        return outcome;
+    if (!put_value(ctx, mem, parts, opening, displacement_text, Width::byte, false, value, first, &symbolic)) {
+        return false;
     }
     // The HD64180 reads a displacement as a signed byte: 80H to FFH address below the register,
     // and (IX-d) reaches down to -128. A symbolic displacement is the assembler's to compute.
     if (!symbolic && value.has_value) {
         if (skip_blanks(displacement_text).starts_with('-')) {
             const std::uint16_t wide = evaluate_operand(ctx.eval, ctx.data_names, displacement_text, Width::word).value;
-            if (wide != 0 && wide < 0xFF80) return Outcome::malformed();
+            if (wide != 0 && wide < 0xFF80) {
+                note_failure(first, Outcome::malformed());
+                return false;
+            }
         }
         if (value.value >= 0x80) {
             const auto magnitude = static_cast<std::uint16_t>(0x100 - value.value);
@@ -281,7 +276,10 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
     }
     // The displacement evaluated cleanly; a failure now is the register's.
     const std::string_view index_name = register_name(ctx.console, index_register);
-    if (index_name.empty()) return Outcome::malformed();
+    if (index_name.empty()) {
+        note_failure(first, Outcome::malformed());
+        return false;
+    }
     mem += ',';
     mem += index_name;
     mem += ')';
@@ -295,22 +293,56 @@ Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_r
         pieces->pieces.push_back({PieceKind::text, std::move(tail), 0});
         pieces->byte_wide = true;
     }
-    return {};
+    return true;
+}
+
+bool put_bit_number(Context& ctx, std::string_view text, std::string& bit, OperandPieces& pieces, Evaluation& value,
+                    Outcome& first) {
+    pieces.byte_wide = true;
+    if (!put_value(ctx, bit, pieces, "#", text, Width::byte, false, value, first)) return false;
+    // The H8/300 has bits 0 to 7; GNU as refuses any other number.
+    if (ctx.settings.gas && value.value > 7) {
+        note_failure(first, Outcome::malformed());
+        return false;
+    }
+    // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
+    if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
+    return true;
+}
+
+}  // namespace
+
+Outcome render_immediate(Context& ctx, std::string_view text, Width width, std::string& imm, OperandPieces* pieces) {
+    Evaluation value;
+    OperandPieces unused;
+    Outcome outcome;
+    put_immediate(ctx, text, width, imm, pieces != nullptr ? *pieces : unused, value, outcome);
+    return outcome;
+}
+
+Outcome render_direct(Context& ctx, std::string_view text, Width width, bool tolerate_undefined, std::string& mem,
+                      OperandPieces* pieces) {
+    Evaluation value;
+    OperandPieces unused;
+    Outcome outcome;
+    put_direct(ctx, text, width, tolerate_undefined, mem, pieces != nullptr ? *pieces : unused, value, outcome);
+    return outcome;
+}
+
+Outcome render_indexed(Context& ctx, std::string_view text, std::uint8_t index_register, std::string& mem,
+                       OperandPieces* pieces) {
+    Evaluation value;
+    Outcome outcome;
+    put_indexed(ctx, text, index_register, mem, pieces, value, outcome);
+    return outcome;
 }
 
 Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit, OperandPieces* pieces) {
     Evaluation value;
     OperandPieces unused;
-    OperandPieces& parts = pieces != nullptr ? *pieces : unused;
-    parts.byte_wide = true;
-    if (Outcome outcome = render_value(ctx, bit, parts, "#", text, Width::byte, false, value); !outcome.ok()) {
-        return outcome;
-    }
-    // The H8/300 has bits 0 to 7; GNU as refuses any other number.
-    if (ctx.settings.gas && value.value > 7) return Outcome::malformed();
-    // The H8/300 reads a lone decimal digit as the same number: #3 rather than #H'3.
-    if (bit.size() == 4 && bit.compare(1, 2, "H'") == 0 && bit[3] >= '0' && bit[3] <= '9') bit.erase(1, 2);
-    return {};
+    Outcome outcome;
+    put_bit_number(ctx, text, bit, pieces != nullptr ? *pieces : unused, value, outcome);
+    return outcome;
 }
 
 namespace {
@@ -378,13 +410,14 @@ bool render_all_operands(Context& ctx, LineRecord& record, std::string_view line
     const std::string_view src = text_at(line, record.col1);
     const std::string_view src2 = text_at(line, record.col2);
     Outcome first;
+    Evaluation value;  // room for each operand's evaluation in turn
     auto reg1 = [&] { render_register(ctx, first, slots.reg1, record.reg1); };
     auto reg2 = [&] { render_register(ctx, first, slots.reg2, record.reg2); };
 
     switch (record.form) {
         case Form::reg_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm, &slots.imm_pieces));
+            put_immediate(ctx, src, Width::byte, slots.imm, slots.imm_pieces, value, first);
             break;
         case Form::reg_reg:
         case Form::reg_indirect:
@@ -398,62 +431,56 @@ bool render_all_operands(Context& ctx, LineRecord& record, std::string_view line
         case Form::reg_mem:
         case Form::pair_mem:
             reg1();
-            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem, &slots.mem_pieces));
+            put_direct(ctx, src, Width::word, true, slots.mem, slots.mem_pieces, value, first);
             break;
         case Form::reg_indexed:
             reg1();
-            note_operand(first, render_indexed(ctx, src, record.reg2, slots.mem, &slots.mem_pieces));
+            put_indexed(ctx, src, record.reg2, slots.mem, &slots.mem_pieces, value, first);
             break;
         case Form::mem_reg:
         case Form::mem_pair:
             reg2();
-            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem, &slots.mem_pieces));
+            put_direct(ctx, src, Width::word, false, slots.mem, slots.mem_pieces, value, first);
             break;
         case Form::pair_mem_le:
         case Form::sp_mem_le:
             if (record.form == Form::pair_mem_le)
                 render_byte_halves(ctx, first, &slots.reg1H, &slots.reg1L, record.reg1);
-            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem, &slots.mem_pieces));
+            put_direct(ctx, src, Width::word, true, slots.mem, slots.mem_pieces, value, first);
             slots.mem_next = slots.mem + "+1";
             break;
         case Form::mem_pair_le:
         case Form::mem_sp_le:
             if (record.form == Form::mem_pair_le)
                 render_byte_halves(ctx, first, &slots.reg2H, &slots.reg2L, record.reg2);
-            note_operand(first, render_direct(ctx, src, Width::word, false, slots.mem, &slots.mem_pieces));
+            put_direct(ctx, src, Width::word, false, slots.mem, slots.mem_pieces, value, first);
             slots.mem_next = slots.mem + "+1";
             break;
         case Form::indexed_reg:
             reg2();
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
+            put_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces, value, first);
             break;
         case Form::indirect_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm, &slots.imm_pieces));
+            put_immediate(ctx, src2, Width::byte, slots.imm, slots.imm_pieces, value, first);
             break;
         case Form::indexed_imm:
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
-            note_operand(first, render_immediate(ctx, src2, Width::byte, slots.imm, &slots.imm_pieces));
+            put_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces, value, first);
+            put_immediate(ctx, src2, Width::byte, slots.imm, slots.imm_pieces, value, first);
             break;
         case Form::reg:
         case Form::indirect:
         case Form::pair_twice: reg1(); break;
-        case Form::imm:
-            note_operand(first, render_immediate(ctx, src, Width::byte, slots.imm, &slots.imm_pieces));
-            break;
-        case Form::mem:
-            note_operand(first, render_direct(ctx, src, Width::word, true, slots.mem, &slots.mem_pieces));
-            break;
-        case Form::indexed:
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
-            break;
+        case Form::imm: put_immediate(ctx, src, Width::byte, slots.imm, slots.imm_pieces, value, first); break;
+        case Form::mem: put_direct(ctx, src, Width::word, true, slots.mem, slots.mem_pieces, value, first); break;
+        case Form::indexed: put_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces, value, first); break;
         case Form::pair:
             reg1();
             if (record.code == kw::MLT) render_byte_halves(ctx, first, &slots.reg1H, nullptr, record.reg1);
             break;
         case Form::pair_imm:
             reg1();
-            note_operand(first, render_immediate(ctx, src, Width::word, slots.imm, &slots.imm_pieces));
+            put_immediate(ctx, src, Width::word, slots.imm, slots.imm_pieces, value, first);
             break;
         case Form::pair_pair:
             if (record.code == kw::ADC || record.code == kw::SBC) {
@@ -467,11 +494,11 @@ bool render_all_operands(Context& ctx, LineRecord& record, std::string_view line
         case Form::bit_reg:
         case Form::bit_indirect:
             reg1();
-            note_operand(first, render_bit_number(ctx, src, slots.bit, &slots.bit_pieces));
+            put_bit_number(ctx, src, slots.bit, slots.bit_pieces, value, first);
             break;
         case Form::bit_indexed:
-            note_operand(first, render_bit_number(ctx, src2, slots.bit, &slots.bit_pieces));
-            note_operand(first, render_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces));
+            put_bit_number(ctx, src2, slots.bit, slots.bit_pieces, value, first);
+            put_indexed(ctx, src, record.reg1, slots.mem, &slots.mem_pieces, value, first);
             break;
         default: break;  // no operand slots; branch targets are rendered with the branch
     }
