@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,7 +77,7 @@ bool is_level_operator(char ch, int level);
 // A name as the one-walk evaluations look it up: its first 16 characters upper-cased on the stack
 // and zero-padded, without a string per name.
 struct UpperName {
-    std::array<char, 16> chars{};
+    std::array<char, padded_name_bytes> chars{};
     std::size_t length = 0;
 
     std::string_view view() const { return {chars.data(), length}; }
@@ -85,18 +86,38 @@ struct UpperName {
 // Reads the name characters at `at` (at most the size of `text`) into `name`, and returns where
 // they end.
 inline std::size_t read_upper_name(std::string_view text, std::size_t at, UpperName& name) {
-    name.chars = {};
-    const std::size_t limit = at + std::min(text.size() - at, name.chars.size());
-    std::size_t end = at;
-    for (; end < limit && is_name_char(text[end]); ++end) name.chars[end - at] = text[end];
-    name.length = end - at;
+    constexpr std::size_t width = padded_name_bytes;
+    if (text.size() - at >= width) {
+        // Most names stand before enough of their line to be taken sixteen bytes at once: a zero
+        // behind the bytes stops the scan for the name's end, and the bytes past it are cleared by
+        // their mask, as padded names are.
+        std::array<char, width + 1> bytes;
+        std::memcpy(bytes.data(), text.data() + at, width);
+        bytes[width] = 0;
+        std::size_t length = 0;
+        while (is_name_char(bytes[length])) ++length;
+        for (std::size_t i = 0; i < width; ++i) {
+            name.chars[i] = static_cast<char>(bytes[i] & padded_name_masks[length][i]);
+        }
+        name.length = length;
+    } else {
+        name.chars = {};
+        std::size_t length = 0;
+        for (; at + length < text.size() && is_name_char(text[at + length]); ++length) {
+            name.chars[length] = text[at + length];
+        }
+        name.length = length;
+    }
     // All sixteen at once, in a loop of fixed length without branches that the compiler turns into
     // a few vector instructions (the padding stays zero).
     for (char& ch : name.chars) {
         const bool lower = static_cast<unsigned char>(ch - 'a') < 26;  // as to_upper tells it
         ch = static_cast<char>(ch - (lower ? 'a' - 'A' : 0));
     }
-    while (end < text.size() && is_name_char(text[end])) ++end;
+    std::size_t end = at + name.length;
+    if (name.length == width) {
+        while (end < text.size() && is_name_char(text[end])) ++end;
+    }
     return end;
 }
 

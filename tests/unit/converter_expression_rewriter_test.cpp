@@ -259,6 +259,7 @@ TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
                                             "PAR",
                                             "X$",
                                             "LONGNAME_MORE_THAN_16_CHARS",
+                                            "NAME_OF_16_CHARS",  // read sixteen bytes at once, or not
                                             "12345678901234567H",
                                             "'a'",
                                             "'?'",
