@@ -85,18 +85,7 @@ std::uint64_t shape_bit(std::string_view name) {
 
 // The slot of the macro table that holds `key`, or the free slot where it belongs; the table has slots.
 std::size_t macro_slot_for(const MacroNameTable& table, const PaddedName& key) {
-    const std::uint64_t hash = padded_name_hash(key);
-    const std::size_t mask = table.slots.size() - 1;
-    const int shift = 64 - std::countr_zero(table.slots.size());
-    const std::uint32_t tag = tag_of(hash);
-    for (std::size_t at = static_cast<std::size_t>(hash >> shift);; at = (at + 1) & mask) {
-        const std::uint32_t slot = table.slots[at];
-        if (slot == 0) return at;
-        if ((slot & ~data_name_index::entry_bits) == tag) {
-            const PaddedName& held = table.keys[(slot & data_name_index::entry_bits) - 1];
-            if (held.low == key.low && held.high == key.high) return at;
-        }
-    }
+    return slot_for(table.slots, table.keys, key);
 }
 
 void grow(MacroNameTable& table) {

@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -66,7 +65,6 @@ private:
         return word;
     }
 };
-using NameIndex = std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>>;
 using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
 
 struct DataNameEntry {
@@ -119,20 +117,27 @@ inline constexpr std::uint32_t entry_bits = 0xFFFF;
 // The tag comes from hash bits below those that choose the slot (a table has at most 2^17 slots).
 inline std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>((hash >> 24) & 0xFFFF) << 16; }
 
-// The slot holding the key's entry, or the free slot where it belongs; the table has slots.
-inline std::size_t slot_for(const DataNameTable& table, const DataNameKey& key) {
+// The slot holding the key's entry, or the free slot where it belongs, in an index of `slots` (a
+// power of two of them, not all used) over the entries' `keys`. The data-name and macro-name
+// tables are both such an index.
+inline std::size_t slot_for(const std::vector<std::uint32_t>& slots, const std::vector<PaddedName>& keys,
+                            const PaddedName& key) {
     const std::uint64_t hash = padded_name_hash(key);
-    const std::size_t mask = table.slots.size() - 1;
-    const int shift = 64 - std::countr_zero(table.slots.size());
+    const std::size_t mask = slots.size() - 1;
+    const int shift = 64 - std::countr_zero(slots.size());
     const std::uint32_t tag = tag_of(hash);
     for (std::size_t at = static_cast<std::size_t>(hash >> shift);; at = (at + 1) & mask) {
-        const std::uint32_t slot = table.slots[at];
+        const std::uint32_t slot = slots[at];
         if (slot == 0) return at;
         if ((slot & ~entry_bits) == tag) {
-            const DataNameKey& held = table.keys[(slot & entry_bits) - 1];
+            const PaddedName& held = keys[(slot & entry_bits) - 1];
             if (held.low == key.low && held.high == key.high) return at;
         }
     }
+}
+
+inline std::size_t slot_for(const DataNameTable& table, const DataNameKey& key) {
+    return slot_for(table.slots, table.keys, key);
 }
 
 // The number of the key's entry plus one, or 0 when the table holds no such name.
