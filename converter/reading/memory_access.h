@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "reading/line_record.h"
 #include "reading/name_tables.h"
+#include "reading/padded_name.h"
 
 enum class Access { none, byte, word };
 
@@ -28,7 +29,13 @@ struct AccessKinds {
     bool byte = false;
     bool word = false;
 };
-using MemoryAccessTable = std::unordered_map<std::string, AccessKinds, NameHash, std::equal_to<>>;
+// The names accessed, with the kinds of access each had: an index over the names as padded keys,
+// as the data-name table keeps its names (name_tables.h), and the kinds by entry beside the keys.
+struct MemoryAccessTable {
+    std::vector<std::uint32_t> slots;
+    std::vector<PaddedName> keys;
+    std::vector<AccessKinds> kinds;
+};
 
 NamedAccess named_access_of_ld_or_dw(const LineRecord& record, std::string_view line);
 
