@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t longest_label = std::tuple_size_v<decltype(BranchLabel::name)>;
+constexpr std::size_t longest_label = padded_name_bytes;  // a label has at most 16 characters
 
 // A name of at most 16 characters upper-cased, as two numbers, with its hash.
 struct FoldedName {
@@ -94,7 +94,6 @@ void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
     std::uint32_t& slot = slot_for(labels, name);
     if (slot != 0 || labels.entries.size() >= most_entries) return;
     BranchLabel& entry = labels.entries.emplace_back();
-    std::copy(upper_name.begin(), upper_name.end(), entry.name.begin());
     entry.length = static_cast<std::uint8_t>(upper_name.size());
     labels.keys.push_back(name.name);
     slot = slot_value(name, labels.entries.size());

@@ -23,11 +23,11 @@ struct LabelPlace {
     bool placed = false;
 };
 
+// A target's name is its key in `BranchLabels::keys` (upper case, zero-padded), at the same number.
 struct BranchLabel {
     LabelPlace place;
-    std::array<char, 16> name{};  // upper case, zero-padded
-    std::uint8_t length = 0;
-    bool is_label = false;  // the name labels a place somewhere in the program
+    std::uint8_t length = 0;  // of the name
+    bool is_label = false;    // the name labels a place somewhere in the program
 };
 
 struct BranchLabels {

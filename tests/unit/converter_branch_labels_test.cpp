@@ -24,10 +24,19 @@ TEST(BranchLabels, ManyTargetsFoundAcrossGrowth) {
 
     EXPECT_EQ(find_branch_target(labels, "First"), first);
     EXPECT_EQ(branch_label_place(labels, "FIRST")->offset, 1234);
-    for (const std::string& name : names) {
+    // Each name finds an entry of its own: numbered through one name, read back through the other
+    // spelling.
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        BranchLabel* entry = find_branch_target(labels, names[i]);
+        ASSERT_NE(entry, nullptr) << names[i];
+        entry->place.offset = static_cast<std::int32_t>(i);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
         const BranchLabel* entry = find_branch_target(labels, "l" + name.substr(1));
         ASSERT_NE(entry, nullptr) << name;
-        EXPECT_EQ(std::string(entry->name.data(), entry->length), name);
+        EXPECT_EQ(entry->place.offset, static_cast<std::int32_t>(i)) << name;
+        EXPECT_EQ(entry->length, name.size());
         EXPECT_EQ(branch_label_place(labels, name), nullptr) << name;  // a target, not yet a label
     }
     EXPECT_EQ(find_branch_target(labels, "L1"), nullptr);
