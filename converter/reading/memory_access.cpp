@@ -51,7 +51,8 @@ NamedAccess named_access_of_ld_or_dw(const LineRecord& record, std::string_view 
     if (!byte && !word) return access;
     bool plus_one = false;
     if (!address_name(text_at(line, record.col1), access, plus_one) || access.length == 0 || (word && plus_one)) {
-        return NamedAccess{};
+        access = NamedAccess{};
+        return access;  // every path returns `access`, which is then made in the caller's place
     }
     access.kind = byte ? Access::byte : Access::word;
     return access;
