@@ -58,43 +58,24 @@ NamedAccess named_access_of_ld_or_dw(const LineRecord& record, std::string_view 
     return access;
 }
 
-namespace {
-
-// The index slot of `key`, or the free slot where it belongs; the table has slots.
-std::uint32_t& slot_of(MemoryAccessTable& table, const PaddedName& key) {
-    return table.slots[data_name_index::slot_for(table.slots, table.keys, key)];
-}
-
-void grow(MemoryAccessTable& table) {
-    table.slots.assign(table.slots.empty() ? 64 : 2 * table.slots.size(), 0);
-    for (std::size_t i = 0; i < table.keys.size(); ++i) {
-        const PaddedName& key = table.keys[i];
-        slot_of(table, key) = data_name_index::tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(i + 1);
-    }
-}
-
-}  // namespace
-
 void note_access(MemoryAccessTable& table, const NamedAccess& access) {
     if (access.kind == Access::none) return;
     const PaddedName key = padded_name(access.name.data(), access.length);
-    // At most half full; a source has fewer lines, so fewer names, than an entry number can count.
-    if (2 * (table.keys.size() + 1) > table.slots.size()) grow(table);
-    std::uint32_t& slot = slot_of(table, key);
-    if (slot == 0) {
-        table.keys.push_back(key);
+    std::size_t number = data_name_index::entry_number(table.slots, table.keys, key);
+    if (number == 0) {
+        // A source has fewer lines, so fewer names, than an entry number can count.
+        number = data_name_index::add_key(table.slots, table.keys, key, 64);
         table.kinds.emplace_back();
-        slot = data_name_index::tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(table.keys.size());
     }
-    AccessKinds& kinds = table.kinds[(slot & data_name_index::entry_bits) - 1];
+    AccessKinds& kinds = table.kinds[number - 1];
     (access.kind == Access::byte ? kinds.byte : kinds.word) = true;
 }
 
 bool is_word_name(const MemoryAccessTable& table, std::string_view name) {
-    if (table.slots.empty() || name.size() > padded_name_bytes) return false;
+    if (name.size() > padded_name_bytes) return false;
     std::array<char, padded_name_bytes> bytes{};
     std::copy(name.begin(), name.end(), bytes.begin());
-    const std::uint32_t slot =
-        table.slots[data_name_index::slot_for(table.slots, table.keys, padded_name(bytes.data(), name.size()))];
-    return slot != 0 && table.kinds[(slot & data_name_index::entry_bits) - 1].word;
+    const std::size_t number =
+        data_name_index::entry_number(table.slots, table.keys, padded_name(bytes.data(), name.size()));
+    return number != 0 && table.kinds[number - 1].word;
 }

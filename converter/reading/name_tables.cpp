@@ -13,11 +13,24 @@ std::string_view significant_name(std::string_view name) {
     return name.substr(0, length);
 }
 
+std::size_t data_name_index::add_key(std::vector<std::uint32_t>& slots, std::vector<PaddedName>& keys,
+                                     const PaddedName& key, std::size_t first_size) {
+    // Puts entry `i` (counted from zero) in its slot.
+    const auto put = [&](std::size_t i) {
+        slots[slot_for(slots, keys, keys[i])] = tag_of(padded_name_hash(keys[i])) | static_cast<std::uint32_t>(i + 1);
+    };
+    if (2 * (keys.size() + 1) > slots.size()) {
+        slots.assign(slots.empty() ? first_size : 2 * slots.size(), 0);
+        for (std::size_t i = 0; i < keys.size(); ++i) put(i);
+    }
+    keys.push_back(key);
+    put(keys.size() - 1);
+    return keys.size();
+}
+
 namespace {
 
 using data_name_index::entry_number;
-using data_name_index::slot_for;
-using data_name_index::tag_of;
 
 // The key of a name whose characters all count (at most 16 of them).
 DataNameKey key_of_significant(std::string_view name) {
@@ -28,14 +41,6 @@ DataNameKey key_of_significant(std::string_view name) {
 
 // The key of a name's significant part.
 DataNameKey key_of(std::string_view name) { return key_of_significant(significant_name(name)); }
-
-void grow(DataNameTable& table) {
-    table.slots.assign(table.slots.empty() ? 64 : 2 * table.slots.size(), 0);
-    for (std::size_t i = 0; i < table.keys.size(); ++i) {
-        const DataNameKey& key = table.keys[i];
-        table.slots[slot_for(table, key)] = tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(i + 1);
-    }
-}
 
 }  // namespace
 
@@ -63,11 +68,8 @@ void data_name_put(DataNameTable& table, Console& console, std::string_view name
         return;
     }
     if (table.entries.size() < table.capacity) {
-        if (2 * (table.entries.size() + 1) > table.slots.size()) grow(table);
         table.entries.push_back({value, std::string(significant_name(name)), kind});
-        table.keys.push_back(key);
-        table.slots[slot_for(table, key)] =
-            tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(table.entries.size());
+        data_name_index::add_key(table.slots, table.keys, key, 64);
         return;
     }
     if (!table.full_reported) {
@@ -83,26 +85,13 @@ std::uint64_t shape_bit(std::string_view name) {
     return std::uint64_t{1} << ((first + 7 * name.size()) & 63);
 }
 
-// The slot of the macro table that holds `key`, or the free slot where it belongs; the table has slots.
-std::size_t macro_slot_for(const MacroNameTable& table, const PaddedName& key) {
-    return slot_for(table.slots, table.keys, key);
-}
-
-void grow(MacroNameTable& table) {
-    table.slots.assign(table.slots.empty() ? 16 : 2 * table.slots.size(), 0);
-    for (std::size_t i = 0; i < table.keys.size(); ++i) {
-        const PaddedName& key = table.keys[i];
-        table.slots[macro_slot_for(table, key)] = tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(i + 1);
-    }
-}
-
 }  // namespace
 
 std::optional<std::size_t> macro_name_find_word(const MacroNameTable& table, std::string_view word) {
     if ((table.shapes & shape_bit(word)) == 0) return std::nullopt;  // also for an empty table
-    const std::uint32_t slot = table.slots[macro_slot_for(table, key_of_significant(word))];
-    if (slot == 0) return std::nullopt;
-    return (slot & data_name_index::entry_bits) - 1;
+    const std::size_t number = entry_number(table.slots, table.keys, key_of_significant(word));
+    if (number == 0) return std::nullopt;
+    return number - 1;
 }
 
 std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::string_view name) {
@@ -112,13 +101,10 @@ std::optional<std::size_t> macro_name_find(const MacroNameTable& table, std::str
 void macro_name_put(MacroNameTable& table, Console& console, std::string_view name) {
     const std::string_view significant = significant_name(name);
     const PaddedName key = key_of_significant(significant);
-    if (!table.slots.empty() && table.slots[macro_slot_for(table, key)] != 0) return;
+    if (entry_number(table.slots, table.keys, key) != 0) return;
     if (table.names.size() < table.capacity) {
-        if (2 * (table.names.size() + 1) > table.slots.size()) grow(table);
         table.names.emplace_back(significant);
-        table.keys.push_back(key);
-        table.slots[macro_slot_for(table, key)] =
-            tag_of(padded_name_hash(key)) | static_cast<std::uint32_t>(table.names.size());
+        data_name_index::add_key(table.slots, table.keys, key, 16);
         table.shapes |= shape_bit(significant);
         return;
     }

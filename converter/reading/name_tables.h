@@ -109,7 +109,8 @@ struct MacroNameTable {
 
 const DataNameEntry* data_name_find(const DataNameTable& table, std::string_view name);
 
-// The lookup itself, inline: every name of an operand comes this way.
+// The lookup itself, inline: every name of an operand comes this way. The macro-name table and the
+// table of names accessed in memory are indexes of the same kind.
 namespace data_name_index {
 
 inline constexpr std::uint32_t entry_bits = 0xFFFF;
@@ -118,8 +119,7 @@ inline constexpr std::uint32_t entry_bits = 0xFFFF;
 inline std::uint32_t tag_of(std::uint64_t hash) { return static_cast<std::uint32_t>((hash >> 24) & 0xFFFF) << 16; }
 
 // The slot holding the key's entry, or the free slot where it belongs, in an index of `slots` (a
-// power of two of them, not all used) over the entries' `keys`. The data-name and macro-name
-// tables are both such an index.
+// power of two of them, at most half used) over the entries' `keys`.
 inline std::size_t slot_for(const std::vector<std::uint32_t>& slots, const std::vector<PaddedName>& keys,
                             const PaddedName& key) {
     const std::uint64_t hash = padded_name_hash(key);
@@ -140,11 +140,22 @@ inline std::size_t slot_for(const DataNameTable& table, const DataNameKey& key) 
     return slot_for(table.slots, table.keys, key);
 }
 
-// The number of the key's entry plus one, or 0 when the table holds no such name.
-inline std::size_t entry_number(const DataNameTable& table, const DataNameKey& key) {
-    if (table.slots.empty()) return 0;
-    return table.slots[slot_for(table, key)] & entry_bits;
+// The number of the key's entry plus one, or 0 when the index holds no such name.
+inline std::size_t entry_number(const std::vector<std::uint32_t>& slots, const std::vector<PaddedName>& keys,
+                                const PaddedName& key) {
+    if (slots.empty()) return 0;
+    return slots[slot_for(slots, keys, key)] & entry_bits;
 }
+
+inline std::size_t entry_number(const DataNameTable& table, const DataNameKey& key) {
+    return entry_number(table.slots, table.keys, key);
+}
+
+// Adds `key`, which the index does not hold, as the entry after the last, first growing the index
+// (to `first_size` slots, then by doubling) when it would be more than half full; returns the
+// entry's number plus one.
+std::size_t add_key(std::vector<std::uint32_t>& slots, std::vector<PaddedName>& keys, const PaddedName& key,
+                    std::size_t first_size);
 
 }  // namespace data_name_index
 
