@@ -20,11 +20,6 @@ inline std::size_t name_end(std::string_view text, std::size_t at) {
     return at;
 }
 
-bool is_macro_parameter(const DataNameTable& names, std::string_view name) {
-    const DataNameEntry* entry = data_name_find(names, name);
-    return entry != nullptr && entry->kind == name_kind::macro_parameter;
-}
-
 // How the general walk reads the end of an operand whose last item ends at `at`: white space, then
 // ',' (more follows), or ';', a NUL or the end (complete). False for anything else.
 inline bool read_rewrite_ending(std::string_view text, std::size_t at, Rewrite& result) {

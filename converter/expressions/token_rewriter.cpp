@@ -118,8 +118,7 @@ Rewrite rewrite_any_operand(const EvalState& eval, const DataNameTable& names, s
                 break;
             }
             named = true;
-            const DataNameEntry* entry = eval.in_macro_body ? data_name_find(names, token) : nullptr;
-            const bool parameter = entry != nullptr && entry->kind == name_kind::macro_parameter;
+            const bool parameter = eval.in_macro_body && is_macro_parameter(names, token);
             if (parameter) out.push_back('\\');
             add(parameter ? PieceKind::parameter : PieceKind::name, token);
         }

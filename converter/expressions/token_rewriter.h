@@ -54,6 +54,12 @@ inline std::uint16_t constant_value(std::string_view characters) {
     return value;
 }
 
+// Whether `name` is a parameter of the macro whose body is being read.
+inline bool is_macro_parameter(const DataNameTable& names, std::string_view name) {
+    const DataNameEntry* entry = data_name_find(names, name);
+    return entry != nullptr && entry->kind == name_kind::macro_parameter;
+}
+
 // Appends a piece to `pieces`. Out of line: the walks call it only for the GNU syntax and where a
 // caller asks for the structure, and building a piece takes more code than the rest of a short walk.
 void add_piece(std::vector<Piece>& pieces, PieceKind kind, std::string_view text, std::uint16_t value = 0);
