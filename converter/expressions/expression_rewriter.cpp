@@ -129,6 +129,17 @@ Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& n
     return translate_after(eval, names, text, out, symbolic, pieces);
 }
 
+std::string_view lone_name(const EvalState& eval, std::string_view text) {
+    // In a macro body a name may be a parameter, written with a backslash; a number is no name.
+    if (eval.in_macro_body || text.empty() || !is_name_start(text.front()) || is_digit(text.front())) return {};
+    const std::size_t end = name_end(text, 1);
+    // A longer name is cut to its first 16 characters, and operator keywords have two to four.
+    if (end > token_max || (end <= 4 && keyword_operator(text.substr(0, end)) != 0)) return {};
+    Rewrite result{};
+    if (!read_rewrite_ending(text, end, result) || result != Rewrite::complete) return {};
+    return text.substr(0, end);
+}
+
 namespace {
 
 // How an operand read in one walk ends, as each of the two general walks reads it.

@@ -25,6 +25,12 @@ Rewrite translate_expression_after(const EvalState& eval, const DataNameTable& n
                                    std::string_view prefix, std::string& out, bool* symbolic = nullptr,
                                    std::vector<Piece>* pieces = nullptr);
 
+// The operand when it is one name of at most 16 characters and nothing else before ';', a NUL or
+// the end (PUTCH, LOOP1 ; comment), outside a macro body: translate_expression rewrites it as the
+// name itself, a name piece, complete. Empty for any other operand, which the caller leaves to
+// translate_expression.
+std::string_view lone_name(const EvalState& eval, std::string_view text);
+
 // Evaluates the operand as evaluate_operand does (into `value`) and rewrites it as
 // translate_expression does, appending the rewritten text to `out` (what stands there is kept).
 // Names, numbers and character constants joined by + and - (LABEL+1, TOP-BASE, 4EH, 'A'-'0', -1),

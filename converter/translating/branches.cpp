@@ -359,18 +359,30 @@ bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record
     // absolute target, behind its '@', never is one).
     const bool need_pieces = ctx.settings.gas || !absolute;
     std::vector<Piece>* const pieces = need_pieces ? &target_pieces : nullptr;
-    const Rewrite result = absolute
-                               ? translate_expression_after(ctx.eval, ctx.data_names, src, "@", target, nullptr, pieces)
-                               : translate_expression(ctx.eval, ctx.data_names, src, target, nullptr, pieces);
-    if (absolute) {
+    // Most targets are one name, written as it stands: only the GNU syntax, which looks at every
+    // name, takes the general rewrite for it.
+    const std::string_view name = ctx.settings.gas ? std::string_view() : lone_name(ctx.eval, src);
+    Rewrite result = Rewrite::complete;
+    if (!name.empty()) {
+        target.clear();
+        if (absolute) target.push_back('@');
+        target.append(name);
+        target_pieces.clear();
+        if (!absolute) target_pieces.push_back(Piece{PieceKind::name, std::string(name), 0});
+    } else if (absolute) {
+        result = translate_expression_after(ctx.eval, ctx.data_names, src, "@", target, nullptr, pieces);
+    } else {
+        result = translate_expression(ctx.eval, ctx.data_names, src, target, nullptr, pieces);
+    }
+    if (absolute && name.empty()) {
         if (need_pieces) {
             target_pieces.insert(target_pieces.begin(), Piece{PieceKind::text, "@", 0});
         } else {
             target_pieces.clear();
         }
-        // The subroutine may change the flags.
-        if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
     }
+    // The subroutine may change the flags.
+    if (record.code == kw::CALL) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
     slots.target_fixed =
         ctx.settings.gas && std::none_of(target_pieces.begin(), target_pieces.end(), [&ctx](const Piece& piece) {
             return gas_places(ctx, piece) || piece.kind == PieceKind::location;
@@ -389,25 +401,15 @@ bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record
 
 }  // namespace
 
-bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
-                              const LineRecord& previous, LineRecord& next, OperandSlots& slots, Translation& out) {
+namespace {
+
+// Every instruction but the plain ones: branches, returns, carry readers, arithmetic a DAA follows
+// and the instructions whose Z the operand form decides. Apart from the plain path, so that the
+// commonest call keeps its few registers and pays no frame for these.
+[[gnu::noinline]] bool track_other_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record,
+                                               std::string_view line, const LineRecord& previous, LineRecord& next,
+                                               OperandSlots& slots, Translation& out) {
     const FlagTraits& traits = flag_traits(record.code);
-    if (traits.plain) {
-        const CarryUse carry = carry_use(record, traits);
-        if (carry == CarryUse::sets) {
-            ctx.pass2.c_flag_unknown = false;
-        } else if (carry == CarryUse::reads) {
-            update_c_flag(ctx, record, traits, out);
-        }
-        if (record.has_label()) ctx.pass2.last_arithmetic = Arithmetic::unknown;  // reached by a jump, too
-        if (traits.z != ZRule::kept) {
-            ctx.pass2.z_flag_unknown = traits.z == ZRule::differs;
-            ctx.pass2.s_flag_unknown = traits.z == ZRule::differs || traits.s_differs;
-        } else if (traits.s_differs) {
-            ctx.pass2.s_flag_unknown = true;
-        }
-        return false;
-    }
     if (traits.branch) read_parity_after_block(record, previous, next);
     update_c_flag(ctx, record, traits, out);
     track_arithmetic(ctx, record, traits, slots, out);
@@ -415,5 +417,27 @@ bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& re
     // RET Z, RET NZ, RET P and RET M test the flags as the branches do.
     if (record.code == kw::RET) warn_if_flags_unknown(ctx, record, out);
     update_z_and_s_flags(ctx, record, traits);
+    return false;
+}
+
+}  // namespace
+
+bool track_branches_and_flags(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
+                              const LineRecord& previous, LineRecord& next, OperandSlots& slots, Translation& out) {
+    const FlagTraits& traits = flag_traits(record.code);
+    // A plain instruction that reads the carry (none does by now) takes the general way, which
+    // may warn.
+    const CarryUse carry = carry_use(record, traits);
+    if (!traits.plain || carry == CarryUse::reads) {
+        return track_other_instruction(ctx, cursor, record, line, previous, next, slots, out);
+    }
+    if (carry == CarryUse::sets) ctx.pass2.c_flag_unknown = false;
+    if (record.has_label()) ctx.pass2.last_arithmetic = Arithmetic::unknown;  // reached by a jump, too
+    if (traits.z != ZRule::kept) {
+        ctx.pass2.z_flag_unknown = traits.z == ZRule::differs;
+        ctx.pass2.s_flag_unknown = traits.z == ZRule::differs || traits.s_differs;
+    } else if (traits.s_differs) {
+        ctx.pass2.s_flag_unknown = true;
+    }
     return false;
 }

@@ -235,6 +235,19 @@ TEST_F(RewriterTest, PlainOperandsRewriteAsTheGeneralWay) {
                 EXPECT_EQ(fast_pieces[i].text, general_pieces[i].text) << text;
                 EXPECT_EQ(fast_pieces[i].value, general_pieces[i].value) << text;
             }
+            // A lone name, which a branch writes without the rewrite, is what the rewrite makes of it.
+            const std::string_view name = lone_name(eval, text);
+            if (!name.empty()) {
+                EXPECT_EQ(general, Rewrite::complete) << text;
+                EXPECT_EQ(general_out, name) << text;
+                ASSERT_EQ(general_pieces.size(), 1u) << text;
+                EXPECT_EQ(general_pieces[0].kind, PieceKind::name) << text;
+                EXPECT_EQ(general_pieces[0].text, name) << text;
+            }
+            const bool lone =
+                !in_body && (text == "X" || text == "V" || text == "PAR" || text == "par" || text == "X ;c" ||
+                             text == "X\n" || text == "AF'" || text == std::string_view("X\0", 2));
+            EXPECT_EQ(!name.empty(), lone) << text;
         }
     }
 }
