@@ -1,6 +1,7 @@
 #include "expressions/expression_rewriter.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include "expressions/token_rewriter.h"
@@ -33,12 +34,47 @@ inline bool read_rewrite_ending(std::string_view text, std::size_t at, Rewrite& 
     return true;
 }
 
-// "H'" and the number in hexadecimal, after what `out` holds.
+// "H'" and the number in hexadecimal without leading zeros (as append_hex_digits writes them),
+// after what `out` holds: made on the stack and appended at once.
 void append_number(std::string& out, std::vector<Piece>* pieces, std::uint16_t value) {
-    const std::size_t start = out.size();
-    out += "H'";
-    append_hex_digits(out, value);
-    if (pieces != nullptr) add_piece(*pieces, PieceKind::number, std::string_view(out).substr(start), value);
+    std::array<char, 6> text{'H', '\''};
+    std::size_t length = 2;
+    for (int shift = value > 0xFFF ? 12 : value > 0xFF ? 8 : value > 0xF ? 4 : 0; shift >= 0; shift -= 4) {
+        text[length++] = "0123456789ABCDEF"[(value >> shift) & 0xF];
+    }
+    out.append(text.data(), length);
+    if (pieces != nullptr) add_piece(*pieces, PieceKind::number, std::string_view(text.data(), length), value);
+}
+
+// The value of a number as number_value gives it at 16 bits. Most numbers are decimal digits in
+// the decimal radix, or hexadecimal digits with an H: those are read here in one pass, any other
+// by number_value. `token` starts with a digit.
+std::uint16_t token_value(char default_radix, std::string_view token) {
+    const char last = token.back();
+    std::uint32_t value = 0;
+    if (is_digit(last) && default_radix == 'D') {
+        for (char ch : token) {
+            if (!is_digit(ch)) return number_value(default_radix, token, Width::word);
+            value = (value * 10 + static_cast<std::uint32_t>(ch - '0')) & 0xFFFF;
+        }
+        return static_cast<std::uint16_t>(value);
+    }
+    if (last == 'H' || last == 'h') {
+        for (char ch : token.substr(0, token.size() - 1)) {
+            const char lower = static_cast<char>(ch | 0x20);
+            std::uint32_t digit = 0;
+            if (is_digit(ch)) {
+                digit = static_cast<std::uint32_t>(ch - '0');
+            } else if (lower >= 'a' && lower <= 'f') {
+                digit = static_cast<std::uint32_t>(lower - 'a' + 10);
+            } else {
+                return number_value(default_radix, token, Width::word);
+            }
+            value = (value * 16 + digit) & 0xFFFF;
+        }
+        return static_cast<std::uint16_t>(value);
+    }
+    return number_value(default_radix, token, Width::word);
 }
 
 // A character constant alone, rewritten as the general walk would: copied when the assembler reads
@@ -70,7 +106,7 @@ bool rewrite_sum(const EvalState& eval, const DataNameTable& names, std::string_
         const std::string_view token = text.substr(i, std::min(end - i, token_max));
         if (is_digit(token.front())) {
             // The assembler computes the expression: its numbers keep all 16 bits.
-            append_number(out, pieces, number_value(eval.default_radix, token, Width::word));
+            append_number(out, pieces, token_value(eval.default_radix, token));
         } else {
             if (keyword_operator(token) != 0) break;
             named = true;
@@ -258,7 +294,7 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             // The evaluation reads all digits, the rewrite 16; a quote inside makes a character
             // constant of the rest.
             if (token.size() > token_max || token.find('\'') != std::string_view::npos) break;
-            item = number_value(eval.default_radix, token, Width::word);
+            item = token_value(eval.default_radix, token);
             append_number(out, pieces, static_cast<std::uint16_t>(item));
             i = end;
         } else if (i < text.size() && is_name_start(text[i])) {
@@ -320,11 +356,48 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
     return false;
 }
 
+// One name alone (LINBUF, ARG1 ; comment), evaluated and rewritten as evaluate_and_rewrite_sum does
+// it: most operands are one, and take this shorter way of the same steps. False for any other
+// operand, which is left to that walk.
+bool evaluate_and_rewrite_name(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
+                               Evaluation& value, std::string& out, Rewrite& rewrite) {
+    if (text.empty() || !is_name_start(text.front()) || is_digit(text.front()) || eval.in_macro_body) return false;
+    UpperName name;
+    const std::size_t end = read_upper_name(text, 0, name);
+    Ending ending;
+    if (!read_ending(text, end, ending)) return false;
+    // Operator keywords have two to four letters: a longer name is not looked up as one.
+    if (name.length <= 4 && operator_keyword_char(name.view()) != 0) return false;
+    const std::string_view token = text.substr(0, name.length);
+    value.value = 0;
+    value.has_value = false;
+    value.truncated = false;
+    if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) {
+        value.outcome.status = EvalStatus::ok;
+        value.outcome.undefined_name.clear();
+        set_one_walk_value(value, width, entry->value);
+    } else {
+        value.outcome.status = is_address_name(names, name.view()) ? EvalStatus::address_name : EvalStatus::undefined_name;
+        upper_case_into(value.outcome.undefined_name, token.substr(0, 12));
+    }
+    value.next = ending.next;
+    out.append(token);
+    rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
+    return true;
+}
+
 }  // namespace
 
 Rewrite evaluate_and_rewrite(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width,
                              Evaluation& value, std::string& out, bool* symbolic, std::vector<Piece>* pieces) {
-    if (pieces != nullptr) pieces->clear();
+    if (pieces == nullptr) {
+        if (Rewrite rewrite{}; evaluate_and_rewrite_name(eval, names, text, width, value, out, rewrite)) {
+            if (symbolic != nullptr) *symbolic = true;
+            return rewrite;
+        }
+    } else {
+        pieces->clear();
+    }
     bool named = false;
     if (Rewrite rewrite{}; evaluate_and_rewrite_sum(eval, names, text, width, value, out, named, pieces, rewrite) ||
                            evaluate_and_rewrite_constant(text, width, value, out, pieces, rewrite)) {

@@ -85,13 +85,11 @@ void note_failure(Outcome& first, const Outcome& failure) {
     if (first.ok()) first = failure;
 }
 
-// Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten
-// expression when the rewriter can rewrite it, otherwise the evaluated value, which `value`
-// receives. An undefined name fails the operand unless `tolerate_undefined` and the expression can
-// be kept symbolic. False when the operand failed, noted in `first`. `kept_name` (when given) tells
-// whether the rewritten expression keeps a name.
-bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix, std::string_view text,
-               Width width, bool tolerate_undefined, Evaluation& value, Outcome& first, bool* kept_name = nullptr) {
+// put_value in the GNU syntax, the only one that writes from the pieces: the rewritten operand as
+// pieces too, and the operands GNU as would compute wrongly failed.
+bool put_value_and_pieces(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix,
+                          std::string_view text, Width width, bool tolerate_undefined, Evaluation& value,
+                          Outcome& first, bool* kept_name) {
     // The rewritten expression is written straight after the prefix and taken back when the value
     // is written instead. The slot is emptied and the prefix (one or two characters) appended: the
     // slot keeps its room from line to line, and a general assignment costs more than the append.
@@ -99,12 +97,10 @@ bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::stri
     slot.append(prefix);
     std::vector<Piece> translated_pieces;
     bool symbolic = false;
-    // Only the GNU syntax writes from the pieces.
-    const bool with_pieces = ctx.settings.gas;
-    const Rewrite rewrite = evaluate_and_rewrite(ctx.eval, ctx.data_names, text, width, value, slot, &symbolic,
-                                                 with_pieces ? &translated_pieces : nullptr);
+    const Rewrite rewrite =
+        evaluate_and_rewrite(ctx.eval, ctx.data_names, text, width, value, slot, &symbolic, &translated_pieces);
     if (kept_name != nullptr) *kept_name = symbolic;
-    if (with_pieces) pieces.pieces.assign(1, Piece{PieceKind::text, std::string(prefix), 0});
+    pieces.pieces.assign(1, Piece{PieceKind::text, std::string(prefix), 0});
     auto fail = [&](const Outcome& failure) {
         slot.resize(prefix.size());
         note_failure(first, failure);
@@ -112,7 +108,6 @@ bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::stri
     };
     auto keep_symbolic = [&]() {
         // GNU as computes a negated name, or HIGH/LOW of one, as 0 when the linker places it.
-        if (!with_pieces) return true;
         if (gas_cannot_hold(ctx, translated_pieces)) return fail(Outcome::malformed());
         pieces.pieces.insert(pieces.pieces.end(), translated_pieces.begin(), translated_pieces.end());
         return true;
@@ -128,7 +123,7 @@ bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::stri
     // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
     // name is the assembler's to compute (GNU as refuses one too wide for its byte).
     if (rewrite != Rewrite::not_translatable && (symbolic || !value.truncated)) {
-        if (ctx.settings.gas && value.truncated) return fail(Outcome::malformed());
+        if (value.truncated) return fail(Outcome::malformed());
         return keep_symbolic();
     }
     // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'" would
@@ -137,8 +132,62 @@ bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::stri
     slot.resize(prefix.size());
     slot += "H'";
     append_hex_digits(slot, value.value);
-    if (with_pieces) pieces.pieces.push_back({PieceKind::number, slot.substr(prefix.size()), value.value});
+    pieces.pieces.push_back({PieceKind::number, slot.substr(prefix.size()), value.value});
     return true;
+}
+
+// The rest of put_value where the rewritten text is not what it keeps: the operand failed, or it
+// is written as its value.
+[[gnu::noinline]] bool put_number_or_fail(std::string& slot, std::string_view prefix, const Evaluation& value,
+                                          Outcome& first) {
+    slot.resize(prefix.size());
+    if (!value.ok()) {
+        note_failure(first, value.outcome);
+        return false;
+    }
+    // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'" would
+    // reach the H8/300 source unreported.
+    if (!value.has_value) {
+        note_failure(first, Outcome::malformed());
+        return false;
+    }
+    slot += "H'";
+    append_hex_digits(slot, value.value);
+    return true;
+}
+
+// Writes `prefix` and the operand into `slot` (and as pieces into `pieces`): the rewritten
+// expression when the rewriter can rewrite it, otherwise the evaluated value, which `value`
+// receives. An undefined name fails the operand unless `tolerate_undefined` and the expression can
+// be kept symbolic. False when the operand failed, noted in `first`. `kept_name` (when given) tells
+// whether the rewritten expression keeps a name.
+bool put_value(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix, std::string_view text,
+               Width width, bool tolerate_undefined, Evaluation& value, Outcome& first, bool* kept_name = nullptr) {
+    if (ctx.settings.gas) {
+        return put_value_and_pieces(ctx, slot, pieces, prefix, text, width, tolerate_undefined, value, first,
+                                    kept_name);
+    }
+    // The rewritten expression is written straight after the prefix and taken back when the value
+    // is written instead. The slot is emptied and the prefix (one or two characters) appended: the
+    // slot keeps its room from line to line, and a general assignment costs more than the append.
+    slot.clear();
+    slot.append(prefix);
+    bool symbolic = false;
+    const Rewrite rewrite = evaluate_and_rewrite(ctx.eval, ctx.data_names, text, width, value, slot, &symbolic);
+    if (kept_name != nullptr) *kept_name = symbolic;
+    // The rewritten text stays where the value is known and fits (a number too wide for its byte is
+    // written as the byte it leaves; an expression that keeps a name is the assembler's to compute),
+    // and where the name not known here is a label (extended mode), always the assembler's to
+    // resolve, or an undefined name the caller allows.
+    if (rewrite != Rewrite::not_translatable) {
+        const EvalStatus status = value.outcome.status;
+        if (status == EvalStatus::ok
+                ? symbolic || !value.truncated
+                : status == EvalStatus::address_name || (tolerate_undefined && status == EvalStatus::undefined_name)) {
+            return true;
+        }
+    }
+    return put_number_or_fail(slot, prefix, value, first);
 }
 
 // The names by register code, for a lookup without a search; empty for a code without a name.

@@ -348,6 +348,23 @@ TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
                     EXPECT_EQ(pieces[i].text, expected_pieces[i].text) << text;
                     EXPECT_EQ(pieces[i].value, expected_pieces[i].value) << text;
                 }
+
+                // Without pieces, as the H8/300 syntax asks, a lone name takes a shorter way still.
+                Evaluation bare_value;
+                bare_value.outcome.undefined_name = "stale";
+                std::string bare_out = "@";
+                bool bare_symbolic = !expected_symbolic;
+                const Rewrite bare =
+                    evaluate_and_rewrite(eval, names, text, width, bare_value, bare_out, &bare_symbolic);
+                EXPECT_EQ(bare, expected_rewrite) << text;
+                EXPECT_EQ(bare_out, "@" + expected_out) << text;
+                EXPECT_EQ(bare_symbolic, expected_symbolic) << text;
+                EXPECT_EQ(bare_value.value, expected.value) << text;
+                EXPECT_EQ(bare_value.has_value, expected.has_value) << text;
+                EXPECT_EQ(bare_value.truncated, expected.truncated) << text;
+                EXPECT_EQ(bare_value.outcome.status, expected.outcome.status) << text;
+                EXPECT_EQ(bare_value.outcome.undefined_name, expected.outcome.undefined_name) << text;
+                EXPECT_EQ(bare_value.next, expected.next) << text;
             }
         }
     }
