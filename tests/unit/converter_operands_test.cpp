@@ -123,6 +123,22 @@ TEST_F(OperandTest, DirectAddressEndsAtTheLastParenthesisOfTheOperand) {
     EXPECT_TRUE(render_direct(*ctx, "',)'+1),A\n", Width::word, false, slots.mem).ok());
     EXPECT_EQ(slots.mem, "@H'2C2A");
     EXPECT_EQ(render_direct(*ctx, "'(,)'\n", Width::word, false, slots.mem).status, EvalStatus::malformed);
+
+    // The same with more of the line behind the operand, as most lines have: sixteen bytes and more
+    // are looked through at once, up to the first stop.
+    const std::pair<std::string_view, std::string_view> long_lines[] = {
+        {"1234H)\t\t; load it (fast)\n", "@H'1234"},
+        {"(X+1)*2),A\t\t; store it\n", "@(X+H'1)*H'2"},
+        {"V+2 ; the (second) word\n", "@V+H'2"},
+        {"',)'+1),A ; a string's comma\n", "@H'2C2A"},
+        {"00000000001234H),A ; at its end\n", "@H'1234"},
+        {"((((((V))))))),A ; deep\n", "@((((((V))))))"},
+        {"V+V+V+V+V+V+V+V+V),A ; the stop past sixteen\n", "@V+V+V+V+V+V+V+V+V"},
+    };
+    for (const auto& [text, mem] : long_lines) {
+        EXPECT_TRUE(render_direct(*ctx, text, Width::word, false, slots.mem).ok()) << text;
+        EXPECT_EQ(slots.mem, mem) << text;
+    }
 }
 
 TEST_F(OperandTest, DirectAddressWidthAndToleranceAreSeparate) {
