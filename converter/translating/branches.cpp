@@ -145,11 +145,17 @@ inline const FlagTraits& flag_traits(std::uint16_t code) {
 }
 
 // What an instruction does with the carry on the HD64180.
-CarryUse carry_use(const LineRecord& record, const FlagTraits& traits) {
-    if (record.form == Form::cond_c || record.form == Form::cond_nc || record.form == Form::z_or_c ||
-        record.form == Form::nz_and_nc) {
-        return CarryUse::reads;
+// The forms whose condition is on the carry, by form: every instruction line asks.
+constexpr std::array<bool, 256> carry_condition_forms = [] {
+    std::array<bool, 256> forms{};
+    for (Form form : {Form::cond_c, Form::cond_nc, Form::z_or_c, Form::nz_and_nc}) {
+        forms[static_cast<std::uint8_t>(form)] = true;
     }
+    return forms;
+}();
+
+CarryUse carry_use(const LineRecord& record, const FlagTraits& traits) {
+    if (carry_condition_forms[static_cast<std::uint8_t>(record.form)]) return CarryUse::reads;
     if (traits.pop) return record.form == Form::af ? CarryUse::sets : CarryUse::none;
     return traits.carry;
 }
@@ -276,7 +282,9 @@ inline void update_c_flag(Context& ctx, const LineRecord& record, const FlagTrai
 void track_arithmetic(Context& ctx, LineRecord& record, const FlagTraits& traits, const OperandSlots& slots,
                       Translation& out) {
     Arithmetic& last = ctx.pass2.last_arithmetic;
-    const bool byte_step = record.form == Form::reg || record.form == Form::indirect || record.form == Form::indexed;
+    const auto byte_step = [&record] {
+        return record.form == Form::reg || record.form == Form::indirect || record.form == Form::indexed;
+    };
     if (record.has_label()) last = Arithmetic::unknown;  // reached by a jump, too
     switch (traits.arithmetic) {
         case ArithmeticRule::none: break;
@@ -290,10 +298,10 @@ void track_arithmetic(Context& ctx, LineRecord& record, const FlagTraits& traits
         case ArithmeticRule::addition: last = Arithmetic::addition; break;
         case ArithmeticRule::subtraction: last = Arithmetic::subtraction; break;
         case ArithmeticRule::byte_addition:
-            if (byte_step) last = Arithmetic::addition;
+            if (byte_step()) last = Arithmetic::addition;
             break;
         case ArithmeticRule::byte_subtraction:
-            if (byte_step) last = Arithmetic::subtraction;
+            if (byte_step()) last = Arithmetic::subtraction;
             break;
         case ArithmeticRule::logic:
             if (slots.logic == "CMP.B") {
