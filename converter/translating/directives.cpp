@@ -271,6 +271,16 @@ std::size_t plain_string_close(std::string_view item) {
     return close;
 }
 
+// Where the item after the one that ends at `end` starts, as the evaluator tells it: past blanks,
+// a ',' or '.' and blanks again; none when anything else follows.
+std::optional<std::size_t> next_item(std::string_view items, std::size_t end) {
+    while (end < items.size() && is_blank(items[end])) ++end;
+    if (end >= items.size() || (items[end] != ',' && items[end] != '.')) return std::nullopt;
+    ++end;
+    while (end < items.size() && is_blank(items[end])) ++end;
+    return end;
+}
+
 void set_data_kind(OutputLine& line, Width width) {
     const bool byte = width == Width::byte;
     line.mnemonic = byte ? ".DATA.B" : ".DATA.W";
@@ -410,7 +420,12 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         Evaluation evaluation;
         bool rewritten = false;
         bool symbolic = false;
-        if (quoted) {
+        const std::size_t plain_close = quoted ? plain_string_close(item) : std::string_view::npos;
+        if (plain_close != std::string_view::npos) {
+            // A plain string is a well-formed constant to the evaluator, which is asked nothing but
+            // where the next item starts.
+            evaluation.next = next_item(item, plain_close + 1);
+        } else if (quoted) {
             evaluation = evaluate_operand(ctx.eval, ctx.data_names, item, width);
         } else {
             rewritten =
@@ -419,7 +434,6 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         }
         const std::optional<std::size_t> next = evaluation.next;
         // The item as written, without the blanks around it: looked for only where it is needed.
-        const std::size_t plain_close = quoted ? plain_string_close(item) : std::string_view::npos;
         const std::string_view body = !quoted                                 ? std::string_view{}
                                       : plain_close != std::string_view::npos ? item.substr(0, plain_close + 1)
                                                                               : operand_body(item);
