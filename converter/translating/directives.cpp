@@ -504,28 +504,29 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
     }
 }
 
-OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_view source_line) {
+void translate_name_list(Context& ctx, LineRecord& record, std::string_view source_line, OutputLine& line) {
     const std::uint16_t code = record.code;
-    const std::string label(record.label_view());
-    OutputLine line;
-    std::string list;
+    // The list is made where it stays.
+    std::string& list = line.operand1;
     std::vector<Piece>& pieces = line.pieces1.pieces;
     if (code == kw::MACRO) {
         // The label names the macro; its parameters are names being defined, not references, so
         // they get no backslash even in a definition nested in another.
-        list = label + " ";
+        list.append(record.label_view());
+        list.push_back(' ');
         if (ctx.settings.gas) pieces.push_back({PieceKind::text, list, 0});
         ctx.eval.in_macro_body = false;
     } else {
-        line.label = label;
+        line.label.append(record.label_view());
     }
 
     const std::string_view operand = operand_text(source_line, record);
     std::size_t position = 0;
+    // Each item in turn, rewritten afresh into the room the one before left.
+    std::string text;
+    std::vector<Piece> item_pieces;
     while (!operand.empty()) {
         const std::string_view item = skip_blanks(operand.substr(position));
-        std::string text;
-        std::vector<Piece> item_pieces;
         // Names and macro arguments are addresses or values of any size: numbers in them keep 16 bits.
         // Only the GNU syntax writes from the pieces.
         if (translate_expression(ctx.eval, ctx.data_names, item, text, nullptr,
@@ -565,7 +566,6 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
     }
     if (!list.empty() && list.back() == ',') list.pop_back();
     if (!pieces.empty() && pieces.back().kind == PieceKind::text && pieces.back().text == ",") pieces.pop_back();
-    line.operand1 = list;
 
     if (code == kw::PUBLIC) {
         line.mnemonic = ".EXPORT";
@@ -582,7 +582,6 @@ OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_vie
             line.mnemonic = significant_name(ctx.macro_names.names[index]);
         }
     }
-    return line;
 }
 
 void translate_directive(Context& ctx, LineRecord& record, std::string_view line, Translation& out) {
@@ -608,7 +607,7 @@ void translate_directive(Context& ctx, LineRecord& record, std::string_view line
         case kw::EXTRN:
         case kw::MACRO:
         case line_code::macro_call:
-            out.push_back(translate_name_list(ctx, record, line));
+            translate_name_list(ctx, record, line, out.emplace_back());
             if (record.code == kw::MACRO) ctx.eval.in_macro_body = true;
             break;
         case kw::RADIX:

@@ -19,6 +19,6 @@ void translate_directive(Context& ctx, LineRecord& record, std::string_view line
 // neither evaluates nor translates becomes an error line of its own.
 void translate_data_list(Context& ctx, LineRecord& record, std::string_view items, Width width, Translation& out);
 
-// PUBLIC, EXTRN, MACRO and macro calls: the line with the label, the mnemonic and the translated
-// name list; stores external names and macro parameters.
-OutputLine translate_name_list(Context& ctx, LineRecord& record, std::string_view line);
+// PUBLIC, EXTRN, MACRO and macro calls: the label, the mnemonic and the translated name list made
+// in `out`, a new line; stores external names and macro parameters.
+void translate_name_list(Context& ctx, LineRecord& record, std::string_view line, OutputLine& out);
