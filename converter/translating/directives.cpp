@@ -283,7 +283,9 @@ std::optional<std::size_t> next_item(std::string_view items, std::size_t end) {
 
 void set_data_kind(OutputLine& line, Width width) {
     const bool byte = width == Width::byte;
-    line.mnemonic = byte ? ".DATA.B" : ".DATA.W";
+    // Emptied and appended: every item asks, and a general assignment costs more.
+    line.mnemonic.clear();
+    line.mnemonic.append(byte ? std::string_view(".DATA.B") : std::string_view(".DATA.W"));
     line.directive = byte ? Directive::data_byte : Directive::data_word;
     line.size = byte ? 1 : 2;
     line.even = !byte;
@@ -449,10 +451,11 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
             if (plain_close != std::string_view::npos) {
                 // Its characters between double quotes, copied whole: none of them is a quote.
                 const std::string_view characters = body.substr(1, plain_close - 1);
-                line.mnemonic = ".SDATA";
+                // The line is new: its texts are appended to, which costs less than an assignment.
+                line.mnemonic.append(".SDATA");
                 line.directive = Directive::string;
                 line.operand1.reserve(characters.size() + 2);
-                line.operand1 = '"';
+                line.operand1.push_back('"');
                 line.operand1 += characters;
                 line.operand1 += '"';
                 line.size = static_cast<std::uint16_t>(characters.size());
@@ -579,7 +582,7 @@ void translate_name_list(Context& ctx, LineRecord& record, std::string_view sour
     } else {
         line.directive = Directive::macro_call;
         if (std::size_t index = macro_index(record); index < ctx.macro_names.names.size()) {
-            line.mnemonic = significant_name(ctx.macro_names.names[index]);
+            line.mnemonic.append(significant_name(ctx.macro_names.names[index]));
         }
     }
 }
