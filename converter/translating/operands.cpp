@@ -241,14 +241,25 @@ std::string_view register_name(Console& console, std::uint8_t code) {
     return {};
 }
 
-// A register without a name fails as an illegal operand (no undefined name to report).
-void render_register(Context& ctx, Outcome& first, std::string_view& slot, std::uint8_t code) {
-    const std::string_view name = register_name(ctx.console, code);
-    if (name.empty()) {
-        note_failure(first, Outcome::malformed());
-    } else {
-        slot = name;
-    }
+// The slot of a register that has a name; false for one without, which the general rendering
+// reports.
+bool named_register(std::string_view& slot, std::uint8_t code) {
+    const std::string_view name = names_by_code[code];
+    if (code == 0 || name.empty()) return false;
+    slot = name;
+    return true;
+}
+
+// A register without a name: "register error" printed, and an illegal operand noted.
+[[gnu::noinline]] void report_register_error(Context& ctx, Outcome& first, std::uint8_t code) {
+    (void)register_name(ctx.console, code);
+    note_failure(first, Outcome::malformed());
+}
+
+// A register without a name fails as an illegal operand (no undefined name to report). Most have
+// one, found here without a call.
+inline void render_register(Context& ctx, Outcome& first, std::string_view& slot, std::uint8_t code) {
+    if (!named_register(slot, code)) report_register_error(ctx, first, code);
 }
 
 // Every register name with "H" and with "L" appended, in the order of `register_names`: the
@@ -423,15 +434,6 @@ Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit,
 }
 
 namespace {
-
-// The slot of a register that has a name; false for one without, which the general rendering
-// reports.
-bool named_register(std::string_view& slot, std::uint8_t code) {
-    const std::string_view name = names_by_code[code];
-    if (code == 0 || name.empty()) return false;
-    slot = name;
-    return true;
-}
 
 // Most instruction lines name registers only, or nothing: their slots are filled here, without the
 // frame of the general rendering. False for any other form, or a register without a name (both left
