@@ -351,9 +351,10 @@ void read_parity_after_block(LineRecord& record, const LineRecord& previous, Lin
 }
 
 // A branch: its target rendered into slots.target, and a JR Z merged with the JR C or NC after it.
-// True when the line's translation is complete in `out`.
-bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
-                          OperandSlots& slots, Translation& out) {
+// True when the line's translation is complete in `out`. Inline where the branches are told apart:
+// a call would pass eight arguments on for every branch.
+[[gnu::always_inline]] inline bool render_branch_target(Context& ctx, RecordCursor& cursor, LineRecord& record,
+                                                        std::string_view line, OperandSlots& slots, Translation& out) {
     warn_if_flags_unknown(ctx, record, out);
     // The H8/300 DEC that counts DJNZ's loop sets Z and N.
     if (record.code == kw::DJNZ) ctx.pass2.z_flag_unknown = ctx.pass2.s_flag_unknown = true;
