@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <initializer_list>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -441,43 +442,44 @@ namespace {
 // Most instruction lines name registers only, or nothing: their slots are filled here, without the
 // frame of the general rendering. False for any other form, or a register without a name (both left
 // to the general rendering, which a form added later also reaches).
+// What the forms that name registers only, or nothing, have in their slots; `other` for the forms
+// left to the general rendering.
+enum class RegisterSlots : std::uint8_t { other, none, one, two, pair, pair_pair };
+
+// By form, so that the kind is found with one look: every instruction line asks.
+constexpr std::array<RegisterSlots, 256> register_slots_by_form = [] {
+    std::array<RegisterSlots, 256> kinds{};
+    const auto set = [&kinds](std::initializer_list<Form> forms, RegisterSlots kind) {
+        for (Form form : forms) kinds[static_cast<std::uint8_t>(form)] = kind;
+    };
+    set({Form::reg_reg, Form::reg_indirect, Form::reg_postinc, Form::indirect_reg, Form::predec_reg,
+         Form::indirect_pair},
+        RegisterSlots::two);
+    set({Form::reg, Form::indirect, Form::pair_twice}, RegisterSlots::one);
+    set({Form::pair}, RegisterSlots::pair);
+    set({Form::pair_pair}, RegisterSlots::pair_pair);
+    // No operand slots; branch targets are rendered with the branch.
+    set({Form::none, Form::af, Form::always, Form::cond_c, Form::cond_nc, Form::cond_z, Form::cond_nz, Form::cond_po,
+         Form::cond_pe, Form::cond_p, Form::cond_m, Form::nz_and_nc, Form::z_or_c, Form::po_after_transfer,
+         Form::pe_after_transfer, Form::po_after_compare, Form::pe_after_compare, Form::after_subtraction,
+         Form::illegal_branch},
+        RegisterSlots::none);
+    return kinds;
+}();
+
 bool render_registers_only(const LineRecord& record, OperandSlots& slots) {
-    switch (record.form) {
-        case Form::reg_reg:
-        case Form::reg_indirect:
-        case Form::reg_postinc:
-        case Form::indirect_reg:
-        case Form::predec_reg:
-        case Form::indirect_pair:
+    switch (register_slots_by_form[static_cast<std::uint8_t>(record.form)]) {
+        case RegisterSlots::two:
             return named_register(slots.reg1, record.reg1) && named_register(slots.reg2, record.reg2);
-        case Form::reg:
-        case Form::indirect:
-        case Form::pair_twice: return named_register(slots.reg1, record.reg1);
-        case Form::pair: return record.code != kw::MLT && named_register(slots.reg1, record.reg1);
-        case Form::pair_pair:
+        case RegisterSlots::one: return named_register(slots.reg1, record.reg1);
+        case RegisterSlots::pair: return record.code != kw::MLT && named_register(slots.reg1, record.reg1);
+        case RegisterSlots::pair_pair:
             return record.code != kw::ADC && record.code != kw::SBC && named_register(slots.reg1, record.reg1) &&
                    named_register(slots.reg2, record.reg2);
-        case Form::none:
-        case Form::af:
-        case Form::always:
-        case Form::cond_c:
-        case Form::cond_nc:
-        case Form::cond_z:
-        case Form::cond_nz:
-        case Form::cond_po:
-        case Form::cond_pe:
-        case Form::cond_p:
-        case Form::cond_m:
-        case Form::nz_and_nc:
-        case Form::z_or_c:
-        case Form::po_after_transfer:
-        case Form::pe_after_transfer:
-        case Form::po_after_compare:
-        case Form::pe_after_compare:
-        case Form::after_subtraction:
-        case Form::illegal_branch: return true;  // no operand slots; branch targets are rendered with the branch
-        default: return false;
+        case RegisterSlots::none: return true;
+        case RegisterSlots::other: break;
     }
+    return false;
 }
 
 }  // namespace
