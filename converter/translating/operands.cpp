@@ -439,9 +439,6 @@ Outcome render_bit_number(Context& ctx, std::string_view text, std::string& bit,
 
 namespace {
 
-// Most instruction lines name registers only, or nothing: their slots are filled here, without the
-// frame of the general rendering. False for any other form, or a register without a name (both left
-// to the general rendering, which a form added later also reaches).
 // What the forms that name registers only, or nothing, have in their slots; `other` for the forms
 // left to the general rendering.
 enum class RegisterSlots : std::uint8_t { other, none, one, two, pair, pair_pair };
@@ -467,6 +464,9 @@ constexpr std::array<RegisterSlots, 256> register_slots_by_form = [] {
     return kinds;
 }();
 
+// Most instruction lines name registers only, or nothing: their slots are filled here, without the
+// frame of the general rendering. False for any other form, or a register without a name (both left
+// to the general rendering, which a form added later also reaches).
 bool render_registers_only(const LineRecord& record, OperandSlots& slots) {
     switch (register_slots_by_form[static_cast<std::uint8_t>(record.form)]) {
         case RegisterSlots::two:
