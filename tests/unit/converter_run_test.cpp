@@ -1,8 +1,10 @@
 // Whole srcport runs inside a scratch directory.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "driver/srcport.h"
@@ -15,9 +17,11 @@ namespace {
 
 class ScratchDirectory {
 public:
-    explicit ScratchDirectory(const std::string& name) : path_(fs::path(::testing::TempDir()) / name) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
+    // A directory of its own for each run: test runs side by side (two builds) must not meet.
+    explicit ScratchDirectory(const std::string& name) {
+        std::string pattern = (fs::path(::testing::TempDir()) / (name + "XXXXXX")).string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make " + pattern);
+        path_ = pattern;
         previous_ = fs::current_path();
         fs::current_path(path_);
     }
