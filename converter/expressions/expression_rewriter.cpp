@@ -208,6 +208,17 @@ inline bool read_ending(std::string_view text, std::size_t i, Ending& ending) {
     return true;
 }
 
+// Gives the evaluation where the next item starts. Copied by its parts: the ending's optional was
+// just written in two narrow stores, which a copy of it whole reads back in one wide load that
+// waits until both stores are done.
+inline void take_next(Evaluation& value, const Ending& ending) {
+    if (ending.next) {
+        value.next = *ending.next;
+    } else {
+        value.next.reset();
+    }
+}
+
 void set_one_walk_value(Evaluation& value, Width width, std::uint32_t sum) {
     sum &= 0xFFFF;
     value.value = static_cast<std::uint16_t>(width == Width::byte ? sum & 0xFF : sum);
@@ -236,7 +247,7 @@ bool evaluate_and_rewrite_constant(std::string_view text, Width width, Evaluatio
     if (!read_ending(text, close + 1, ending)) return false;
     value = Evaluation{};
     if (close > 1) set_one_walk_value(value, width, characters);
-    value.next = ending.next;
+    take_next(value, ending);
     if (close == 1 || !copies) {
         rewrite = Rewrite::not_translatable;
         return true;
@@ -346,7 +357,7 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             value.outcome.undefined_name.clear();
             set_one_walk_value(value, width, sum);
         }
-        value.next = ending.next;
+        take_next(value, ending);
         rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
         return true;
     }
@@ -377,10 +388,11 @@ bool evaluate_and_rewrite_name(const EvalState& eval, const DataNameTable& names
         value.outcome.undefined_name.clear();
         set_one_walk_value(value, width, entry->value);
     } else {
-        value.outcome.status = is_address_name(names, name.view()) ? EvalStatus::address_name : EvalStatus::undefined_name;
+        value.outcome.status =
+            is_address_name(names, name.view()) ? EvalStatus::address_name : EvalStatus::undefined_name;
         upper_case_into(value.outcome.undefined_name, token.substr(0, 12));
     }
-    value.next = ending.next;
+    take_next(value, ending);
     out.append(token);
     rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
     return true;
