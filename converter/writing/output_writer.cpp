@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "reading/text_scan.h"
 #include "writing/gas_syntax.h"
 
@@ -123,6 +127,23 @@ char* copy_text(char* at, std::string_view text) {
     return at + text.size();
 }
 
+// Whether the fields just laid out hold a tab. The room they were laid out in goes on for 16 bytes
+// or more past them, so they are looked through 16 bytes at a time, without a call.
+bool holds_tab(std::string_view fields) {
+#if defined(__SSE2__)
+    const __m128i tab = _mm_set1_epi8('\t');
+    for (std::size_t pos = 0; pos < fields.size(); pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fields.data() + pos));
+        unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tab)));
+        if (fields.size() - pos < 16) found &= (1U << (fields.size() - pos)) - 1;
+        if (found != 0) return true;
+    }
+    return false;
+#else
+    return fields.find('\t') != std::string_view::npos;
+#endif
+}
+
 // Bytes a line laid out in place may take beyond its fields and source line: separators, tabs to
 // column 40, ";\t" and the newline (at most 10), and the slack of the whole word of tabs that
 // `put_comment_start` stores.
@@ -193,7 +214,7 @@ Fields code_fields(const OutputLine& line) {
         }
     }
     const std::string_view fields(begin, static_cast<std::size_t>(at - begin));
-    const bool tab_free = !with_comment || fields.find('\t') == std::string_view::npos;
+    const bool tab_free = !with_comment || !holds_tab(fields);
     *label_end = label.size() < 8 ? '\t' : ' ';  // a lone tab without a label
     if (mnemonic_end != nullptr) *mnemonic_end = '\t';
     if (!with_comment) {
