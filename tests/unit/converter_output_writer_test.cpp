@@ -42,6 +42,9 @@ TEST_F(OutputWriterTest, OperandsAndTheCommentColumn) {
     // text that already reaches column 40 gets exactly one tab before the ';'
     EXPECT_EQ(write_step("X\n", {".SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000", "", ""}),
               "\t.SECTION LONG_SECTION_NAME,DATA,LOCATE=H'8000\t;\tX\n");
+    // A tab in a field moves the columns after it, within the fields' first 16 bytes or after them.
+    EXPECT_EQ(write_step("X\n", {"MOV.B", "A\tB", "R0H"}), "\tMOV.B\tA\tB,R0H\t\t;\tX\n");
+    EXPECT_EQ(write_step("X\n", {"MOV.B", "0123456789\tA", ""}), "\tMOV.B\t0123456789\tA\t;\tX\n");
 }
 
 TEST_F(OutputWriterTest, OnlyTheFirstLineCarriesTheComment) {
