@@ -2,6 +2,7 @@
 // records from pass 1 to pass 2 as a plain sequence of 24-byte little-endian records.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -11,10 +12,25 @@
 
 #include "reading/vocabulary.h"
 
-// The label held in 16 zero-padded bytes at `padded`: most records have none, and the others are
-// looked through for their end at once.
+// The label held in 16 zero-padded bytes at `padded`: most records have none. A label holds no
+// NUL, so its length is the place of the first zero byte, found in both halves at once.
 inline std::string_view padded_label(const char* padded) {
     if (padded[0] == '\0') return {};
+    if constexpr (std::endian::native == std::endian::little) {
+        // A byte's high bit is set in (x - 0x01...) & ~x where the byte is zero or a borrow reached
+        // it, and a borrow comes only from a zero byte below: the lowest bit set is the first zero.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        constexpr std::uint64_t high_bits = ones * 0x80;
+        std::uint64_t low = 0;
+        std::uint64_t high = 0;
+        std::memcpy(&low, padded, 8);
+        std::memcpy(&high, padded + 8, 8);
+        const std::uint64_t zero_low = (low - ones) & ~low & high_bits;
+        if (zero_low != 0) return std::string_view(padded, static_cast<std::size_t>(std::countr_zero(zero_low)) / 8);
+        const std::uint64_t zero_high = (high - ones) & ~high & high_bits;
+        return std::string_view(padded,
+                                zero_high != 0 ? 8 + static_cast<std::size_t>(std::countr_zero(zero_high)) / 8 : 16);
+    }
     const void* end = std::memchr(padded, '\0', 16);
     return std::string_view(padded,
                             end != nullptr ? static_cast<std::size_t>(static_cast<const char*>(end) - padded) : 16);
@@ -35,6 +51,24 @@ struct LineRecord {
     void set_label(std::string_view name);  // keeps the first 16 characters
     bool operator==(const LineRecord&) const = default;
 };
+
+// Inline, and without a call to copy: every labelled line sets its label. The name's first and
+// last bytes are copied in two overlapping moves of 8 or 4 (the label is cleared before).
+inline void LineRecord::set_label(std::string_view name) {
+    label = {};
+    const std::size_t length = std::min<std::size_t>(name.size(), 16);
+    const char* from = name.data();
+    char* to = label.data();
+    if (length >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + length - 8, from + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + length - 4, from + length - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
+    }
+}
 
 inline constexpr std::size_t record_size = 24;
 using RecordBytes = std::array<unsigned char, record_size>;
