@@ -33,6 +33,21 @@ TEST(LineRecordLayout, TwentyFourLittleEndianBytes) {
     EXPECT_EQ(record.label_view(), "ABCDEFGHIJKLMNOP");
 }
 
+// A label is copied in moves of 8 or 4 bytes and its length read from the padded words: every
+// length around those widths, with bytes of every kind, must come back as it was set.
+TEST(LineRecordLayout, LabelsOfEveryLength) {
+    const std::string name("A\x01\x7F\x80\xFFz_9'BCDEFGHIJ");
+    for (std::size_t length = 0; length <= name.size(); ++length) {
+        LineRecord record;
+        record.set_label("Q_LONGER_NAME_THAN_ANY");  // cleared by the next label
+        record.set_label(std::string_view(name).substr(0, length));
+        const std::string_view expected = std::string_view(name).substr(0, std::min<std::size_t>(length, 16));
+        EXPECT_EQ(record.label_view(), expected) << length;
+        EXPECT_EQ(encoded_label(encode_record(record).data()), expected) << length;
+        EXPECT_EQ(record.label[16], '\0');
+    }
+}
+
 // Pass 2 reads the work file in large blocks and copies records from them into its window: every
 // record must arrive whole and in its place across the blocks and the window's moves, and a file
 // that ends too soon is a read error.
