@@ -18,22 +18,22 @@ struct FoldedName {
     std::uint64_t hash = 0;
 };
 
-// `padded` holds the name's `length` bytes and may go on with any bytes up to 16.
-inline FoldedName fold_padded(const char* padded, std::size_t length) {
+// `name` is upper-cased into a key.
+inline FoldedName fold_name(const PaddedName& name, std::size_t length) {
     FoldedName folded;
-    folded.name = padded_name(padded, length);
-    folded.name.low = upper_case_eight(folded.name.low);
-    folded.name.high = upper_case_eight(folded.name.high);
+    folded.name.low = upper_case_eight(name.low);
+    folded.name.high = upper_case_eight(name.high);
     folded.length = length;
     folded.hash = padded_name_hash(folded.name);
     return folded;
 }
 
-FoldedName fold(std::string_view name) {
-    std::array<char, longest_label> bytes{};
-    std::copy(name.begin(), name.end(), bytes.begin());
-    return fold_padded(bytes.data(), name.size());
+// `padded` holds the name's `length` bytes and may go on with any bytes up to 16.
+inline FoldedName fold_padded(const char* padded, std::size_t length) {
+    return fold_name(padded_name(padded, length), length);
 }
+
+FoldedName fold(std::string_view name) { return fold_name(padded_name_of(name), name.size()); }
 
 // Entry `number` (counted from one) holds the name: its key is the name's, and so is its length,
 // which tells a name apart from one with NULs behind it.

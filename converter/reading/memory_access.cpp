@@ -73,9 +73,6 @@ void note_access(MemoryAccessTable& table, const NamedAccess& access) {
 
 bool is_word_name(const MemoryAccessTable& table, std::string_view name) {
     if (name.size() > padded_name_bytes) return false;
-    std::array<char, padded_name_bytes> bytes{};
-    std::copy(name.begin(), name.end(), bytes.begin());
-    const std::size_t number =
-        data_name_index::entry_number(table.slots, table.keys, padded_name(bytes.data(), name.size()));
+    const std::size_t number = data_name_index::entry_number(table.slots, table.keys, padded_name_of(name));
     return number != 0 && table.kinds[number - 1].word;
 }

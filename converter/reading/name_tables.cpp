@@ -33,11 +33,7 @@ namespace {
 using data_name_index::entry_number;
 
 // The key of a name whose characters all count (at most 16 of them).
-DataNameKey key_of_significant(std::string_view name) {
-    std::array<char, padded_name_bytes> bytes{};
-    std::copy(name.begin(), name.end(), bytes.begin());
-    return padded_name(bytes.data(), name.size());
-}
+DataNameKey key_of_significant(std::string_view name) { return padded_name_of(name); }
 
 // The key of a name's significant part.
 DataNameKey key_of(std::string_view name) { return key_of_significant(significant_name(name)); }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 struct PaddedName {
     std::uint64_t low = 0;
@@ -40,6 +41,36 @@ inline PaddedName padded_name(const char* padded, std::size_t length) {
     name.low &= mask_low;
     name.high &= mask_high;
     return name;
+}
+
+// The name of `name` (at most 16 bytes), wherever it lies: its bytes are read from its two ends
+// in overlapping moves, so that a short name costs no call and no copy into a buffer.
+inline PaddedName padded_name_of(std::string_view name) {
+    const std::size_t length = name.size();
+    const char* bytes = name.data();
+    PaddedName padded;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (length > 8) {
+            std::memcpy(&padded.low, bytes, 8);
+            std::memcpy(&padded.high, bytes + length - 8, 8);
+            padded.high >>= 8 * (padded_name_bytes - length);  // drops the bytes that low holds
+            return padded;
+        }
+        if (length >= 4) {
+            std::uint32_t first = 0;
+            std::uint32_t last = 0;
+            std::memcpy(&first, bytes, 4);
+            std::memcpy(&last, bytes + length - 4, 4);
+            padded.low = first | std::uint64_t{last} << (8 * (length - 4));
+            return padded;
+        }
+        for (std::size_t i = 0; i < length; ++i)
+            padded.low |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+        return padded;
+    }
+    std::array<char, padded_name_bytes> buffer{};
+    std::memcpy(buffer.data(), bytes, length);
+    return padded_name(buffer.data(), length);
 }
 
 inline std::uint64_t padded_name_hash(const PaddedName& name) {
