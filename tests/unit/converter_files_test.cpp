@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <fstream>
 
@@ -45,6 +46,20 @@ TEST(LineRecordLayout, LabelsOfEveryLength) {
         EXPECT_EQ(record.label_view(), expected) << length;
         EXPECT_EQ(encoded_label(encode_record(record).data()), expected) << length;
         EXPECT_EQ(record.label[16], '\0');
+    }
+}
+
+// A name's key is read from its two ends in moves of 8 or 4: at every length it must be the key of
+// its bytes zero-padded, read from a buffer.
+TEST(NameTables, KeyOfANameAtEveryLength) {
+    const std::string name("\xFFz_9'ABCDEFGHIJK\x80");
+    for (std::size_t length = 0; length <= 16; ++length) {
+        std::array<char, padded_name_bytes> buffer{};
+        std::copy_n(name.begin(), length, buffer.begin());
+        const PaddedName expected = padded_name(buffer.data(), length);
+        const PaddedName key = padded_name_of(std::string_view(name).substr(0, length));
+        EXPECT_EQ(key.low, expected.low) << length;
+        EXPECT_EQ(key.high, expected.high) << length;
     }
 }
 
