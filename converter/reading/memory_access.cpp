@@ -1,6 +1,7 @@
 #include "reading/memory_access.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "reading/text_scan.h"
 
@@ -8,10 +9,14 @@ namespace {
 
 constexpr std::size_t name_max = 16;
 
-// Stores the upper-cased name (its first 16 characters) in `access`.
+// Stores the upper-cased name (its first 16 characters) in `access`, eight bytes at a time.
 void set_name(NamedAccess& access, std::string_view name) {
     access.length = static_cast<std::uint8_t>(std::min(name.size(), name_max));
-    for (std::size_t i = 0; i < access.length; ++i) access.name[i] = to_upper(name[i]);
+    const PaddedName padded = padded_name_of(name.substr(0, access.length));
+    const std::uint64_t low = upper_case_eight(padded.low);
+    const std::uint64_t high = upper_case_eight(padded.high);
+    std::memcpy(access.name.data(), &low, 8);
+    std::memcpy(access.name.data() + 8, &high, 8);
 }
 
 // The name of an address `NAME` or `NAME+1` up to its closing parenthesis, with the offset, stored
