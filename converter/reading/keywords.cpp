@@ -81,6 +81,14 @@ constexpr bool every_keyword_fits() {
 }
 static_assert(every_keyword_fits(), "the index holds fewer keywords than slots, each of 1 to 8 characters");
 
+constexpr bool no_keyword_is_code_0() {
+    for (const Keyword& keyword : KeywordTable) {
+        if (keyword.code == 0) return false;
+    }
+    return true;
+}
+static_assert(no_keyword_is_code_0(), "keyword_code_packed tells no keyword by code 0");
+
 constexpr std::array<KeywordIndexEntry, keyword_index_slots> build_keyword_index() {
     std::array<KeywordIndexEntry, keyword_index_slots> index{};
     for (const Keyword& keyword : KeywordTable) {

@@ -40,14 +40,20 @@ constexpr std::size_t keyword_slot(std::uint64_t packed) {
     return static_cast<std::size_t>((packed * 0x9E3779B97F4A7C15ULL) >> 56);
 }
 
-// The same as keyword_lookup for a name of `length` characters (at most longest_keyword) whose
-// bytes are packed into one number: a scanner that packs a word as it reads it is spared packing it
-// again, and the lookup, inline, a call.
-inline std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length) {
+// The code of a name of `length` characters (at most longest_keyword) whose bytes are packed into
+// one number, or 0 when it is no keyword (no keyword has code 0): a scanner that packs a word as
+// it reads it is spared packing it again, and the lookup, inline, a call and an optional.
+inline std::uint16_t keyword_code_packed(std::uint64_t packed, std::size_t length) {
     for (std::size_t slot = keyword_slot(packed); keyword_index[slot].length != 0;
          slot = (slot + 1) % keyword_index_slots) {
         const KeywordIndexEntry& entry = keyword_index[slot];
         if (entry.packed == packed && entry.length == length) return entry.code;
     }
-    return std::nullopt;
+    return 0;
+}
+
+// The same as keyword_lookup for a packed name.
+inline std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length) {
+    const std::uint16_t code = keyword_code_packed(packed, length);
+    return code != 0 ? std::optional<std::uint16_t>(code) : std::nullopt;
 }

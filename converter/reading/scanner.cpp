@@ -12,14 +12,14 @@
 
 namespace {
 
-// The keyword a word is, or nothing; `packed` holds the word's bytes when it has at most
+// The code of the keyword a word is, or 0; `packed` holds the word's bytes when it has at most
 // longest_keyword of them.
-std::optional<std::uint16_t> find_keyword(const Context& ctx, std::string_view word, std::uint64_t packed) {
+std::uint16_t find_keyword(const Context& ctx, std::string_view word, std::uint64_t packed) {
     if (ctx.settings.extended) {
-        if (std::optional<std::uint16_t> code = extended_keyword_lookup(word)) return code;
+        if (std::optional<std::uint16_t> code = extended_keyword_lookup(word)) return *code;
     }
-    if (word.size() > longest_keyword) return std::nullopt;
-    return keyword_lookup_packed(packed, word.size());
+    if (word.size() > longest_keyword) return 0;
+    return keyword_code_packed(packed, word.size());
 }
 
 // The bytes of the first `length` characters at `text` (at most longest_keyword of them) as one
@@ -182,9 +182,9 @@ enum class Mnemonic {
 // Reads the mnemonic field, a keyword or a macro name, into the record's code.
 inline Mnemonic read_mnemonic(Context& ctx, std::string_view line, std::size_t col, const Word& word, bool label_seen,
                               LineRecord& record) {
-    const std::optional<std::uint16_t> code = find_keyword(ctx, word.text, word.packed);
-    if (!code) return read_macro_call(ctx, word.text, record);
-    record.code = *code;
+    const std::uint16_t code = find_keyword(ctx, word.text, word.packed);
+    if (code == 0) return read_macro_call(ctx, word.text, record);
+    record.code = code;
     if (record.code == kw::COMMENT || record.code == kw::MACRO) {
         return note_block_keyword(ctx, line, col, label_seen, record);
     }
