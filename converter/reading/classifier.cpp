@@ -77,6 +77,17 @@ constexpr std::array<bool, 256> paren_stops = [] {
     return table;
 }();
 
+// The characters that can stand between parentheses with no nesting or string among them.
+constexpr std::array<bool, 256> plain_inside_paren = [] {
+    std::array<bool, 256> table{};
+    for (int ch = 0; ch < 256; ++ch) {
+        const char c = static_cast<char>(ch);
+        table[static_cast<std::size_t>(ch)] =
+            is_letter(c) || is_digit(c) || is_blank(c) || c == '_' || c == '+' || c == '-';
+    }
+    return table;
+}();
+
 // The operand text of one instruction line, as offsets into the line. Reads past the end of the
 // line yield '\0', so every look-ahead is safe.
 struct Operands {
@@ -116,10 +127,11 @@ struct Operands {
 
     // Whether an operator follows the parenthesis that matches the one at `open`.
     bool operator_after_paren(std::size_t open) const {
-        const std::size_t close = matching_paren(open);
+        const std::size_t close = closing_paren(open);
         if (close == std::string_view::npos) return false;
         const std::size_t next = skip_blanks(close + 1);
         if (operator_chars[static_cast<unsigned char>(at(next))]) return true;
+        if (!is_letter(at(next))) return false;  // every operator word begins with a letter
         std::size_t end = next;
         while (is_name_char(at(end))) ++end;
         const std::string_view word = from(next).substr(0, end - next);
@@ -128,6 +140,16 @@ struct Operands {
             if (word == keyword) return true;
         }
         return false;
+    }
+
+    // matching_paren(open), found at once for the parentheses most operands hold, (HL) or
+    // (IX+4): up to their first character that is no letter, digit, '_', '+', '-' or blank
+    // nothing nests and no string opens, so when that character is ')' it is the match.
+    std::size_t closing_paren(std::size_t open) const {
+        const char* const text = line.data();
+        std::size_t close = open + 1;
+        while (close < line.size() && plain_inside_paren[static_cast<unsigned char>(text[close])]) ++close;
+        return close < line.size() && text[close] == ')' ? close : matching_paren(open);
     }
 
     // The ')' matching the '(' at `open`, past nested ones and quoted strings; npos when the
@@ -158,7 +180,7 @@ struct Operands {
     }
 
     bool goes_on_after_paren(std::size_t open) const {
-        const std::size_t close = matching_paren(open);
+        const std::size_t close = closing_paren(open);
         if (close == std::string_view::npos) return false;  // never closed: LD A,(HL still reads as (HL)
         const char after = at(skip_blanks(close + 1));
         return after != '\0' && !is_white_space(after) && after != ',' && after != ';';

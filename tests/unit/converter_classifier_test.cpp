@@ -184,6 +184,10 @@ TEST(ClassifierEdgeCases, IllegalOperands) {
         {"INC (HL)X",          INC,  0,   0,  0,  4,   0,  true},
         {"LD A,(X+1)*2",       LD,   0,   0,  0,  3,   0,  true},  // a value, not the byte at X+1
         {"SUB (B-A) SHR 1",    SUB,  0,   0,  0,  4,   0,  true},
+        {"LD A,( X + 1 ) * 2", LD,   0,   0,  0,  3,   0,  true},  // the ')' after plain text,
+        {"LD A,(X+(Y))*2",     LD,   0,   0,  0,  3,   0,  true},  // after a nested pair,
+        {"SUB (X+')')*2",      SUB,  0,   0,  0,  4,   0,  true},  // after a quoted ')'
+        {"LD A,(X) AND 1",     LD,   0,   0,  0,  3,   0,  true},
         {"LD A,(TBL+(2))",     LD,   3,   1,  0,  6,   0},  // parentheses inside an address
         {"MLT A",              MLT,  0,   0,  0,  4,   0,  true},
         {"JP P,LOOP",          JP,   0,   0,  0,  3,   0,  true},
