@@ -18,14 +18,18 @@ struct FoldedName {
     std::uint64_t hash = 0;
 };
 
-// `name` is upper-cased into a key.
-inline FoldedName fold_name(const PaddedName& name, std::size_t length) {
+// `name`, in upper case already, as a key.
+inline FoldedName key_name(const PaddedName& name, std::size_t length) {
     FoldedName folded;
-    folded.name.low = upper_case_eight(name.low);
-    folded.name.high = upper_case_eight(name.high);
+    folded.name = name;
     folded.length = length;
     folded.hash = padded_name_hash(folded.name);
     return folded;
+}
+
+// `name` is upper-cased into a key.
+inline FoldedName fold_name(const PaddedName& name, std::size_t length) {
+    return key_name(PaddedName{upper_case_eight(name.low), upper_case_eight(name.high)}, length);
 }
 
 // `padded` holds the name's `length` bytes and may go on with any bytes up to 16.
@@ -108,6 +112,12 @@ BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name) {
 BranchLabel* find_branch_target_padded(BranchLabels& labels, const char* padded, std::size_t length) {
     if (labels.index.empty() || length == 0 || length > longest_label) return nullptr;
     const std::uint32_t slot = slot_for(labels, fold_padded(padded, length));
+    return slot != 0 ? &labels.entries[(slot & entry_bits) - 1] : nullptr;
+}
+
+BranchLabel* find_branch_target_upper_padded(BranchLabels& labels, const char* padded, std::size_t length) {
+    if (labels.index.empty() || length == 0 || length > longest_label) return nullptr;
+    const std::uint32_t slot = slot_for(labels, key_name(padded_name(padded, length), length));
     return slot != 0 ? &labels.entries[(slot & entry_bits) - 1] : nullptr;
 }
 

@@ -47,5 +47,7 @@ void add_branch_target(BranchLabels& labels, std::string_view upper_name);
 BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name);
 // The same for a name of `length` bytes at `padded`, where 16 bytes can be read.
 BranchLabel* find_branch_target_padded(BranchLabels& labels, const char* padded, std::size_t length);
+// The same for a name already in upper case, as the records keep their labels: it is not folded.
+BranchLabel* find_branch_target_upper_padded(BranchLabels& labels, const char* padded, std::size_t length);
 // The place of a label a short branch names, in any letter case; null for any other name.
 LabelPlace* branch_label_place(BranchLabels& labels, std::string_view name);

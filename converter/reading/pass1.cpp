@@ -73,7 +73,7 @@ void mark_branch_labels(Context& ctx, std::FILE* work, std::size_t records, std:
             if (bytes[7] == 0) continue;  // no label
             const std::string_view label = encoded_label(bytes);
             if (!labels_a_place(encoded_code(bytes), label)) continue;
-            if (BranchLabel* target = find_branch_target_padded(ctx.labels, label.data(), label.size())) {
+            if (BranchLabel* target = find_branch_target_upper_padded(ctx.labels, label.data(), label.size())) {
                 target->is_label = true;
             }
         }

@@ -61,4 +61,9 @@ TEST(BranchLabels, PaddedNamesIgnoreTheBytesBehindThem) {
               find_branch_target(labels, "SIXTEEN_LETTERS_"));
     EXPECT_NE(find_branch_target(labels, "SIXTEEN_LETTERS_"), nullptr);
     EXPECT_EQ(find_branch_target_padded(labels, "LOO\0\0\0\0\0\0\0\0\0\0\0\0\0", 3), nullptr);
+    // A record's label is upper case already and is looked up unfolded.
+    EXPECT_EQ(find_branch_target_upper_padded(labels, "LOOPXYZ\x7F\xFFlong_tail", 4), loop);
+    EXPECT_EQ(find_branch_target_upper_padded(labels, "SIXTEEN_LETTERS_", 16),
+              find_branch_target(labels, "SIXTEEN_LETTERS_"));
+    EXPECT_EQ(find_branch_target_upper_padded(labels, "LOOPS\0\0\0\0\0\0\0\0\0\0\0", 5), nullptr);
 }
