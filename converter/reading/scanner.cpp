@@ -90,10 +90,8 @@ void open_comment_block(Context& ctx, std::string_view line, std::size_t col) {
     ctx.console.print("(%d) WARNING: label length %d over '%s'+'", ctx.includes.line_count(), 16,
                       std::string(line.substr(col, 16)).c_str());
     std::size_t end = col + 16;
-    while (end < line.size() && is_name_char(line[end])) {
-        ctx.console.write(line.substr(end, 1));
-        ++end;
-    }
+    while (end < line.size() && is_name_char(line[end])) ++end;
+    ctx.console.write(line.substr(col + 16, end - (col + 16)));
     ctx.console.write("'\n");
     return end;
 }
