@@ -76,10 +76,13 @@ constexpr std::uint64_t packed_of(std::string_view name) {
 constexpr bool every_keyword_fits() {
     for (const Keyword& keyword : KeywordTable) {
         if (keyword.text.empty() || keyword.text.size() > longest_keyword) return false;
+        for (char ch : keyword.text) {
+            if (ch == '\0') return false;  // keyword_code_packed relies on it
+        }
     }
     return KeywordTable.size() < keyword_index_slots;
 }
-static_assert(every_keyword_fits(), "the index holds fewer keywords than slots, each of 1 to 8 characters");
+static_assert(every_keyword_fits(), "the index holds fewer keywords than slots, each of 1 to 8 characters, no NUL");
 
 constexpr bool no_keyword_is_code_0() {
     for (const Keyword& keyword : KeywordTable) {

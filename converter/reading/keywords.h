@@ -43,13 +43,14 @@ constexpr std::size_t keyword_slot(std::uint64_t packed) {
 // The code of a name of `length` characters (at most longest_keyword) whose bytes are packed into
 // one number, or 0 when it is no keyword (no keyword has code 0): a scanner that packs a word as
 // it reads it is spared packing it again, and the lookup, inline, a call and an optional.
+// No two keywords pack alike (none holds a NUL), so the first entry packed like the name decides;
+// a free slot, packed as 0 with length 0, ends the search as well.
 inline std::uint16_t keyword_code_packed(std::uint64_t packed, std::size_t length) {
-    for (std::size_t slot = keyword_slot(packed); keyword_index[slot].length != 0;
-         slot = (slot + 1) % keyword_index_slots) {
+    for (std::size_t slot = keyword_slot(packed);; slot = (slot + 1) % keyword_index_slots) {
         const KeywordIndexEntry& entry = keyword_index[slot];
-        if (entry.packed == packed && entry.length == length) return entry.code;
+        if (entry.packed == packed) return entry.length == length ? entry.code : 0;
+        if (entry.length == 0) return 0;
     }
-    return 0;
 }
 
 // The same as keyword_lookup for a packed name.
