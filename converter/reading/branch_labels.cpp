@@ -43,7 +43,7 @@ FoldedName fold(std::string_view name) { return fold_name(padded_name_of(name), 
 // which tells a name apart from one with NULs behind it.
 bool same_name(const BranchLabels& labels, std::size_t number, const FoldedName& name) {
     const PaddedName& key = labels.keys[number - 1];
-    return key.low == name.name.low && key.high == name.name.high && labels.entries[number - 1].length == name.length;
+    return key.low == name.name.low && key.high == name.name.high && labels.lengths[number - 1] == name.length;
 }
 
 // A slot holds the entry's number plus one in its low 16 bits (a run has at most 65,500 lines, so
@@ -93,14 +93,16 @@ void grow(BranchLabels& labels) {
 
 void add_branch_target(BranchLabels& labels, std::string_view upper_name) {
     if (upper_name.empty() || upper_name.size() > longest_label) return;
-    if (4 * (labels.entries.size() + 1) > 3 * labels.index.size()) grow(labels);
+    // The keys count the entries as well, and more cheaply than the deque.
+    if (4 * (labels.keys.size() + 1) > 3 * labels.index.size()) grow(labels);
     const FoldedName name = fold(upper_name);
     std::uint32_t& slot = slot_for(labels, name);
-    if (slot != 0 || labels.entries.size() >= most_entries) return;
+    if (slot != 0 || labels.keys.size() >= most_entries) return;
     BranchLabel& entry = labels.entries.emplace_back();
     entry.length = static_cast<std::uint8_t>(upper_name.size());
     labels.keys.push_back(name.name);
-    slot = slot_value(name, labels.entries.size());
+    labels.lengths.push_back(entry.length);
+    slot = slot_value(name, labels.keys.size());
 }
 
 BranchLabel* find_branch_target(BranchLabels& labels, std::string_view name) {

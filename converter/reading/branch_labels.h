@@ -39,6 +39,8 @@ struct BranchLabels {
     // Each entry's name upper-cased as a key (padded_name.h), in entry order: a probe compares these
     // side by side in one block, and the index is rebuilt from them when it grows.
     std::vector<PaddedName> keys;
+    // Each entry's name length beside its key, so that a probe that matches the key reads no entry.
+    std::vector<std::uint8_t> lengths;
 };
 
 // Notes a name a short branch targets (upper case). A name longer than a label can be is no label.
