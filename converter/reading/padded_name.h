@@ -69,7 +69,7 @@ inline PaddedName padded_name_of(std::string_view name) {
         return padded;
     }
     std::array<char, padded_name_bytes> buffer{};
-    std::memcpy(buffer.data(), bytes, length);
+    if (length != 0) std::memcpy(buffer.data(), bytes, length);  // an empty view may hold no pointer
     return padded_name(buffer.data(), length);
 }
 
