@@ -89,10 +89,9 @@ void use_little_endian_forms(const Settings& settings, LineRecord& record) {
 }
 
 // The line that clears the carry; it names no slot.
-void add_clear_carry_line(const OperandSlots& slots, Translation& out) {
-    static constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
-    fill_template(clear_carry, slots, {}, out);
-}
+constexpr TemplateStep clear_carry[] = {{"ANDC", "#H'FE", "CCR"}};
+
+void add_clear_carry_line(const OperandSlots& slots, Translation& out) { fill_template(clear_carry, slots, {}, out); }
 
 bool is_a_test(const LineRecord& record, std::string_view logic) {
     return record.code == kw::LOGIC && logic != "XOR" && record.form == Form::reg && record.reg1 == reg::A;
@@ -182,7 +181,7 @@ bool is_redundant_test(const LineRecord& record, const OperandSlots& slots, cons
 }  // namespace
 
 void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
-                           Translation& out) {
+                           Translation& out, TemplateLines* direct) {
     OperandSlots& slots = ctx.pass2.slots;
     clear_slots(slots);
     slots.with_pieces = ctx.settings.gas;
@@ -242,6 +241,10 @@ void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& recor
     } else if (entry.steps.empty()) {
         ctx.console.print("(%d) ERROR: unsupport mnemonic '%s'\n", ctx.includes.line_count(),
                           std::string(entry.display).c_str());
+    } else if (direct != nullptr) {
+        *direct = {entry.steps, label,
+                   carry_read ? std::span<const TemplateStep>(clear_carry) : std::span<const TemplateStep>()};
+        return;
     } else {
         fill_template(entry.steps, slots, label, out);
         if (carry_read) add_clear_carry_line(slots, out);

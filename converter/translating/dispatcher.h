@@ -6,9 +6,11 @@
 
 #include "driver/context.h"
 #include "translating/record_cursor.h"
+#include "translating/templates.h"
 #include "writing/output_line.h"
 
 // Translates the instruction line `line` whose record is the cursor's current one, onto the end of
-// `out`.
+// `out`. With `direct`, the template lines that end most translations go there instead, to be
+// written from the steps and ctx.pass2.slots after `out`'s lines.
 void translate_instruction(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line,
-                           Translation& out);
+                           Translation& out, TemplateLines* direct = nullptr);

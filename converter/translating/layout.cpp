@@ -83,20 +83,10 @@ void Layout::step(const OutputLine& line, Entry& entry, std::uint64_t serial, st
     const std::uint16_t size = plain && !line.long_branch ? line.size : size_of(line, source);
     // A macro body takes its place where the macro is called, and its labels with it.
     if (in_macro_) {
-        if (macro_.size == 0 && size != 0) macro_.even = line.even || line.kind == LineKind::passthrough;
-        macro_.size = static_cast<std::uint16_t>(macro_.size + size);
+        add_to_macro(size, line.even || line.kind == LineKind::passthrough);
         return;
     }
-    if (places_its_label(line)) {
-        // A label takes the place of the next line with a size. In the GNU syntax the padding
-        // before that line may have to go in front of the label, so the label's line waits for
-        // it; otherwise only a label a branch names needs its place, and nothing waits for it.
-        LabelPlace* place = measured_label(line.label);
-        if (gas_ || place != nullptr) {
-            pending_labels_.push_back({place, serial, index, gas_});
-            if (gas_) ++entry.unplaced_labels;
-        }
-    }
+    if (places_its_label(line)) note_label(line.label, entry, serial, index);
     if (size == 0 && line.branch_target.empty()) return;
 
     std::int32_t& offset = offsets_[section_];
@@ -116,9 +106,46 @@ void Layout::step(const OutputLine& line, Entry& entry, std::uint64_t serial, st
             ++offset;
         }
     }
+    place_sized(offset, line.branch_target, size, entry, serial, index);
+}
+
+// A template line of the H8/300 syntax, laid out as `step` lays out a code line of its texts (an
+// instruction, which is even).
+void Layout::step_template_line(const StepLine& line, std::uint64_t serial, std::size_t index) {
+    if (in_macro_) {
+        add_to_macro(line.size, true);
+        return;
+    }
+    if (!line.label.empty()) note_label(line.label, scratch_, serial, index);
+    if (line.size == 0 && line.branch_target.empty()) return;
+    place_sized(offsets_[section_], line.branch_target, line.size, scratch_, serial, index);
+}
+
+// A line of a macro body: the body takes its size, and is even when its first line with a size is.
+inline void Layout::add_to_macro(std::uint16_t size, bool even) {
+    if (macro_.size == 0 && size != 0) macro_.even = even;
+    macro_.size = static_cast<std::uint16_t>(macro_.size + size);
+}
+
+// A label that names its line's place.
+inline void Layout::note_label(std::string_view label, Entry& entry, std::uint64_t serial, std::size_t index) {
+    // A label takes the place of the next line with a size. In the GNU syntax the padding before
+    // that line may have to go in front of the label, so the label's line waits for it; otherwise
+    // only a label a branch names needs its place, and nothing waits for it.
+    LabelPlace* place = measured_label(label);
+    if (gas_ || place != nullptr) {
+        pending_labels_.push_back({place, serial, index, gas_});
+        if (gas_) ++entry.unplaced_labels;
+    }
+}
+
+// A line of `size` bytes at `offset` (its section's, which it advances), with the labels waiting
+// for a place and the short branch it may be.
+inline void Layout::place_sized(std::int32_t& offset, std::string_view branch_target, std::uint16_t size, Entry& entry,
+                                std::uint64_t serial, std::size_t index) {
     if (!pending_labels_.empty()) place_pending_labels(offset);
-    if (!line.branch_target.empty()) {
-        branches_.push_back({serial, index, {section_, offset}, measured_label(line.branch_target), false});
+    if (!branch_target.empty()) {
+        branches_.push_back({serial, index, {section_, offset}, measured_label(branch_target), false});
         news_ = true;
         ++entry.branches;
     }
@@ -294,17 +321,39 @@ void Layout::drop_settled_marks() {
 // The H8/300 syntax: a translation goes to the writer at once. A branch that may be out of reach
 // changes nothing but a warning line in front of its translation, which the writer puts in its
 // block when the branch is decided: the block is not written out while a branch is undecided.
-void Layout::add_written(const Translation& lines, std::string_view source, std::uint16_t line_number) {
+void Layout::add_written(const Translation& lines, const TemplateLines& direct, std::string_view source,
+                         std::uint16_t line_number) {
     const std::uint64_t serial = next_serial_++;
     scratch_.branches = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!took_bytes(lines[i])) step(lines[i], scratch_, serial, i, source);
     }
+    direct_lines_.clear();
+    if (!direct.empty()) {
+        fill_step_lines(direct, ctx_.pass2.slots, direct_lines_);
+        for (std::size_t i = 0; i < direct_lines_.size(); ++i) {
+            const StepLine& line = direct_lines_[i];
+            // Most take their bytes only, as `took_bytes` has it.
+            if (!in_macro_ && line.label.empty() && line.branch_target.empty()) {
+                if (line.size != 0) {
+                    if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+                    offsets_[section_] += line.size;
+                }
+                continue;
+            }
+            step_template_line(line, serial, lines.size() + i);
+        }
+    }
     if (scratch_.branches != 0) {
         marks_.push_back({serial, writer_.position(), line_number, scratch_.branches, false});
         writer_.hold();
     }
-    writer_.write(lines, source);
+    bool commented = !lines.empty() && writer_.write(lines, source);
+    for (const StepLine& line : direct_lines_) {
+        writer_.write_code_line({line.label, line.mnemonic, line.operand1, line.operand2}, line.in_strings, source,
+                                !commented);
+        commented = true;
+    }
     if (marks_.empty()) {
         front_serial_ = next_serial_;
         while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "driver/context.h"
+#include "translating/templates.h"
 #include "writing/output_line.h"
 #include "writing/output_writer.h"
 
@@ -36,11 +37,13 @@ public:
     // Takes one source line's translation: in the H8/300 syntax `lines` is left as it is; in the
     // GNU syntax it is left with a spent translation, or the one given when that went out at once.
     // Writes the lines that are settled.
-    void add(Translation& lines, std::string_view source, std::uint16_t line_number) {
+    // `direct`: template lines that follow `lines` (the H8/300 syntax only), written from their
+    // steps and the line's slots.
+    void add(Translation& lines, const TemplateLines& direct, std::string_view source, std::uint16_t line_number) {
         if (gas_) {
             add_to_window(lines, source, line_number);
         } else {
-            add_written(lines, source, line_number);
+            add_written(lines, direct, source, line_number);
         }
     }
     // Settles and writes the rest, then reports the branches out of range.
@@ -116,6 +119,11 @@ private:
     const MacroBody* called_macro(const OutputLine& call) const;
     LabelPlace* measured_label(std::string_view name) { return branch_label_place(labels_, name); }
     void step(const OutputLine& line, Entry& entry, std::uint64_t serial, std::size_t index, std::string_view source);
+    void step_template_line(const StepLine& line, std::uint64_t serial, std::size_t index);
+    void add_to_macro(std::uint16_t size, bool even);
+    void note_label(std::string_view label, Entry& entry, std::uint64_t serial, std::size_t index);
+    void place_sized(std::int32_t& offset, std::string_view branch_target, std::uint16_t size, Entry& entry,
+                     std::uint64_t serial, std::size_t index);
     void step_block(const OutputLine& line);
     void place_pending_labels(std::int32_t offset);
     bool decide(Branch& branch, bool forced);
@@ -129,7 +137,8 @@ private:
     }
     void write_front();
     void settled(std::uint64_t serial);
-    void add_written(const Translation& lines, std::string_view source, std::uint16_t line_number);
+    void add_written(const Translation& lines, const TemplateLines& direct, std::string_view source,
+                     std::uint16_t line_number);
     void add_to_window(Translation& lines, std::string_view source, std::uint16_t line_number);
     void drop_settled_marks();
     // Forgets the branches and labels of the entry just written.
@@ -163,7 +172,8 @@ private:
     // at front_serial_), and the serial number of the next translation.
     std::deque<Mark> marks_;
     std::uint64_t next_serial_ = 0;
-    Entry scratch_;  // what `step` counts for the translation being added
+    Entry scratch_;                       // what `step` counts for the translation being added
+    std::vector<StepLine> direct_lines_;  // the template lines of the translation being added
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;

@@ -16,7 +16,8 @@ namespace {
 
 // Translates one source line, `line` as the source spells it, by its record's code, into `out`
 // (empty).
-void translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line, Translation& out) {
+void translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std::string_view line, Translation& out,
+                    TemplateLines* direct) {
     const std::uint16_t code = record.code;
     if (code == line_code::passthrough) {
         out.emplace_back().kind = LineKind::passthrough;
@@ -32,7 +33,7 @@ void translate_line(Context& ctx, RecordCursor& cursor, LineRecord& record, std:
         return;
     }
     if (is_instruction(code)) {
-        translate_instruction(ctx, cursor, record, line, out);
+        translate_instruction(ctx, cursor, record, line, out, direct);
         return;
     }
     if (code == kw::INCLUDE) {  // also MACLIB: the file is read from the next line on
@@ -51,6 +52,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
     // back the one its window had in that slot: the vectors keep their room, so that a line takes
     // no new memory for its list.
     Translation lines;
+    // In the H8/300 syntax a translation's template lines are written straight from their steps and
+    // the slots: most lines are these, and they need no OutputLine.
+    TemplateLines direct;
     for (;;) {
         switch (cursor.advance(ctx.console)) {
             case RecordCursor::Step::record: break;
@@ -77,8 +81,9 @@ void translate_records(Context& ctx, RecordCursor& cursor, Layout& layout) {
         if (ctx.settings.extended) respelled = respell_names(line);
         const std::string_view text = ctx.settings.extended ? std::string_view(respelled) : line;
         lines.clear();
-        translate_line(ctx, cursor, cursor.current(), text, lines);
-        layout.add(lines, line, number);
+        direct = {};
+        translate_line(ctx, cursor, cursor.current(), text, lines, ctx.settings.gas ? nullptr : &direct);
+        layout.add(lines, direct, line, number);
     }
 }
 

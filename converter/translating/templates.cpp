@@ -605,8 +605,8 @@ namespace {
 
 // instruction_size() of a step's line: what its fixed texts tell is known from the table, only
 // the texts its slots bring are looked at.
-std::uint16_t step_size(const TemplateStep& step, std::string_view mnemonic, std::string_view operand1,
-                        std::string_view operand2) {
+[[gnu::always_inline]] inline std::uint16_t step_size(const TemplateStep& step, std::string_view mnemonic,
+                                                      std::string_view operand1, std::string_view operand2) {
     if (step.mnemonic_slot != Slot::fixed) return instruction_size(mnemonic, operand1, operand2);
     if (step.long_fixed) return 4;
     if (step.slot1 != Slot::fixed) {
@@ -653,6 +653,44 @@ OperandPieces resolve_slot_pieces(const OperandSlots& slots, Slot slot, std::str
     return result;
 }
 
+namespace {
+
+// Whether a step's line is a short branch, which the layout measures.
+inline bool is_short_branch_step(const TemplateStep& step, std::string_view mnemonic) {
+    return step.mnemonic_slot == Slot::fixed ? step.short_branch
+                                             : step.slot1 == Slot::target && is_short_branch(mnemonic);
+}
+
+// The name a short branch goes to, when its target is one name: such a branch can be measured
+// against the name's place in the file.
+inline std::string_view branch_name(const OperandSlots& slots) {
+    const OperandPieces& target = slots.target_pieces;
+    if (target.pieces.size() != 1 || target.pieces.front().kind != PieceKind::name) return {};
+    return target.pieces.front().text;
+}
+
+}  // namespace
+
+void fill_step_lines(const TemplateLines& lines, const OperandSlots& slots, std::vector<StepLine>& out) {
+    std::string_view label = lines.label;
+    auto add = [&slots, &out](const TemplateStep& step, std::string_view line_label) {
+        StepLine& line = out.emplace_back();
+        line.label = line_label;
+        line.mnemonic = slot_text(slots, step.mnemonic_slot, step.mnemonic);
+        line.operand1 = slot_text(slots, step.slot1, step.operand1);
+        line.operand2 = slot_text(slots, step.slot2, step.operand2);
+        line.size = step_size(step, line.mnemonic, line.operand1, line.operand2);
+        line.short_branch = is_short_branch_step(step, line.mnemonic);
+        if (line.short_branch) line.branch_target = branch_name(slots);
+        line.in_strings = step.in_strings;
+    };
+    for (const TemplateStep& step : lines.steps) {
+        add(step, label);
+        label = {};
+    }
+    for (const TemplateStep& step : lines.after) add(step, {});
+}
+
 void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label,
                    Translation& out) {
     std::string_view line_label = label;
@@ -668,15 +706,8 @@ void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slot
         }
         line.size = step_size(step, mnemonic, operand1, operand2);
         line.even = true;
-        const bool short_branch = step.mnemonic_slot == Slot::fixed
-                                      ? step.short_branch
-                                      : step.slot1 == Slot::target && is_short_branch(mnemonic);
-        if (!short_branch) continue;
-        // A branch to one name can be measured against the name's place in the file.
-        const OperandPieces& target = slots.target_pieces;
-        if (target.pieces.size() == 1 && target.pieces.front().kind == PieceKind::name) {
-            line.branch_target = target.pieces.front().text;
-        }
+        if (!is_short_branch_step(step, mnemonic)) continue;
+        line.branch_target = branch_name(slots);
         line.long_branch = slots.target_fixed;
     }
 }

@@ -29,6 +29,9 @@ enum class Slot : std::uint8_t {
     reg2L
 };
 
+// Whether a slot's text lies in one of the slots' std::strings, not in a fixed table.
+constexpr bool in_string(Slot slot) { return slot >= Slot::imm && slot <= Slot::target; }
+
 // The slot a text names ("{reg1}", "{imm}", ...), or Slot::fixed.
 constexpr Slot slot_of(std::string_view text) {
     if (text.size() < 3 || text.front() != '{' || text.back() != '}') return Slot::fixed;
@@ -93,6 +96,9 @@ struct TemplateStep {
     bool bit_operation = false;
     bool long_fixed = false;    // 4 bytes long whatever its slots bring
     bool short_branch = false;  // a short branch to {target}, which the layout measures
+    // Which of the mnemonic and the operands (bits 0, 1, 2) come from a slot that is a std::string
+    // ({imm}, {mem}, {mem+1}, {bit}, {target}): their text has a buffer of 16 bytes or more.
+    std::uint8_t in_strings = 0;
 
     constexpr TemplateStep(std::string_view mnemonic_text, std::string_view operand1_text = {},
                            std::string_view operand2_text = {})
@@ -107,7 +113,9 @@ struct TemplateStep {
           long_fixed((word_move && slot1 == Slot::fixed && operand1_text.starts_with('#')) ||
                      (slot1 == Slot::fixed && is_long_operand(mnemonic_text, operand1_text)) ||
                      (slot2 == Slot::fixed && is_long_operand(mnemonic_text, operand2_text))),
-          short_branch(slot1 == Slot::target && is_short_branch(mnemonic_text)) {}
+          short_branch(slot1 == Slot::target && is_short_branch(mnemonic_text)),
+          in_strings(
+              static_cast<std::uint8_t>(in_string(mnemonic_slot) | in_string(slot1) << 1 | in_string(slot2) << 2)) {}
 };
 
 struct TemplateEntry {
@@ -162,6 +170,34 @@ OperandPieces resolve_slot_pieces(const OperandSlots& slots, Slot slot, std::str
 // The bytes an H8/300 instruction occupies: 4 with an absolute address, a displacement, a word
 // immediate or a bit operation on memory, else 2.
 std::uint16_t instruction_size(std::string_view mnemonic, std::string_view operand1, std::string_view operand2);
+
+// One step's line with its slots filled, as views into the step and the slots: what fill_template
+// makes an OutputLine of, and what the H8/300 syntax writes straight from.
+struct StepLine {
+    std::string_view label;
+    std::string_view mnemonic;
+    std::string_view operand1;
+    std::string_view operand2;
+    std::uint16_t size = 0;
+    bool short_branch = false;       // a short branch to {target}, which the layout measures
+    std::string_view branch_target;  // ... when that target is one name: the name as written
+    // Which of mnemonic, operand1 and operand2 (bits 0, 1, 2) lie in a slot's std::string, whose
+    // buffer holds at least 16 bytes; the others are views of fixed texts.
+    std::uint8_t in_strings = 0;
+};
+
+// A translation's template lines, left to the layout to write in the H8/300 syntax without an
+// OutputLine for each (most lines are these): `steps` with their slots filled, the first line
+// carrying `label`, then the lines of `after`. They follow the translation's other lines.
+struct TemplateLines {
+    std::span<const TemplateStep> steps;
+    std::string_view label;
+    std::span<const TemplateStep> after;
+
+    bool empty() const { return steps.empty() && after.empty(); }
+};
+// The lines of `lines` with the slots filled, appended to `out`.
+void fill_step_lines(const TemplateLines& lines, const OperandSlots& slots, std::vector<StepLine>& out);
 
 // The lines of a template with its slots filled; the first line carries `label`.
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label);

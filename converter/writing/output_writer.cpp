@@ -114,17 +114,29 @@ void render_passthrough(std::string& out, std::size_t start, std::string_view so
     append_cut(out, text, column + 8);
 }
 
-// Copies `text` to `at` and returns its end. A field's text always lies in a std::string, whose
-// buffer holds at least 16 bytes, and the room a line is laid out in ends 16 bytes or more past its
-// fields: a field of up to 16 characters (most are) is copied as one 16-byte block, without a branch
-// on its length. The bytes copied past its end are written over by what follows.
-char* copy_text(char* at, std::string_view text) {
-    if (text.size() <= 16) {
-        std::memcpy(at, text.data(), 16);
+// Copies `text` to `at` and returns its end. A field's text that lies in a std::string has a
+// buffer of at least 16 bytes (`padded`), and the room a line is laid out in ends 16 bytes or more
+// past its fields: a field of up to 16 characters (most are) is then copied as one 16-byte block,
+// without a branch on its length. The bytes copied past its end are written over by what follows.
+// A short text that may end anywhere (a view of a table's text) is copied in two overlapping moves
+// from its ends, without a call.
+inline char* copy_text(char* at, std::string_view text, bool padded) {
+    const std::size_t size = text.size();
+    const char* from = text.data();
+    if (padded && size <= 16) {
+        std::memcpy(at, from, 16);
+    } else if (size >= 8 && size <= 16) {
+        std::memcpy(at, from, 8);
+        std::memcpy(at + size - 8, from + size - 8, 8);
+    } else if (size >= 4 && size < 8) {
+        std::memcpy(at, from, 4);
+        std::memcpy(at + size - 4, from + size - 4, 4);
+    } else if (size < 4) {
+        for (std::size_t i = 0; i < size; ++i) at[i] = from[i];
     } else {
-        std::memcpy(at, text.data(), text.size());
+        std::memcpy(at, from, size);
     }
-    return at + text.size();
+    return at + size;
 }
 
 // Whether the fields just laid out hold a tab. The room they were laid out in goes on for 16 bytes
@@ -188,28 +200,29 @@ Fields code_fields(const OutputLine& line) {
 // A code line: its fields are known before it is written, so the line is laid out in place in one
 // stretch of `fields_room` bytes at `at` instead of one append per field and separator (most
 // lines are these). Returns the end of the line. Laid out in its callers: most lines are this, and
-// as a call it saved and restored six registers for each.
+// as a call it saved and restored six registers for each. `padded` tells by bit which fields lie in
+// a std::string (label 1, mnemonic 2, operands 4 and 8): see copy_text.
 [[gnu::always_inline]] inline char* lay_out_code_line(char* at, const Fields& line, std::string_view source_line,
-                                                      bool with_comment) {
+                                                      bool with_comment, unsigned padded = 0xF) {
     const std::string_view label = line.label;
     char* const begin = at;
-    auto put = [&at](std::string_view text) { at = copy_text(at, text); };
-    if (!label.empty()) put(label);
+    auto put = [&at, padded](std::string_view text, unsigned bit) { at = copy_text(at, text, (padded & bit) != 0); };
+    if (!label.empty()) put(label, 1);
     // The two separators that may be tabs are blanks until the fields are known to hold none.
     char* const label_end = at;
     *at++ = ' ';
-    put(line.mnemonic);
+    put(line.mnemonic, 2);
     char* mnemonic_end = nullptr;
     // Without a tab of their own the fields' column is known from their lengths.
     std::size_t column = (label.size() < 8 ? 8 : label.size() + 1) + line.mnemonic.size();
     if (!line.operand1.empty()) {
         mnemonic_end = at;
         *at++ = ' ';
-        put(line.operand1);
+        put(line.operand1, 4);
         column = next_tab_stop(column) + line.operand1.size();
         if (!line.operand2.empty()) {
             *at++ = ',';
-            put(line.operand2);
+            put(line.operand2, 8);
             column += 1 + line.operand2.size();
         }
     }
@@ -579,8 +592,7 @@ std::size_t SrcWriter::insert(std::size_t offset, const OutputLine& line) {
     return line_.size();
 }
 
-void SrcWriter::write(const Translation& lines, std::string_view source_line) {
-    bool commented = false;
+bool SrcWriter::write(const Translation& lines, std::string_view source_line, bool commented) {
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
@@ -606,6 +618,16 @@ void SrcWriter::write(const Translation& lines, std::string_view source_line) {
         std::memcpy(room(line_.size()), line_.data(), line_.size());
         used_ += line_.size();
     }
+    if (used_ >= write_block_size && !held_) write_block();
+    return commented;
+}
+
+void SrcWriter::write_code_line(const CodeTexts& texts, unsigned in_strings, std::string_view source_line,
+                                bool with_comment) {
+    const Fields fields{texts.label.substr(0, label_max), texts.mnemonic, texts.operand1, texts.operand2};
+    char* const at = room(fields_room(fields, source_line));
+    const unsigned padded = 1 | in_strings << 1;  // the label lies in a record's 17 bytes
+    used_ += static_cast<std::size_t>(lay_out_code_line(at, fields, source_line, with_comment, padded) - at);
     if (used_ >= write_block_size && !held_) write_block();
 }
 

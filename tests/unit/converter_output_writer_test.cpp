@@ -2,7 +2,10 @@
 // label-only lines, pass-through lines with and without /H, and the cut before column 255.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <memory>
 
 #include "test_support.h"
 #include "translating/operands.h"
@@ -154,6 +157,35 @@ TEST_F(OutputWriterTest, PassThroughLines) {
         EXPECT_EQ(render_translation({passthrough}, c.source, false), c.plain) << c.source;
         EXPECT_EQ(render_translation({passthrough}, c.source, true), c.with_h) << c.source;
     }
+}
+
+TEST_F(OutputWriterTest, CodeLinesFromTextsThatEndAnywhereMatchOutputLines) {
+    // The texts of fixed tables are copied by their length, not 16 bytes at a time as texts in
+    // std::strings are: each lies here in a buffer of exactly its size, of every length up to 20,
+    // and is laid out as the same texts of an OutputLine are.
+    MemoryFiles memory;
+    SrcWriter writer(ctx->console, "OUT.SRC", false);
+    writer.open(FileAccess{nullptr, &memory});
+    std::string expected;
+    std::array<char, 17> label{};
+    std::copy_n("LOOP", 4, label.begin());
+    for (std::size_t length = 0; length <= 20; ++length) {
+        const std::string text = std::string("ABCDEFGHIJKLMNOPQRST").substr(0, length);
+        const auto exact = std::make_unique<char[]>(std::max<std::size_t>(length, 1));
+        std::copy(text.begin(), text.end(), exact.get());
+        const std::string_view view(exact.get(), length);
+        const std::string_view label_text = length % 2 == 0 ? std::string_view(label.data(), 4) : std::string_view();
+        writer.write_code_line({label_text, view, view, view}, 0, "X\n", true);
+        writer.write_code_line({{}, "MOV.B", view, "R0H"}, 0, "Y\n", false);
+        writer.write_code_line({label_text, text, text, text}, 7, "Z\n", true);  // all in std::strings
+        for (const char* source : {"X\n", "Z\n"}) {
+            expected += render_line(code_line(std::string(label_text), text, text, text), source, true);
+            if (source[0] == 'X') expected += render_line(code_line({}, "MOV.B", text, "R0H"), "Y\n", false);
+        }
+    }
+    writer.close();
+    writer.commit();
+    EXPECT_EQ(memory["OUT.SRC"], expected);
 }
 
 TEST_F(OutputWriterTest, FailedWriteIsFatal) {
