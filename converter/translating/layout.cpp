@@ -328,33 +328,37 @@ void Layout::add_written(const Translation& lines, const TemplateLines& direct, 
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!took_bytes(lines[i])) step(lines[i], scratch_, serial, i, source);
     }
-    direct_lines_.clear();
-    if (!direct.empty()) {
-        fill_step_lines(direct, ctx_.pass2.slots, direct_lines_);
-        for (std::size_t i = 0; i < direct_lines_.size(); ++i) {
-            const StepLine& line = direct_lines_[i];
-            // Most take their bytes only, as `took_bytes` has it.
-            if (!in_macro_ && line.label.empty() && line.branch_target.empty()) {
-                if (line.size != 0) {
-                    if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
-                    offsets_[section_] += line.size;
-                }
-                continue;
-            }
-            step_template_line(line, serial, lines.size() + i);
-        }
-    }
-    if (scratch_.branches != 0) {
-        marks_.push_back({serial, writer_.position(), line_number, scratch_.branches, false});
-        writer_.hold();
-    }
+    // Held while the translation goes in: a branch in it marks where it begins.
+    const std::size_t start = writer_.position();
+    writer_.hold();
     bool commented = !lines.empty() && writer_.write(lines, source);
-    for (const StepLine& line : direct_lines_) {
+    const OperandSlots& slots = ctx_.pass2.slots;
+    std::size_t index = lines.size();
+    auto add_line = [&](const TemplateStep& step, std::string_view label) {
+        const StepLine line = step_line(step, slots, label);
+        // Most take their bytes only, as `took_bytes` has it.
+        if (!in_macro_ && line.label.empty() && line.branch_target.empty()) {
+            if (line.size != 0) {
+                if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+                offsets_[section_] += line.size;
+            }
+        } else {
+            step_template_line(line, serial, index);
+        }
+        ++index;
         writer_.write_code_line({line.label, line.mnemonic, line.operand1, line.operand2}, line.in_strings, source,
                                 !commented);
         commented = true;
+    };
+    std::string_view label = direct.label;
+    for (const TemplateStep& step : direct.steps) {
+        add_line(step, label);
+        label = {};
     }
+    for (const TemplateStep& step : direct.after) add_line(step, {});
+    if (scratch_.branches != 0) marks_.push_back({serial, start, line_number, scratch_.branches, false});
     if (marks_.empty()) {
+        writer_.release();
         front_serial_ = next_serial_;
         while (!window_labels_.empty() && window_labels_.front().entry < front_serial_) window_labels_.pop_front();
         return;

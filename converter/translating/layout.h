@@ -172,8 +172,7 @@ private:
     // at front_serial_), and the serial number of the next translation.
     std::deque<Mark> marks_;
     std::uint64_t next_serial_ = 0;
-    Entry scratch_;                       // what `step` counts for the translation being added
-    std::vector<StepLine> direct_lines_;  // the template lines of the translation being added
+    Entry scratch_;  // what `step` counts for the translation being added
 
     std::vector<std::string> section_names_{".text"};
     std::uint32_t section_ = 0;

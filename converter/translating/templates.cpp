@@ -671,24 +671,17 @@ inline std::string_view branch_name(const OperandSlots& slots) {
 
 }  // namespace
 
-void fill_step_lines(const TemplateLines& lines, const OperandSlots& slots, std::vector<StepLine>& out) {
-    std::string_view label = lines.label;
-    auto add = [&slots, &out](const TemplateStep& step, std::string_view line_label) {
-        StepLine& line = out.emplace_back();
-        line.label = line_label;
-        line.mnemonic = slot_text(slots, step.mnemonic_slot, step.mnemonic);
-        line.operand1 = slot_text(slots, step.slot1, step.operand1);
-        line.operand2 = slot_text(slots, step.slot2, step.operand2);
-        line.size = step_size(step, line.mnemonic, line.operand1, line.operand2);
-        line.short_branch = is_short_branch_step(step, line.mnemonic);
-        if (line.short_branch) line.branch_target = branch_name(slots);
-        line.in_strings = step.in_strings;
-    };
-    for (const TemplateStep& step : lines.steps) {
-        add(step, label);
-        label = {};
-    }
-    for (const TemplateStep& step : lines.after) add(step, {});
+StepLine step_line(const TemplateStep& step, const OperandSlots& slots, std::string_view label) {
+    StepLine line;
+    line.label = label;
+    line.mnemonic = slot_text(slots, step.mnemonic_slot, step.mnemonic);
+    line.operand1 = slot_text(slots, step.slot1, step.operand1);
+    line.operand2 = slot_text(slots, step.slot2, step.operand2);
+    line.size = step_size(step, line.mnemonic, line.operand1, line.operand2);
+    line.short_branch = is_short_branch_step(step, line.mnemonic);
+    if (line.short_branch) line.branch_target = branch_name(slots);
+    line.in_strings = step.in_strings;
+    return line;
 }
 
 void fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label,

@@ -196,8 +196,8 @@ struct TemplateLines {
 
     bool empty() const { return steps.empty() && after.empty(); }
 };
-// The lines of `lines` with the slots filled, appended to `out`.
-void fill_step_lines(const TemplateLines& lines, const OperandSlots& slots, std::vector<StepLine>& out);
+// The line of `step` with the slots filled, carrying `label`.
+StepLine step_line(const TemplateStep& step, const OperandSlots& slots, std::string_view label);
 
 // The lines of a template with its slots filled; the first line carries `label`.
 Translation fill_template(std::span<const TemplateStep> steps, const OperandSlots& slots, std::string_view label);
