@@ -15,6 +15,16 @@ struct TranslationCase {
     int result;
 };
 
+// What one walk evaluated against what the evaluator gives for the same operand.
+void expect_same_evaluation(const Evaluation& value, const Evaluation& expected, std::string_view text) {
+    EXPECT_EQ(value.value, expected.value) << text;
+    EXPECT_EQ(value.has_value, expected.has_value) << text;
+    EXPECT_EQ(value.truncated, expected.truncated) << text;
+    EXPECT_EQ(value.outcome.status, expected.outcome.status) << text;
+    EXPECT_EQ(value.outcome.undefined_name, expected.outcome.undefined_name) << text;
+    EXPECT_EQ(value.next, expected.next) << text;
+}
+
 class RewriterTest : public ::testing::Test {
 protected:
     EvalState eval;
@@ -336,12 +346,7 @@ TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
                 EXPECT_EQ(rewrite, expected_rewrite) << text;
                 EXPECT_EQ(out, "#" + expected_out) << text;
                 EXPECT_EQ(symbolic, expected_symbolic) << text;
-                EXPECT_EQ(value.value, expected.value) << text;
-                EXPECT_EQ(value.has_value, expected.has_value) << text;
-                EXPECT_EQ(value.truncated, expected.truncated) << text;
-                EXPECT_EQ(value.outcome.status, expected.outcome.status) << text;
-                EXPECT_EQ(value.outcome.undefined_name, expected.outcome.undefined_name) << text;
-                EXPECT_EQ(value.next, expected.next) << text;
+                expect_same_evaluation(value, expected, text);
                 ASSERT_EQ(pieces.size(), expected_pieces.size()) << text;
                 for (std::size_t i = 0; i < pieces.size(); ++i) {
                     EXPECT_EQ(pieces[i].kind, expected_pieces[i].kind) << text;
@@ -359,12 +364,7 @@ TEST_F(RewriterTest, OneWalkGivesWhatTheTwoWalksGive) {
                 EXPECT_EQ(bare, expected_rewrite) << text;
                 EXPECT_EQ(bare_out, "@" + expected_out) << text;
                 EXPECT_EQ(bare_symbolic, expected_symbolic) << text;
-                EXPECT_EQ(bare_value.value, expected.value) << text;
-                EXPECT_EQ(bare_value.has_value, expected.has_value) << text;
-                EXPECT_EQ(bare_value.truncated, expected.truncated) << text;
-                EXPECT_EQ(bare_value.outcome.status, expected.outcome.status) << text;
-                EXPECT_EQ(bare_value.outcome.undefined_name, expected.outcome.undefined_name) << text;
-                EXPECT_EQ(bare_value.next, expected.next) << text;
+                expect_same_evaluation(bare_value, expected, text);
             }
         }
     }
