@@ -226,6 +226,48 @@ void set_one_walk_value(Evaluation& value, Width width, std::uint32_t sum) {
     value.has_value = true;
 }
 
+// The value of a name in a one-walk sum: its value when defined, else a stand-in of 1 for a label
+// (the first is kept in `address_name`, as the general evaluation reports it) or 0 for an
+// undefined name (the last is kept in `undefined_name`).
+[[gnu::always_inline]] inline std::uint32_t one_walk_name_value(const DataNameTable& names, const UpperName& name,
+                                                                std::string_view token, std::string_view& address_name,
+                                                                std::string_view& undefined_name) {
+    if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) return entry->value;
+    if (is_address_name(names, name.view())) {
+        if (address_name.empty()) address_name = token;
+        return 1;
+    }
+    undefined_name = token;
+    return 0;
+}
+
+// The evaluation of a one-walk sum, and how its rewrite ends. Field by field rather than from a
+// fresh Evaluation: most operands are fine, and their outcome keeps the room of its string. A name
+// is reported by its first 12 characters, upper-cased only here. This and the lookup above are
+// inline in both walks that use them: as calls they cost the one-name walk, most operands' way,
+// more than their work.
+[[gnu::always_inline]] inline void set_one_walk_evaluation(Evaluation& value, Width width, std::uint32_t sum,
+                                                           std::string_view address_name,
+                                                           std::string_view undefined_name, const Ending& ending,
+                                                           Rewrite& rewrite) {
+    value.value = 0;
+    value.has_value = false;
+    value.truncated = false;
+    if (!undefined_name.empty()) {
+        value.outcome.status = EvalStatus::undefined_name;
+        upper_case_into(value.outcome.undefined_name, undefined_name.substr(0, 12));
+    } else if (!address_name.empty()) {
+        value.outcome.status = EvalStatus::address_name;
+        upper_case_into(value.outcome.undefined_name, address_name.substr(0, 12));
+    } else {
+        value.outcome.status = EvalStatus::ok;
+        value.outcome.undefined_name.clear();
+        set_one_walk_value(value, width, sum);
+    }
+    take_next(value, ending);
+    rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
+}
+
 // A character constant alone ('A', '?'), evaluated and rewritten in one walk as the two general
 // walks would do it: the evaluation takes the last two characters as the value, and the rewrite
 // copies the constant when the H8/300 assembler reads its characters alike (else the caller writes
@@ -315,14 +357,7 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
             const std::string_view token = text.substr(i, name.length);
             // Operator keywords have two to four letters: a longer name is not looked up as one.
             if (name.length <= 4 && operator_keyword_char(name.view()) != 0) break;
-            if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) {
-                item = entry->value;
-            } else if (is_address_name(names, name.view())) {
-                item = 1;  // a stand-in, as the general evaluation takes
-                if (address_name.empty()) address_name = token;
-            } else {
-                undefined_name = token;
-            }
+            item = one_walk_name_value(names, name, token, address_name, undefined_name);
             named = true;
             out += token;
             if (pieces != nullptr) add_piece(*pieces, PieceKind::name, token);
@@ -341,24 +376,7 @@ bool evaluate_and_rewrite_sum(const EvalState& eval, const DataNameTable& names,
         Ending ending;
         if (!read_ending(text, i, ending)) break;
 
-        // Field by field rather than from a fresh Evaluation: most operands are fine, and their
-        // outcome keeps the room of its string. A name is reported by its first 12 characters.
-        value.value = 0;
-        value.has_value = false;
-        value.truncated = false;
-        if (!undefined_name.empty()) {
-            value.outcome.status = EvalStatus::undefined_name;
-            upper_case_into(value.outcome.undefined_name, undefined_name.substr(0, 12));
-        } else if (!address_name.empty()) {
-            value.outcome.status = EvalStatus::address_name;
-            upper_case_into(value.outcome.undefined_name, address_name.substr(0, 12));
-        } else {
-            value.outcome.status = EvalStatus::ok;
-            value.outcome.undefined_name.clear();
-            set_one_walk_value(value, width, sum);
-        }
-        take_next(value, ending);
-        rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
+        set_one_walk_evaluation(value, width, sum, address_name, undefined_name, ending, rewrite);
         return true;
     }
     out.resize(out_start);
@@ -380,21 +398,11 @@ bool evaluate_and_rewrite_name(const EvalState& eval, const DataNameTable& names
     // Operator keywords have two to four letters: a longer name is not looked up as one.
     if (name.length <= 4 && operator_keyword_char(name.view()) != 0) return false;
     const std::string_view token = text.substr(0, name.length);
-    value.value = 0;
-    value.has_value = false;
-    value.truncated = false;
-    if (const DataNameEntry* entry = data_name_find_padded(names, name.chars.data(), name.length)) {
-        value.outcome.status = EvalStatus::ok;
-        value.outcome.undefined_name.clear();
-        set_one_walk_value(value, width, entry->value);
-    } else {
-        value.outcome.status =
-            is_address_name(names, name.view()) ? EvalStatus::address_name : EvalStatus::undefined_name;
-        upper_case_into(value.outcome.undefined_name, token.substr(0, 12));
-    }
-    take_next(value, ending);
+    std::string_view address_name;
+    std::string_view undefined_name;
+    const std::uint32_t item = one_walk_name_value(names, name, token, address_name, undefined_name);
+    set_one_walk_evaluation(value, width, item, address_name, undefined_name, ending, rewrite);
     out.append(token);
-    rewrite = ending.more ? Rewrite::more_follows : Rewrite::complete;
     return true;
 }
 

@@ -111,6 +111,26 @@ void note_failure(Outcome& first, const Outcome& failure) {
     if (first.ok()) first = failure;
 }
 
+// The rest of put_value where the rewritten text is not what it keeps: the operand failed, or it
+// is written as its value.
+[[gnu::noinline]] bool put_number_or_fail(std::string& slot, std::string_view prefix, const Evaluation& value,
+                                          Outcome& first) {
+    slot.resize(prefix.size());
+    if (!value.ok()) {
+        note_failure(first, value.outcome);
+        return false;
+    }
+    // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'" would
+    // reach the H8/300 source unreported.
+    if (!value.has_value) {
+        note_failure(first, Outcome::malformed());
+        return false;
+    }
+    slot += "H'";
+    append_hex_digits(slot, value.value);
+    return true;
+}
+
 // put_value in the GNU syntax, the only one that writes from the pieces: the rewritten operand as
 // pieces too, and the operands GNU as would compute wrongly failed.
 bool put_value_and_pieces(Context& ctx, std::string& slot, OperandPieces& pieces, std::string_view prefix,
@@ -144,7 +164,7 @@ bool put_value_and_pieces(Context& ctx, std::string& slot, OperandPieces& pieces
         const bool kept_symbolic = value.outcome.status == EvalStatus::address_name ||
                                    (tolerate_undefined && value.outcome.status == EvalStatus::undefined_name);
         if (kept_symbolic && rewrite != Rewrite::not_translatable) return keep_symbolic();
-        return fail(value.outcome);
+        return put_number_or_fail(slot, prefix, value, first);
     }
     // A number too wide for its byte is written as the byte it leaves; an expression that keeps a
     // name is the assembler's to compute (GNU as refuses one too wide for its byte).
@@ -152,33 +172,8 @@ bool put_value_and_pieces(Context& ctx, std::string& slot, OperandPieces& pieces
         if (value.truncated) return fail(Outcome::malformed());
         return keep_symbolic();
     }
-    // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'" would
-    // reach the H8/300 source unreported.
-    if (!value.has_value) return fail(Outcome::malformed());
-    slot.resize(prefix.size());
-    slot += "H'";
-    append_hex_digits(slot, value.value);
+    if (!put_number_or_fail(slot, prefix, value, first)) return false;
     pieces.pieces.push_back({PieceKind::number, slot.substr(prefix.size()), value.value});
-    return true;
-}
-
-// The rest of put_value where the rewritten text is not what it keeps: the operand failed, or it
-// is written as its value.
-[[gnu::noinline]] bool put_number_or_fail(std::string& slot, std::string_view prefix, const Evaluation& value,
-                                          Outcome& first) {
-    slot.resize(prefix.size());
-    if (!value.ok()) {
-        note_failure(first, value.outcome);
-        return false;
-    }
-    // Nothing to write (LD A, with no value, or an empty pair of parentheses): a bare "#H'" would
-    // reach the H8/300 source unreported.
-    if (!value.has_value) {
-        note_failure(first, Outcome::malformed());
-        return false;
-    }
-    slot += "H'";
-    append_hex_digits(slot, value.value);
     return true;
 }
 
