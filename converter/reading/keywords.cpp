@@ -109,5 +109,6 @@ constinit const std::array<KeywordIndexEntry, keyword_index_slots> keyword_index
 
 std::optional<std::uint16_t> keyword_lookup(std::string_view name) {
     if (name.size() > longest_keyword) return std::nullopt;  // cut to 16 characters or not, never a keyword
-    return keyword_lookup_packed(packed_of(name), name.size());
+    const std::uint16_t code = keyword_code_packed(packed_of(name), name.size());
+    return code != 0 ? std::optional<std::uint16_t>(code) : std::nullopt;
 }

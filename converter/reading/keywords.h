@@ -52,9 +52,3 @@ inline std::uint16_t keyword_code_packed(std::uint64_t packed, std::size_t lengt
         if (entry.length == 0) return 0;
     }
 }
-
-// The same as keyword_lookup for a packed name.
-inline std::optional<std::uint16_t> keyword_lookup_packed(std::uint64_t packed, std::size_t length) {
-    const std::uint16_t code = keyword_code_packed(packed, length);
-    return code != 0 ? std::optional<std::uint16_t>(code) : std::nullopt;
-}

@@ -33,14 +33,8 @@ void write_work_block(Context& ctx, WorkWriter& writer);
 // Adds one record, writing the block out first when it is full. Inline: every line makes one.
 inline void write_work_record(Context& ctx, WorkWriter& writer, const LineRecord& record) {
     if (writer.used == writer.block.size()) write_work_block(ctx, writer);
-    unsigned char* const out = writer.block.data() + writer.used;
-    if constexpr (record_is_its_encoding) {
-        std::memcpy(out, &record, record_size);  // copied straight into the block, the last byte zero
-        out[record_size - 1] = 0;
-    } else {
-        const RecordBytes bytes = encode_record(record);
-        std::memcpy(out, bytes.data(), record_size);
-    }
+    const RecordBytes bytes = encode_record(record);
+    std::memcpy(writer.block.data() + writer.used, bytes.data(), record_size);
     writer.used += record_size;
 }
 // Writes out what the block holds and flushes the file; a short write or a failed flush is fatal.

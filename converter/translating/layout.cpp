@@ -338,10 +338,7 @@ void Layout::add_written(const Translation& lines, const TemplateLines& direct, 
         const StepLine line = step_line(step, slots, label);
         // Most take their bytes only, as `took_bytes` has it.
         if (!in_macro_ && line.label.empty() && line.branch_target.empty()) {
-            if (line.size != 0) {
-                if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
-                offsets_[section_] += line.size;
-            }
+            take_bytes(line.size);
         } else {
             step_template_line(line, serial, index);
         }

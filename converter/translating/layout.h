@@ -109,11 +109,14 @@ private:
     // its other cases); false, with nothing done, for any other line.
     bool took_bytes(const OutputLine& line) {
         if (in_macro_ || !takes_bytes_only(line)) return false;
-        if (line.size != 0) {
-            if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
-            offsets_[section_] += line.size;
-        }
+        take_bytes(line.size);
         return true;
+    }
+    // A line of `size` bytes that only takes them where it stands, the labels before it placed there.
+    void take_bytes(std::uint16_t size) {
+        if (size == 0) return;
+        if (!pending_labels_.empty()) place_pending_labels(offsets_[section_]);
+        offsets_[section_] += size;
     }
     std::uint16_t size_of(const OutputLine& line, std::string_view source) const;
     const MacroBody* called_macro(const OutputLine& call) const;

@@ -592,7 +592,8 @@ std::size_t SrcWriter::insert(std::size_t offset, const OutputLine& line) {
     return line_.size();
 }
 
-bool SrcWriter::write(const Translation& lines, std::string_view source_line, bool commented) {
+bool SrcWriter::write(const Translation& lines, std::string_view source_line) {
+    bool commented = false;
     for (const OutputLine& line : lines) {
         const bool with_comment = !commented && carries_comment(line);
         commented |= with_comment;
@@ -628,7 +629,6 @@ void SrcWriter::write_code_line(const CodeTexts& texts, unsigned in_strings, std
     char* const at = room(fields_room(fields, source_line));
     const unsigned padded = 1 | in_strings << 1;  // the label lies in a record's 17 bytes
     used_ += static_cast<std::size_t>(lay_out_code_line(at, fields, source_line, with_comment, padded) - at);
-    if (used_ >= write_block_size && !held_) write_block();
 }
 
 void SrcWriter::write_block() {

@@ -33,9 +33,9 @@ public:
     // "\t%s Cannot Open" when it cannot.
     void open(const FileAccess& files = {});
     // Writes a source line's translation; a failed write ends the run with "\t%s Write Error".
-    // The first line that can carries the comment field with the source line, unless `commented`
-    // says an earlier part of the same translation took it; returns whether it is taken.
-    bool write(const Translation& lines, std::string_view source_line, bool commented = false);
+    // The first line that can carries the comment field with the source line; returns whether one
+    // did.
+    bool write(const Translation& lines, std::string_view source_line);
     // The texts of a code line's fields.
     struct CodeTexts {
         std::string_view label;  // at most 16 characters are written, from 16 bytes that can be read
@@ -43,9 +43,10 @@ public:
         std::string_view operand1;
         std::string_view operand2;
     };
-    // The same for one code line of the H8/300 syntax given by its texts, with the comment field
-    // when `with_comment`. Of the mnemonic and the operands, only those whose bits (1, 2, 4) are
-    // set in `in_strings` lie in a std::string; the others are views that may end anywhere.
+    // One code line of the H8/300 syntax given by its texts, with the comment field when
+    // `with_comment`, while the writer is held (the block goes out on release). Of the mnemonic and
+    // the operands, only those whose bits (1, 2, 4) are set in `in_strings` lie in a std::string;
+    // the others are views that may end anywhere.
     void write_code_line(const CodeTexts& texts, unsigned in_strings, std::string_view source_line, bool with_comment);
     // Where the next line goes in the block of lines not yet written out.
     std::size_t position() const { return used_; }
