@@ -552,6 +552,20 @@ std::span<const TemplateEntry> template_table() { return table; }
 
 namespace {
 
+// By the whole key: the table position plus one, 0 for a key without an entry; the first entry of
+// a key wins. Made when the program is compiled, so that it lies in the program file: a run maps
+// only the pages its keys fall on, instead of filling 128 KB of fresh memory, page by page, on
+// every start.
+constexpr std::array<std::uint16_t, std::size_t{1} << 16> positions_by_key = [] {
+    std::array<std::uint16_t, std::size_t{1} << 16> positions{};
+    for (std::size_t i = table.size() - 1; i-- > 0;) positions[table[i].key] = static_cast<std::uint16_t>(i + 1);
+    return positions;
+}();
+
+}  // namespace
+
+namespace {
+
 // Every template line asks for three texts: kept where the compiler can inline it.
 inline std::string_view slot_text(const OperandSlots& slots, Slot slot, std::string_view text) {
     if (slot == Slot::fixed) return text;  // most texts: without the jump through the cases
@@ -726,8 +740,7 @@ TemplateIndex build_template_index() {
         position += count;
     }
     index.runs.push_back({0, 0});
-    index.by_key.assign(std::size_t{1} << 16, 0);
-    for (std::size_t i = position; i-- > 0;) index.by_key[table[i].key] = static_cast<std::uint16_t>(i + 1);
+    index.by_key = positions_by_key;
     return index;
 }
 

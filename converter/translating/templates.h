@@ -156,7 +156,7 @@ struct TemplateIndex {
     // By the high byte of the key: every instruction line looks its entry up, so at once.
     std::array<TemplateSpan, 256> by_code{};
     // By the whole key: the table position plus one, 0 for a key without an entry.
-    std::vector<std::uint16_t> by_key;
+    std::span<const std::uint16_t> by_key;
 };
 
 // The text a step refers to: the content of a slot ("{reg1}", "{imm}", ...) or the text itself.

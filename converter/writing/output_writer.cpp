@@ -573,7 +573,10 @@ void SrcWriter::open(const FileAccess& files) {
 
 void SrcWriter::grow(std::size_t size) {
     // A held block grows past its usual size: by doubling, so that it is copied little.
-    block_.resize(std::max({used_ + size, 2 * write_block_size, 2 * block_.size()}));
+    capacity_ = std::max({used_ + size, 2 * write_block_size, 2 * capacity_});
+    auto larger = std::make_unique_for_overwrite<char[]>(capacity_);
+    if (used_ != 0) std::memcpy(larger.get(), block_.get(), used_);
+    block_ = std::move(larger);
 }
 
 void SrcWriter::release() {
@@ -585,7 +588,7 @@ std::size_t SrcWriter::insert(std::size_t offset, const OutputLine& line) {
     line_.clear();
     render_in_syntax(line_, line, {}, false, copy_h8_area_, gas_);
     char* const end = room(line_.size());
-    char* const at = block_.data() + offset;
+    char* const at = block_.get() + offset;
     std::memmove(at + line_.size(), at, static_cast<std::size_t>(end - at));
     std::memcpy(at, line_.data(), line_.size());
     used_ += line_.size();
@@ -632,7 +635,7 @@ void SrcWriter::write_code_line(const CodeTexts& texts, unsigned in_strings, std
 }
 
 void SrcWriter::write_block() {
-    if (file_.get() == nullptr || std::fwrite(block_.data(), 1, used_, file_.get()) != used_ ||
+    if (file_.get() == nullptr || std::fwrite(block_.get(), 1, used_, file_.get()) != used_ ||
         std::ferror(file_.get()) != 0) {
         fatal(console_, "\t%s Write Error\n", path_.c_str());
     }

@@ -4,6 +4,7 @@
 // layout lives in this one place.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -66,8 +67,8 @@ private:
     // Where `size` more bytes of the block can be laid out (the block grows when it must: it is
     // written out only between two source lines' translations).
     char* room(std::size_t size) {
-        if (block_.size() - used_ < size) grow(size);
-        return block_.data() + used_;
+        if (capacity_ - used_ < size) grow(size);
+        return block_.get() + used_;
     }
     void grow(std::size_t size);
 
@@ -76,8 +77,12 @@ private:
     bool copy_h8_area_;
     bool gas_;
     ReplacedFile file_;
-    std::string block_;     // the lines laid out and not yet written: the first `used_` bytes
-    std::size_t used_ = 0;  // (written a block at a time)
+    // The lines laid out and not yet written: the first `used_` of `capacity_` bytes (written a
+    // block at a time). The block is not cleared when it is made: its pages are touched only as
+    // lines fill them, and a block seldom fills half of the room it has for a held translation.
+    std::unique_ptr<char[]> block_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
     bool held_ = false;
     std::string line_;  // a line other than a code line, laid out alone
     // The GNU syntax: the texts of an instruction's label field and operands.
