@@ -188,6 +188,30 @@ TEST_F(OutputWriterTest, CodeLinesFromTextsThatEndAnywhereMatchOutputLines) {
     EXPECT_EQ(memory["OUT.SRC"], expected);
 }
 
+TEST_F(OutputWriterTest, AHeldBlockThatGrowsKeepsItsLines) {
+    // While held, nothing is written out: 300 KB of lines make the block grow twice past its first
+    // room, and each time the lines already laid out must move with it, a line put in at the start
+    // included.
+    MemoryFiles memory;
+    SrcWriter writer(ctx->console, "OUT.SRC", false);
+    writer.open(FileAccess{nullptr, &memory});
+    writer.hold();
+    std::string expected;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string operand = "#" + std::to_string(i);
+        const std::string source = "\tLD\tA," + std::to_string(i) + "\n";
+        writer.write_code_line({{}, "MOV.B", operand, "R0L"}, 0, source, true);
+        expected += render_line(code_line({}, "MOV.B", operand, "R0L"), source, true);
+    }
+    writer.insert(0, code_line("START", "NOP"));
+    writer.release();
+    writer.close();
+    writer.commit();
+    expected.insert(0, render_line(code_line("START", "NOP"), {}, false));
+    ASSERT_GT(expected.size(), std::size_t{256} * 1024);
+    EXPECT_EQ(memory["OUT.SRC"], expected);
+}
+
 TEST_F(OutputWriterTest, FailedWriteIsFatal) {
     // Lines wait in the buffer; the full device refuses them when they are written out.
     SrcWriter writer(ctx->console, "/dev/full", false);
