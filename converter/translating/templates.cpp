@@ -562,10 +562,6 @@ constexpr std::array<std::uint16_t, std::size_t{1} << 16> positions_by_key = [] 
     return positions;
 }();
 
-}  // namespace
-
-namespace {
-
 // Every template line asks for three texts: kept where the compiler can inline it.
 inline std::string_view slot_text(const OperandSlots& slots, Slot slot, std::string_view text) {
     if (slot == Slot::fixed) return text;  // most texts: without the jump through the cases
