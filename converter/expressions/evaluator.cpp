@@ -357,20 +357,6 @@ std::uint16_t number_value(char default_radix, std::string_view digits, Width wi
     return static_cast<std::uint16_t>(cut_to_width(width, value));
 }
 
-namespace {
-
-// Writes the digits at the end of `buffer`; returns where they start.
-std::size_t hex_into(std::array<char, 4>& buffer, std::uint16_t value) {
-    std::size_t start = buffer.size();
-    do {
-        buffer[--start] = "0123456789ABCDEF"[value & 0xF];
-        value = static_cast<std::uint16_t>(value >> 4);
-    } while (value != 0);
-    return start;
-}
-
-}  // namespace
-
 std::string hex_digits(std::uint16_t value) {
     std::array<char, 4> buffer{};
     const std::size_t start = hex_into(buffer, value);
@@ -385,13 +371,9 @@ void append_hex_digits(std::string& out, std::uint16_t value) {
 
 namespace {
 
-// The offset of the next item when the operand ends at ',' or '.' at `i`, past blanks and tabs.
+// The offset of the next item when the operand ends at ',' or '.' at `i`.
 void note_next(Evaluation& result, std::string_view text, std::size_t i) {
-    if (i < text.size() && (text[i] == ',' || text[i] == '.')) {
-        ++i;
-        while (i < text.size() && is_blank(text[i])) ++i;
-        result.next = i;
-    }
+    if (const std::optional<std::size_t> next = next_item_at(text, i)) result.next = next;
 }
 
 void set_value(Evaluation& result, Width width, std::uint32_t value) {

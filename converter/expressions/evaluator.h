@@ -138,11 +138,30 @@ inline std::uint16_t name_value(const DataNameTable& names, const UpperName& nam
 // Evaluates the operand at the start of `text` (it ends at ',', '.', ';', newline or the end).
 Evaluation evaluate_operand(const EvalState& eval, const DataNameTable& names, std::string_view text, Width width);
 
+// Where the next item of a list starts when an item ends at `end`, its blanks skipped: past the ','
+// or '.' there and the blanks after it; none when anything else stands there.
+inline std::optional<std::size_t> next_item_at(std::string_view text, std::size_t end) {
+    if (end >= text.size() || (text[end] != ',' && text[end] != '.')) return std::nullopt;
+    ++end;
+    while (end < text.size() && is_blank(text[end])) ++end;
+    return end;
+}
+
 // The value of one number written in the source (a B, D, H, O or Q suffix, else the default radix),
 // cut to `width`.
 std::uint16_t number_value(char default_radix, std::string_view digits, Width width);
 
-// Upper-case hexadecimal without leading zeros, as values are written: 0, 1F, 8000.
+// Upper-case hexadecimal without leading zeros, as values are written: 0, 1F, 8000. Written at the
+// end of `buffer`; returns where the digits start.
+inline std::size_t hex_into(std::array<char, 4>& buffer, std::uint16_t value) {
+    std::size_t start = buffer.size();
+    do {
+        buffer[--start] = "0123456789ABCDEF"[value & 0xF];
+        value = static_cast<std::uint16_t>(value >> 4);
+    } while (value != 0);
+    return start;
+}
+// The same digits as a string.
 std::string hex_digits(std::uint16_t value);
 // The same digits appended to `out`.
 void append_hex_digits(std::string& out, std::uint16_t value);

@@ -34,14 +34,14 @@ inline bool read_rewrite_ending(std::string_view text, std::size_t at, Rewrite& 
     return true;
 }
 
-// "H'" and the number in hexadecimal without leading zeros (as append_hex_digits writes them),
-// after what `out` holds: made on the stack and appended at once.
+// "H'" and the number in hexadecimal, after what `out` holds: made on the stack and appended at
+// once.
 void append_number(std::string& out, std::vector<Piece>* pieces, std::uint16_t value) {
     std::array<char, 6> text{'H', '\''};
-    std::size_t length = 2;
-    for (int shift = value > 0xFFF ? 12 : value > 0xFF ? 8 : value > 0xF ? 4 : 0; shift >= 0; shift -= 4) {
-        text[length++] = "0123456789ABCDEF"[(value >> shift) & 0xF];
-    }
+    std::array<char, 4> digits{};
+    const std::size_t start = hex_into(digits, value);
+    std::copy(digits.begin() + static_cast<std::ptrdiff_t>(start), digits.end(), text.begin() + 2);
+    const std::size_t length = 2 + digits.size() - start;
     out.append(text.data(), length);
     if (pieces != nullptr) add_piece(*pieces, PieceKind::number, std::string_view(text.data(), length), value);
 }

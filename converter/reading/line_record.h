@@ -2,7 +2,6 @@
 // records from pass 1 to pass 2 as a plain sequence of 24-byte little-endian records.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "reading/padded_name.h"
 #include "reading/vocabulary.h"
 
 // The label held in 16 zero-padded bytes at `padded`: most records have none. A label holds no
@@ -52,22 +52,13 @@ struct LineRecord {
     bool operator==(const LineRecord&) const = default;
 };
 
-// Inline, and without a call to copy: every labelled line sets its label. The name's first and
-// last bytes are copied in two overlapping moves of 8 or 4 (the label is cleared before).
+// Inline, and without a call to copy: every labelled line sets its label, as the zero-padded key
+// of its first 16 characters (the 17th byte stays zero).
 inline void LineRecord::set_label(std::string_view name) {
-    label = {};
-    const std::size_t length = std::min<std::size_t>(name.size(), 16);
-    const char* from = name.data();
-    char* to = label.data();
-    if (length >= 8) {
-        std::memcpy(to, from, 8);
-        std::memcpy(to + length - 8, from + length - 8, 8);
-    } else if (length >= 4) {
-        std::memcpy(to, from, 4);
-        std::memcpy(to + length - 4, from + length - 4, 4);
-    } else {
-        for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
-    }
+    const PaddedName padded = padded_name_of(name.substr(0, 16));
+    std::memcpy(label.data(), &padded.low, 8);
+    std::memcpy(label.data() + 8, &padded.high, 8);
+    label[16] = '\0';
 }
 
 inline constexpr std::size_t record_size = 24;

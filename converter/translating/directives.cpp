@@ -271,16 +271,6 @@ std::size_t plain_string_close(std::string_view item) {
     return close;
 }
 
-// Where the item after the one that ends at `end` starts, as the evaluator tells it: past blanks,
-// a ',' or '.' and blanks again; none when anything else follows.
-std::optional<std::size_t> next_item(std::string_view items, std::size_t end) {
-    while (end < items.size() && is_blank(items[end])) ++end;
-    if (end >= items.size() || (items[end] != ',' && items[end] != '.')) return std::nullopt;
-    ++end;
-    while (end < items.size() && is_blank(items[end])) ++end;
-    return end;
-}
-
 void set_data_kind(OutputLine& line, Width width) {
     const bool byte = width == Width::byte;
     // Emptied and appended: every item asks, and a general assignment costs more.
@@ -426,7 +416,9 @@ void translate_data_list(Context& ctx, LineRecord& record, std::string_view item
         if (plain_close != std::string_view::npos) {
             // A plain string is a well-formed constant to the evaluator, which is asked nothing but
             // where the next item starts.
-            evaluation.next = next_item(item, plain_close + 1);
+            std::size_t end = plain_close + 1;
+            while (end < item.size() && is_blank(item[end])) ++end;
+            evaluation.next = next_item_at(item, end);
         } else if (quoted) {
             evaluation = evaluate_operand(ctx.eval, ctx.data_names, item, width);
         } else {
